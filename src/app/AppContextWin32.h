@@ -1,0 +1,44 @@
+#pragma once
+// The one process-wide state record. Zero-filled at start and never freed;
+// each field is written by the part that owns it (see the comments).
+#include <windows.h>
+#include <commctrl.h>
+#include <cstdint>
+#include "tools/ToolSetting.h"
+
+struct AppContext {
+    // Window and resources: written once during start-up.
+    HINSTANCE instance;
+    HWND mainWindow;
+    HACCEL accelerators;
+    HMENU mainMenu;        // menu 101, while the Wake List page shows
+    HMENU logMenu;         // menu 119, while the Command Log page shows
+    HFONT listFont;
+    HIMAGELIST smallImages;
+    HIMAGELIST stateImages;
+    HIMAGELIST headerImages;
+    struct { DWORD major, minor; } osVersion;
+
+    // Address filter of the Wake List; 0 prefix bits means no filter.
+    uint8_t filterAddress[4];
+    int32_t filterPrefixBits;
+
+    // Wake run and command-line mode. The worker reads these plain 32-bit
+    // flags without a lock; only the UI thread writes them.
+    HANDLE wakeThread;
+    DWORD wakeThreadId;
+    volatile LONG wakeSelectedOnly;
+    volatile LONG wakeCancel;
+    volatile LONG commandLineMode;
+    HWND commandLineDialog;
+
+    // Tool run and the registration dialog.
+    volatile LONG toolRunning;
+    ToolSetting currentTool;
+    int32_t toolNextIndex;
+    char toolInputText[256];
+    HWND toolsDialogOwner;
+    int32_t toolsDialogDirty;
+};
+
+AppContext& App();
