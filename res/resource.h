@@ -133,6 +133,7 @@
 
 // ---- Dialog 122: About -----------------------------------------------------
 #define IDD_ABOUT                   122
+#define IDC_ABOUT_NETWORK_GROUP     1050    // grows when several adapters are shown
 
 // ---- Dialog 124: argument prompt -------------------------------------------
 #define IDD_TOOL_INPUT              124
