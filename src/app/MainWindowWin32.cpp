@@ -13,6 +13,7 @@
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
 #include "log/AppLogWin32.h"
+#include "log/LogFormat.h"
 #include "log/CommandLogWin32.h"
 #include "resource.h"
 #include "tools/ProcessWin32.h"
@@ -31,12 +32,6 @@ HFONT CreateListFont(HWND window) {
                        "YU Gothic UI");
 }
 
-std::string JoinDataPath(const char* folder, const char* name) {
-    std::string path(folder);
-    if (path.size() > 260) return std::string();
-    if (path.empty() || path.back() != '\\') path += '\\';
-    return path + name;
-}
 
 void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
     TCITEMA item = {};
@@ -142,7 +137,7 @@ void Construct(HWND mainWindow) {
     ApplyExplorerTheme(commandLog);
 
     auto log = std::make_unique<CAppLog>();
-    std::string logPath = JoinDataPath(storePtr->DataFolder(), "Nodelark.log");
+    std::string logPath = LogFilePath(storePtr->DataFolder());
     if (!logPath.empty()) log->Open(logPath.c_str());
     AttachObject(mainWindow, kAppLogProp, log.release());
 
