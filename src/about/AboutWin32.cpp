@@ -17,6 +17,19 @@ namespace {
 constexpr RECT kNetworkRect = {60, 120, 500, 300};
 constexpr int kBlockGap = 8;
 
+// The text keeps inside the frame: a line too long for it wraps at a space
+// instead of running off the box.
+RECT NetworkRect(HWND dialog) {
+    RECT r = kNetworkRect;
+    if (HWND frame = GetDlgItem(dialog, IDC_ABOUT_NETWORK_GROUP)) {
+        RECT f;
+        GetWindowRect(frame, &f);
+        MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&f), 2);
+        if (f.right - 8 < r.right && f.right - 8 > r.left) r.right = f.right - 8;
+    }
+    return r;
+}
+
 HFONT CreateAboutFont(HDC dc, int points, int weight) {
     return CreateFontA(-MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, weight, FALSE, FALSE, FALSE,
                        SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, 48, "Yu Gothic UI");
@@ -34,7 +47,7 @@ std::vector<std::string> CurrentBlocks(HWND dialog) {
 int BlockHeight(HWND dialog, const std::string& block) {
     HDC dc = GetDC(dialog);
     ScopedGdi<HFONT> font(CreateAboutFont(dc, 10, FW_NORMAL));
-    RECT r = kNetworkRect;
+    RECT r = NetworkRect(dialog);
     {
         ScopedSelect select(dc, font.Get());
         DrawTextA(dc, block.c_str(), -1, &r, DT_WORDBREAK | DT_CALCRECT);
@@ -111,9 +124,10 @@ void PaintAbout(HWND dialog) {
     if (!blocks.empty()) {
         ScopedGdi<HFONT> font(CreateAboutFont(dc, 10, FW_NORMAL));
         ScopedSelect select(dc, font.Get());
-        int top = kNetworkRect.top;
+        const RECT area = NetworkRect(dialog);
+        int top = area.top;
         for (size_t i = 0; i < blocks.size(); ++i) {
-            RECT r = kNetworkRect;
+            RECT r = area;
             r.top = top;
             RECT measure = r;
             DrawTextA(dc, blocks[i].c_str(), -1, &measure, DT_WORDBREAK | DT_CALCRECT);

@@ -1,4 +1,5 @@
 // The main window procedure and everything it routes.
+#include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
 
@@ -68,7 +69,7 @@ LRESULT OnToolbarDropDown(HWND mainWindow, const NMTOOLBARA* info) {
 
 LRESULT OnWakeListNotify(HWND mainWindow, NMHDR* header) {
     HWND list = header->hwndFrom;
-    switch (static_cast<int>(header->code)) {
+    switch (header->code) {
     case NM_DBLCLK:
         HasSelection(list) ? OnEditEntry(mainWindow) : OnNewEntry(mainWindow);
         return 0;
@@ -94,11 +95,11 @@ LRESULT OnNotify(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
     NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
     switch (header->idFrom) {
     case IDC_TOOLBAR:
-        if (static_cast<int>(header->code) == TBN_DROPDOWN)
+        if (header->code == static_cast<UINT>(TBN_DROPDOWN))
             return OnToolbarDropDown(mainWindow, reinterpret_cast<NMTOOLBARA*>(header));
         break;
     case IDC_TAB:
-        if (static_cast<int>(header->code) == TCN_SELCHANGE) {
+        if (header->code == static_cast<UINT>(TCN_SELCHANGE)) {
             int index = CurrentTabIndex(header->hwndFrom);
             if (index >= 0) {
                 SwitchPage(mainWindow, header->hwndFrom, index);
