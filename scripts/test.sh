@@ -53,12 +53,15 @@ if cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
    cmake --build build/win -j"$JOBS" >>"$LOGS/win-build.log" 2>&1; then
   source scripts/wineenv.sh build/win
   nl_wine_prefix
+  trap 'nl_wineserver_stop; nl_xvfb_stop' EXIT
+  nl_xvfb_start
   nl_wineserver_start
-  trap nl_wineserver_stop EXIT
   echo "== tier 2: platform classes under Wine"
   ctest --test-dir build/win -V >"$LOGS/wine.log" 2>&1
   count_tier wine "$LOGS/wine.log" $?
   nl_wineserver_stop
+  nl_xvfb_stop
+  unset DISPLAY
 
   echo "== tier 3: network, inside test namespaces"
   bash tests/net/run.sh build/win >"$LOGS/net.log" 2>&1

@@ -30,3 +30,23 @@ nl_wineserver_start() {
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 }
 nl_wineserver_stop() { wineserver -k 2>/dev/null || true; }
+
+# A private X display for Wine programs that create windows. Sets DISPLAY and
+# NL_XVFB_PID; nl_xvfb_stop ends it by its pid.
+nl_xvfb_start() {
+  local n
+  for n in $(seq 70 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+  done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  NL_XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+}
+nl_xvfb_stop() {
+  if [ -n "${NL_XVFB_PID:-}" ]; then kill "$NL_XVFB_PID" 2>/dev/null; wait "$NL_XVFB_PID" 2>/dev/null; fi
+  NL_XVFB_PID=
+}

@@ -61,16 +61,9 @@ HWND CreateWakeListPage(HWND tab) {
         texts[i] = kWakeListColumnTable[i].header;
     }
     HWND list = CreateListPage(tab, IDC_WAKE_LIST, "Wake List", kWakeListColumns, alignments, widths, texts, 0, true);
-    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    if (header) {
-        for (int i = 0; i < kWakeListColumns; ++i) {
-            HDITEMA item = {};
-            item.mask = HDI_LPARAM;
-            item.lParam = 0;  // no column sorted yet: the first click sorts ascending
-            SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        }
+    ResetWakeListSort(list);
+    if (HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)))
         SendMessageA(header, HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(App().headerImages));
-    }
     return list;
 }
 

@@ -29,6 +29,9 @@ HWND TabControl(HWND mainWindow);
 HWND PageWindow(HWND tab, int index);
 void SwitchPage(HWND mainWindow, HWND tab, int index);
 int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM column);
+// Marks every column of the Wake List as not sorted yet, so that the first
+// click on any of them sorts ascending.
+void ResetWakeListSort(HWND list);
 // Sorts the Wake List by one column, flipping that column's direction.
 void SortWakeListByColumn(HWND mainWindow, HWND list, int column);
 

@@ -336,14 +336,27 @@ int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM) {
     return CompareCellTexts(a->second.c_str(), b->second.c_str(), g_sorting->ascending);
 }
 
+void ResetWakeListSort(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    if (!header) return;
+    int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        HDITEMA item = {};
+        item.mask = HDI_LPARAM;
+        item.lParam = 0;
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 void SortWakeListByColumn(HWND, HWND list, int column) {
     HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    if (!header || column < 0 || column >= kWakeListColumns) return;
+    int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    if (column < 0 || column >= columns) return;
     HDITEMA clicked = {};
     clicked.mask = HDI_LPARAM;
     SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&clicked));
     int direction = clicked.lParam ? 1 : 0;
-    for (int i = 0; i < kWakeListColumns; ++i) {
+    for (int i = 0; i < columns; ++i) {
         HDITEMA item = {};
         if (i == column) {
             item.mask = HDI_FORMAT | HDI_IMAGE | HDI_LPARAM;

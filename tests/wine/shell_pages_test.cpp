@@ -1,0 +1,220 @@
+// The Command Log page and Wake List sorting on real common controls, inside
+// a small stand-in for the main window.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/MainWindowWin32.h"
+#include "app/ProgStbarWin32.h"
+#include "common/WindowPropWin32.h"
+#include "log/CommandLogWin32.h"
+#include "resource.h"
+
+namespace {
+
+std::string CellText(HWND list, int row, int column) {
+    char buffer[2048] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+class PagesFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "NlPagesStandIn";
+        RegisterClassA(&wc);  // fails harmlessly when already registered
+        main_ = CreateWindowExA(0, "NlPagesStandIn", "stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, nullptr, nullptr,
+                                nullptr, nullptr);
+        ASSERT_NE(nullptr, main_);
+        tab_ = CreateWindowExA(0, WC_TABCONTROLA, "Tab", WS_CHILD | WS_VISIBLE, 0, 0, 800, 500, main_,
+                               reinterpret_cast<HMENU>(IDC_TAB), nullptr, nullptr);
+        static const WORD left[] = {LVCFMT_LEFT, LVCFMT_LEFT, LVCFMT_LEFT};
+        static const int widths[] = {100, 300, 100};
+        static const char* const wakeTexts[] = {"名前", "IPｱﾄﾞﾚｽ", "ﾎﾟｰﾄ番号"};
+        static const char* const logTexts[] = {"時間", "出力"};
+        wakeList_ = CreateListPage(tab_, IDC_WAKE_LIST, "Wake List", 3, left, widths, wakeTexts, 0, true);
+        log_ = CreateListPage(tab_, IDC_COMMAND_LOG, "Command Log", 2, left, widths, logTexts, LVS_NOSORTHEADER, false);
+        ResetWakeListSort(wakeList_);
+        AddTab(0, wakeList_);
+        AddTab(1, log_);
+        static const int percent[] = {40, 30, 20, 10};
+        status_ = new CProgStbar(GetModuleHandleA(nullptr), main_, IDC_STATUSBAR, IDC_PROGRESS, percent, 4, 2, "ﾚﾃﾞｨ");
+        AttachObject(main_, kProgStbarProp, status_);
+    }
+    void TearDown() override {
+        delete DetachObject<CProgStbar>(main_, kProgStbarProp);
+        DestroyWindow(main_);
+    }
+    void AddTab(int index, HWND page) {
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT | TCIF_PARAM;
+        item.pszText = const_cast<char*>("t");
+        item.lParam = reinterpret_cast<LPARAM>(page);
+        SendMessageA(tab_, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
+    }
+    void AddWakeRow(int id, const char* name, const char* address, const char* port) {
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = RowCount(wakeList_);
+        item.pszText = const_cast<char*>(name);
+        item.lParam = id;
+        int row = static_cast<int>(SendMessageA(wakeList_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        LVITEMA cell = {};
+        cell.iSubItem = 1;
+        cell.pszText = const_cast<char*>(address);
+        SendMessageA(wakeList_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+        cell.iSubItem = 2;
+        cell.pszText = const_cast<char*>(port);
+        SendMessageA(wakeList_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+    }
+    std::vector<std::string> Column(int column) {
+        std::vector<std::string> out;
+        for (int i = 0; i < RowCount(wakeList_); ++i) out.push_back(CellText(wakeList_, i, column));
+        return out;
+    }
+    std::string TempPath(const char* name) {
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        return std::string(dir) + name;
+    }
+
+    HWND main_ = nullptr, tab_ = nullptr, wakeList_ = nullptr, log_ = nullptr;
+    CProgStbar* status_ = nullptr;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST_F(PagesFixture, AppendShowsTimeAndTextAndKeepsAtMost6145Lines) {
+    AppendCommandLog(main_, "first");
+    ASSERT_EQ(1, RowCount(log_));
+    std::string time = CellText(log_, 0, 0);
+    ASSERT_EQ(8u, time.size());
+    EXPECT_EQ(':', time[2]);
+    EXPECT_EQ(':', time[5]);
+    EXPECT_EQ("first", CellText(log_, 0, 1));
+
+    SendMessageA(log_, WM_SETREDRAW, FALSE, 0);
+    for (int i = 1; i < 6145; ++i) AppendCommandLog(main_, ("line " + std::to_string(i)).c_str());
+    EXPECT_EQ(6145, RowCount(log_));
+    EXPECT_EQ("first", CellText(log_, 0, 1));
+    AppendCommandLog(main_, "newest");
+    EXPECT_EQ(6145, RowCount(log_));
+    EXPECT_EQ("line 1", CellText(log_, 0, 1));
+    EXPECT_EQ("newest", CellText(log_, 6144, 1));
+    EXPECT_EQ(8u, CellText(log_, 6144, 0).size());
+}
+
+TEST_F(PagesFixture, AppendFromAWorkerThreadReachesThePage) {
+    struct Args { HWND main; } args{main_};
+    HANDLE worker = CreateThread(nullptr, 0, [](void* p) -> DWORD {
+        AppendCommandLog(static_cast<Args*>(p)->main, "from the worker");
+        return 0;
+    }, &args, 0, nullptr);
+    // The worker's messages are sent to this thread; keep answering them.
+    while (MsgWaitForMultipleObjects(1, &worker, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(worker);
+    ASSERT_EQ(1, RowCount(log_));
+    EXPECT_EQ("from the worker", CellText(log_, 0, 1));
+}
+
+TEST_F(PagesFixture, ExportWritesEveryLineAndCutsLongTexts) {
+    AppendCommandLog(main_, "Nodelark 起動しました");
+    AppendCommandLog(main_, std::string(2000, 'x').c_str());
+    std::string path = TempPath("nl_export_test.txt");
+    {
+        std::ofstream old(path, std::ios::binary);
+        old << std::string(10000, 'o');  // an older, longer file is replaced
+    }
+    EXPECT_EQ(2, ExportCommandLog(main_, path.c_str()));
+    std::string expected = CellText(log_, 0, 0) + " Nodelark 起動しました\r\n" + CellText(log_, 1, 0) + " " +
+                           std::string(1023, 'x') + "\r\n";
+    EXPECT_EQ(expected, ReadFile(path));
+
+    char text[64] = {};
+    SendMessageA(status_->StatusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("出力のｴｸｽﾎﾟｰﾄを完了しました", text);
+    EXPECT_FALSE(GetWindowLongA(status_->ProgressBar(), GWL_STYLE) & WS_VISIBLE);
+    DeleteFileA(path.c_str());
+}
+
+TEST_F(PagesFixture, ExportOfAnEmptyPageAndFailures) {
+    std::string path = TempPath("nl_export_empty.txt");
+    EXPECT_EQ(0, ExportCommandLog(main_, path.c_str()));
+    EXPECT_EQ("", ReadFile(path));
+    DeleteFileA(path.c_str());
+    // A folder that does not exist: nothing written, nothing reported.
+    EXPECT_EQ(0, ExportCommandLog(main_, "Z:\\no\\such\\folder\\x.txt"));
+    delete DetachObject<CProgStbar>(main_, kProgStbarProp);
+    EXPECT_EQ(-1, ExportCommandLog(main_, path.c_str()));
+}
+
+TEST_F(PagesFixture, HeaderClicksSortEachColumnBothWays) {
+    AddWakeRow(0, "b", "10.0.0.2", "9");
+    AddWakeRow(1, "a", "9.0.0.1", "10");
+    AddWakeRow(2, "c", "192.168.1.1", "7");
+    SortWakeListByColumn(main_, wakeList_, 2);
+    EXPECT_EQ((std::vector<std::string>{"10", "7", "9"}), Column(2));
+    SortWakeListByColumn(main_, wakeList_, 2);
+    EXPECT_EQ((std::vector<std::string>{"9", "7", "10"}), Column(2));
+    // Another column starts ascending, and the first keeps its own toggle.
+    SortWakeListByColumn(main_, wakeList_, 1);
+    EXPECT_EQ((std::vector<std::string>{"10.0.0.2", "192.168.1.1", "9.0.0.1"}), Column(1));
+    SortWakeListByColumn(main_, wakeList_, 2);
+    EXPECT_EQ((std::vector<std::string>{"10", "7", "9"}), Column(2));
+
+    HWND header = reinterpret_cast<HWND>(SendMessageA(wakeList_, LVM_GETHEADER, 0, 0));
+    HDITEMA item = {};
+    item.mask = HDI_FORMAT | HDI_IMAGE;
+    SendMessageA(header, HDM_GETITEMA, 2, reinterpret_cast<LPARAM>(&item));
+    EXPECT_TRUE(item.fmt & HDF_IMAGE);
+    EXPECT_EQ(0, item.iImage);  // ascending arrow
+    SendMessageA(header, HDM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item));
+    EXPECT_FALSE(item.fmt & HDF_IMAGE);
+}
+
+TEST_F(PagesFixture, StatusBarPartsAndProgress) {
+    RECT client;
+    GetClientRect(main_, &client);
+    status_->Resize(SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    int edges[4] = {};
+    ASSERT_EQ(4, SendMessageA(status_->StatusBar(), SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)));
+    EXPECT_LT(edges[0], edges[1]);
+    EXPECT_LT(edges[1], edges[2]);
+    auto shown = [&] { return (GetWindowLongA(status_->ProgressBar(), GWL_STYLE) & WS_VISIBLE) != 0; };
+    EXPECT_FALSE(shown());
+    status_->BeginProgress(0);
+    EXPECT_TRUE(shown());
+    status_->EndProgress();
+    EXPECT_FALSE(shown());
+    status_->SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
+    char text[64] = {};
+    SendMessageA(status_->StatusBar(), SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("中止するにはCtrl+Breakを押して下さい", text);
+}
