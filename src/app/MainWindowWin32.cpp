@@ -1,0 +1,243 @@
+// Builds everything the main window keeps for its lifetime.
+#include "app/MainWindowWin32.h"
+
+#include <memory>
+#include <string>
+
+#include "app/AppContextWin32.h"
+#include "app/DlgbarWin32.h"
+#include "app/ProgStbarWin32.h"
+#include "common/AppError.h"
+#include "common/WindowPropWin32.h"
+#include "entries/EntList.h"
+#include "entries/WakeListColumns.h"
+#include "entries/WakeListWin32.h"
+#include "log/AppLogWin32.h"
+#include "log/CommandLogWin32.h"
+#include "resource.h"
+#include "tools/ProcessWin32.h"
+#include "tools/SetupWin32.h"
+#include "tools/ToolsMenuWin32.h"
+#include "wake/SocketCommWin32.h"
+
+namespace {
+
+HFONT CreateListFont(HWND window) {
+    HDC dc = GetDC(window);
+    int height = -MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(window, dc);
+    return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                       "YU Gothic UI");
+}
+
+std::string JoinDataPath(const char* folder, const char* name) {
+    std::string path(folder);
+    if (path.size() > 260) return std::string();
+    if (path.empty() || path.back() != '\\') path += '\\';
+    return path + name;
+}
+
+void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT | TCIF_IMAGE | TCIF_PARAM;
+    item.pszText = const_cast<char*>(text);
+    item.iImage = image;
+    item.lParam = reinterpret_cast<LPARAM>(page);
+    SendMessageA(tab, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
+}
+
+HWND CreateTabControl(HWND mainWindow) {
+    HWND tab = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TABCONTROLA, "Tab", 0x54008050, 0, 0, 0, 0, mainWindow,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TAB)), App().instance, nullptr);
+    if (!tab) throw AppError("ﾀﾌﾞｺﾝﾄﾛｰﾙ作成失敗");
+    SendMessageA(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageA(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(App().smallImages));
+    return tab;
+}
+
+HWND CreateWakeListPage(HWND tab) {
+    WORD alignments[kWakeListColumns];
+    int widths[kWakeListColumns];
+    const char* texts[kWakeListColumns];
+    for (int i = 0; i < kWakeListColumns; ++i) {
+        alignments[i] = kWakeListColumnTable[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        widths[i] = kWakeListColumnTable[i].width;
+        texts[i] = kWakeListColumnTable[i].header;
+    }
+    HWND list = CreateListPage(tab, IDC_WAKELIST, "Wake List", kWakeListColumns, alignments, widths, texts, 0, true);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    if (header) {
+        for (int i = 0; i < kWakeListColumns; ++i) {
+            HDITEMA item = {};
+            item.mask = HDI_LPARAM;
+            item.lParam = 0;  // no column sorted yet: the first click sorts ascending
+            SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        }
+        SendMessageA(header, HDM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(App().headerImages));
+    }
+    return list;
+}
+
+HWND CreateCommandLogPage(HWND tab) {
+    static const WORD alignments[] = {LVCFMT_LEFT, LVCFMT_LEFT};
+    static const int widths[] = {100, 700};
+    static const char* const texts[] = {"時間", "出力"};
+    return CreateListPage(tab, IDC_CMDLOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
+}
+
+void Construct(HWND mainWindow) {
+    AppContext& app = App();
+    app.mainMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDR_MAINMENU));
+    app.logMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDR_LOGMENU));
+    app.listFont = CreateListFont(mainWindow);
+
+    app.smallImages = LoadImageStrip(mainWindow, IDB_SMALLIMAGES, 4);
+    if (!app.smallImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
+    app.stateImages = LoadImageStrip(mainWindow, IDB_STATEIMAGES, 4);
+    if (!app.stateImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
+    app.headerImages = LoadImageStrip(mainWindow, IDB_HEADERIMAGES, 2);
+    if (!app.headerImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
+
+    ZeroMemory(app.filterAddress, sizeof app.filterAddress);
+    app.filterPrefixBits = 0;
+
+    auto socket = std::make_unique<CSocketComm>();
+    socket->Open();
+    bool started = socket->IsStarted();
+    // Attached even when it failed, so shutdown releases what it started.
+    AttachObject(mainWindow, kSocketProp, socket.release());
+    if (!started) throw AppError("ソケットのオープンに失敗しました");
+
+    if (CProcess* runner = CreateProcessRunner()) AttachObject(mainWindow, kProcessProp, runner);
+
+    if (CDlgbar* bar = BuildToolStrip(app.instance, mainWindow)) AttachObject(mainWindow, kDlgbarProp, bar);
+
+    static const int kPercentages[] = {40, 30, 20, 10};
+    auto* status = new CProgStbar(app.instance, mainWindow, IDC_STATUSBAR, IDC_PROGRESS, kPercentages, 4, 2, "ﾚﾃﾞｨ");
+    AttachObject(mainWindow, kProgStbarProp, status);
+
+    HWND tab = CreateTabControl(mainWindow);
+    HWND wakeList = CreateWakeListPage(tab);
+    HWND commandLog = CreateCommandLogPage(tab);
+    AddTabItem(tab, 0, "一覧", 2, wakeList);
+    AddTabItem(tab, 1, "出力", 3, commandLog);
+    ShowWindow(commandLog, SW_HIDE);
+
+    auto store = std::make_unique<CEntList>();
+    store->OpenDataFile();
+    CEntList* storePtr = store.release();
+    AttachObject(mainWindow, kEntListProp, storePtr);
+    RefreshEntryList(mainWindow);
+
+    auto setup = std::make_unique<CSetup>();
+    setup->SetPathFromFolder(storePtr->DataFolder());
+    AttachObject(mainWindow, kSetupProp, setup.release());
+
+    RefreshToolsMenu(mainWindow, GetSubMenu(app.mainMenu, 2));
+    SetMenu(mainWindow, app.mainMenu);
+    DrawMenuBar(mainWindow);
+
+    ApplyExplorerTheme(wakeList);
+    ApplyExplorerTheme(commandLog);
+
+    auto log = std::make_unique<CAppLog>();
+    std::string logPath = JoinDataPath(storePtr->DataFolder(), "Nodelark.log");
+    if (!logPath.empty()) log->Open(logPath.c_str());
+    AttachObject(mainWindow, kAppLogProp, log.release());
+
+    AppendCommandLog(mainWindow, "Nodelark 起動しました");
+    SetFocus(wakeList);
+}
+
+}  // namespace
+
+HIMAGELIST LoadImageStrip(HWND window, int bitmapId, int imageCount) {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(instance, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap) return nullptr;
+    BITMAP info = {};
+    GetObjectA(bitmap, sizeof info, &info);
+    HIMAGELIST list = nullptr;
+    if (imageCount > 0 && info.bmWidth >= imageCount) {
+        list = ImageList_Create(info.bmWidth / imageCount, info.bmHeight, ILC_COLOR16 | ILC_MASK, imageCount, 0);
+        if (list) ImageList_AddMasked(list, bitmap, RGB(192, 192, 192));
+    }
+    DeleteObject(bitmap);
+    return list;
+}
+
+HWND CreateListPage(HWND tab, int id, const char* name, int columnCount, const WORD* alignments,
+                    const int* widths, const char* const* texts, DWORD extraStyle, bool stateImages) {
+    AppContext& app = App();
+    HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, name, 0x56000049 | extraStyle, 0, 0, 0, 0, tab,
+                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), app.instance, nullptr);
+    if (!list) throw AppError("ﾘｽﾄﾋﾞｭｰｺﾝﾄﾛｰﾙの作成失敗");
+    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(app.smallImages));
+    if (stateImages) SendMessageA(list, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(app.stateImages));
+    if (app.osVersion.major == 0) {
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        if (GetVersionExA(&version)) {
+#pragma GCC diagnostic pop
+            app.osVersion.major = version.dwMajorVersion;
+            app.osVersion.minor = version.dwMinorVersion;
+        }
+    }
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+    for (int i = 0; i < columnCount; ++i) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_ORDER;
+        column.fmt = alignments[i];
+        column.cx = widths[i];
+        column.pszText = const_cast<char*>(texts[i]);
+        column.iSubItem = i;
+        column.iOrder = i;
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(app.listFont), FALSE);
+    return list;
+}
+
+bool ApplyExplorerTheme(HWND window) {
+    HMODULE theme = LoadLibraryA("UxTheme.dll");
+    if (!theme) return false;
+    using IsThemeActiveFn = BOOL(WINAPI*)();
+    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    auto isActive = reinterpret_cast<IsThemeActiveFn>(reinterpret_cast<void*>(GetProcAddress(theme, "IsThemeActive")));
+    auto setTheme = reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")));
+    bool applied = false;
+    if (isActive && setTheme && isActive()) {
+        wchar_t name[16] = {};
+        MultiByteToWideChar(CP_ACP, 0, "explorer", -1, name, 16);
+        applied = SUCCEEDED(setTheme(window, name, nullptr));
+    }
+    FreeLibrary(theme);
+    return applied;
+}
+
+int OnCreate(HWND mainWindow) {
+    try {
+        Construct(mainWindow);
+        return 0;
+    } catch (const AppError& e) {
+        MessageBoxA(nullptr, e.Text(), kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+        return -1;
+    } catch (const std::bad_alloc&) {
+        MessageBoxA(nullptr, "ﾒﾓﾘ不足", kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+        return -1;
+    }
+}
+
+void ShowError(HWND owner, const char* text) {
+    MessageBoxA(owner, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+}
+
+bool AskYesNo(HWND owner, const char* text) {
+    return MessageBoxA(owner, text, kProductName, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SYSTEMMODAL) == IDYES;
+}

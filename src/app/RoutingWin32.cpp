@@ -1,0 +1,398 @@
+// The main window procedure and everything it routes.
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "app/AppContextWin32.h"
+#include "app/CommandsWin32.h"
+#include "app/DlgbarWin32.h"
+#include "app/MainWindowWin32.h"
+#include "app/ShellText.h"
+#include "about/AboutWin32.h"
+#include "common/AppError.h"
+#include "common/ScopedWin32.h"
+#include "common/WindowPropWin32.h"
+#include "entries/WakeListColumns.h"
+#include "entries/WakeListWin32.h"
+#include "log/CommandLogWin32.h"
+#include "resource.h"
+#include "tools/ProcessWin32.h"
+#include "tools/ToolsMenuWin32.h"
+
+namespace {
+
+// Popups of the context-menu resource, by position.
+enum PopupIndex { kEntryPopup = 0, kEntryPopupNone = 1, kToolPopup = 2, kSendPopup = 5, kOutputPopup = 6 };
+constexpr int kRunToolSubmenu = 4;  // "ﾂｰﾙの実行" inside the entry popup
+
+bool HasSelection(HWND list) {
+    return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) >= 0;
+}
+
+int CurrentTabIndex(HWND tab) { return static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0)); }
+
+// Loads the context-menu resource, picks one popup and shows it; the
+// resource is destroyed again once the menu has closed.
+void ShowPopup(HWND mainWindow, int index, int x, int y, UINT flags, const RECT* keepClear) {
+    ScopedMenu menu(LoadMenuA(App().instance, MAKEINTRESOURCEA(IDR_POPUPMENU)));
+    if (!menu.IsValid()) return;
+    HMENU popup = GetSubMenu(menu.Get(), index);
+    if (!popup) return;
+    if (index == kEntryPopup) RefreshToolsMenu(mainWindow, GetSubMenu(popup, kRunToolSubmenu));
+    if (index == kToolPopup) RefreshToolsMenu(mainWindow, popup);
+    TPMPARAMS params = {};
+    params.cbSize = sizeof params;
+    if (keepClear) params.rcExclude = *keepClear;
+    TrackPopupMenuEx(popup, flags, x, y, mainWindow, keepClear ? &params : nullptr);
+}
+
+LRESULT OnToolbarDropDown(HWND mainWindow, const NMTOOLBARA* info) {
+    RECT button = {};
+    SendMessageA(info->hdr.hwndFrom, TB_GETRECT, info->iItem, reinterpret_cast<LPARAM>(&button));
+    MapWindowPoints(info->hdr.hwndFrom, HWND_DESKTOP, reinterpret_cast<POINT*>(&button), 2);
+    HWND page = PageWindow(TabControl(mainWindow), -1);
+    if (!page) return TBDDRET_DEFAULT;
+    int popup;
+    switch (info->iItem) {
+    case IDM_WAKE_ALL: popup = kSendPopup; break;
+    case IDM_NEW_ENTRY: popup = HasSelection(page) ? kEntryPopup : kEntryPopupNone; break;
+    case IDM_TOOLS_REGISTER: popup = kToolPopup; break;
+    default: return 0;
+    }
+    ShowPopup(mainWindow, popup, button.left, button.bottom, TPM_VERTICAL | TPM_RIGHTBUTTON, &button);
+    return 0;
+}
+
+LRESULT OnWakeListNotify(HWND mainWindow, NMHDR* header) {
+    HWND list = header->hwndFrom;
+    switch (static_cast<int>(header->code)) {
+    case NM_DBLCLK:
+        HasSelection(list) ? OnEditEntry(mainWindow) : OnNewEntry(mainWindow);
+        return 0;
+    case LVN_KEYDOWN: {
+        WORD key = reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey;
+        if (key == VK_RETURN) {
+            HasSelection(list) ? OnEditEntry(mainWindow) : OnNewEntry(mainWindow);
+        } else if (key == VK_DELETE) {
+            if (!HasSelection(list)) return DefWindowProcA(mainWindow, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+            OnDeleteEntries(mainWindow);
+        }
+        return 0;
+    }
+    case LVN_COLUMNCLICK:
+        SortWakeListByColumn(mainWindow, list, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        return 0;
+    default:
+        return DefWindowProcA(mainWindow, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
+    }
+}
+
+LRESULT OnNotify(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
+    NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+    switch (header->idFrom) {
+    case IDC_TOOLBAR:
+        if (static_cast<int>(header->code) == TBN_DROPDOWN)
+            return OnToolbarDropDown(mainWindow, reinterpret_cast<NMTOOLBARA*>(header));
+        break;
+    case IDC_TAB:
+        if (static_cast<int>(header->code) == TCN_SELCHANGE) {
+            int index = CurrentTabIndex(header->hwndFrom);
+            if (index >= 0) {
+                SwitchPage(mainWindow, header->hwndFrom, index);
+                return 0;
+            }
+        }
+        break;
+    case IDC_WAKELIST:
+        return OnWakeListNotify(mainWindow, header);
+    }
+    return DefWindowProcA(mainWindow, WM_NOTIFY, wParam, lParam);
+}
+
+LRESULT OnContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
+    try {
+        HWND tab = TabControl(mainWindow);
+        if (!tab) throw AppError("タブウィンドウハンドルの取得に失敗しました");
+        HWND page = PageWindow(tab, -1);
+        if (!page) throw AppError("リストビューウィンドウハンドルの取得に失敗しました");
+        int x = static_cast<short>(LOWORD(lParam));
+        int y = static_cast<short>(HIWORD(lParam));
+        bool onPage = reinterpret_cast<HWND>(wParam) == page;
+        if (CurrentTabIndex(tab) != 0) {
+            if (!HasSelection(page)) return 0;
+            if (!onPage) return DefWindowProcA(mainWindow, WM_CONTEXTMENU, wParam, lParam);
+            ShowPopup(mainWindow, kOutputPopup, x, y, TPM_RIGHTBUTTON, nullptr);
+        } else {
+            if (!onPage) return DefWindowProcA(mainWindow, WM_CONTEXTMENU, wParam, lParam);
+            ShowPopup(mainWindow, HasSelection(page) ? kEntryPopup : kEntryPopupNone, x, y, TPM_RIGHTBUTTON, nullptr);
+        }
+        return 0;
+    } catch (const AppError& e) {
+        ShowError(mainWindow, e.Text());
+        return DefWindowProcA(mainWindow, WM_CONTEXTMENU, wParam, lParam);
+    }
+}
+
+void OnWakeDone(HWND mainWindow) {
+    AppContext& app = App();
+    if (app.wakeThread) {
+        CloseHandle(app.wakeThread);
+        app.wakeThread = nullptr;
+    }
+    app.wakeThreadId = 0;
+    EnableWindow(mainWindow, TRUE);
+    AppendCommandLog(mainWindow, "WakeUpパケットの送信完了");
+    if (app.commandLineMode) {
+        Sleep(500);
+        if (app.commandLineDialog) {
+            DestroyWindow(app.commandLineDialog);
+            app.commandLineDialog = nullptr;
+        }
+        AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
+        SendMessageA(mainWindow, WM_CLOSE, 0, 0);
+    }
+}
+
+void OnCancel(HWND mainWindow) {
+    AppContext& app = App();
+    if (app.wakeThread) {
+        if (AskYesNo(mainWindow, "送信処理を中止します")) app.wakeCancel = 1;
+        return;
+    }
+    CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
+    if (runner && runner->processId != 0 && AskYesNo(mainWindow, "ツール実行を中止します")) ForceStop(runner);
+}
+
+void SelectInPage(HWND mainWindow, bool invert) {
+    HWND tab = TabControl(mainWindow);
+    HWND page = tab ? PageWindow(tab, -1) : nullptr;
+    if (!page) return;
+    SetFocus(page);
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED;
+    if (!invert) {
+        item.state = LVIS_SELECTED;
+        SendMessageA(page, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+        return;
+    }
+    int count = static_cast<int>(SendMessageA(page, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        bool selected = SendMessageA(page, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED;
+        item.state = selected ? 0 : LVIS_SELECTED;
+        SendMessageA(page, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void OpenReadMe(HWND mainWindow) {
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, sizeof program - 1);
+    std::string path = ReadMePathFor(program);
+    ShellExecuteA(mainWindow, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+struct FileDialogSpec {
+    bool save;
+    const char* title;
+    const char* filter;  // label and pattern, each zero-terminated, then one more zero
+    const char* extension;
+    DWORD flags;
+};
+
+// Empty when the user cancels.
+std::string AskFileName(HWND mainWindow, const FileDialogSpec& spec) {
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = mainWindow;
+    ofn.lpstrFilter = spec.filter;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof path;
+    ofn.lpstrTitle = spec.title;
+    ofn.lpstrDefExt = spec.extension;
+    ofn.Flags = spec.flags;
+    BOOL ok = spec.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    return ok ? std::string(path) : std::string();
+}
+
+const FileDialogSpec kListingDialog = {true, "一覧をﾌｧｲﾙに保存", "ｶﾝﾏ区切り (*.csv)\0*.csv\0", "csv", 0x80006};
+const FileDialogSpec kExportDialog = {true, "一覧のｴｸｽﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x80006};
+const FileDialogSpec kImportDialog = {false, "一覧のｲﾝﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x89004};
+const FileDialogSpec kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};
+
+template <class Action>
+void WithFileName(HWND mainWindow, const FileDialogSpec& spec, Action action) {
+    std::string path = AskFileName(mainWindow, spec);
+    if (!path.empty()) action(mainWindow, path.c_str());
+}
+
+void OnToolsRegistration(HWND mainWindow) {
+    App().toolsDialogOwner = mainWindow;
+    DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_TOOLS), mainWindow, ToolsDialogProc, 0);
+    if (HMENU menuBar = GetMenu(mainWindow)) {
+        if (HMENU popup = GetSubMenu(menuBar, 2)) RefreshToolsMenu(mainWindow, popup);
+    }
+    DrawMenuBar(mainWindow);
+}
+
+void OnFilterCommand(HWND mainWindow) {
+    if (DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_FILTER), mainWindow, FilterDialogProc, 0) == 1)
+        RefreshEntryList(mainWindow);
+}
+
+bool OnCommand(HWND mainWindow, int id) {
+    AppContext& app = App();
+    switch (id) {
+    case IDM_EXIT: SendMessageA(mainWindow, WM_CLOSE, 0, 0); break;
+    case IDM_ABOUT: DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialog, 0); break;
+    case IDM_WAKE_ALL: app.wakeSelectedOnly = 0; StartWakeRun(mainWindow); break;
+    case IDM_WAKE_SELECTED: app.wakeSelectedOnly = 1; StartWakeRun(mainWindow); break;
+    case IDM_NEW_ENTRY: OnNewEntry(mainWindow); break;
+    case IDM_EDIT_ENTRY: OnEditEntry(mainWindow); break;
+    case IDM_DELETE_ENTRY: OnDeleteEntries(mainWindow); break;
+    case IDM_TOOLS_REGISTER: OnToolsRegistration(mainWindow); break;
+    case IDM_TOOL1: case IDM_TOOL2: case IDM_TOOL3: case IDM_TOOL4: case IDM_TOOL5:
+        StartToolRun(mainWindow, id);
+        break;
+    case IDM_EXPORT: WithFileName(mainWindow, kExportDialog, ExportEntries); break;
+    case IDM_IMPORT: WithFileName(mainWindow, kImportDialog, ImportEntries); break;
+    case IDM_LISTING: WithFileName(mainWindow, kListingDialog, WriteEntryListing); break;
+    case IDM_LOG_EXPORT: WithFileName(mainWindow, kLogExportDialog, ExportCommandLog); break;
+    case IDM_CANCEL: OnCancel(mainWindow); break;
+    case IDM_SELECT_ALL: SelectInPage(mainWindow, false); break;
+    case IDM_INVERT_SELECTION: SelectInPage(mainWindow, true); break;
+    case IDM_NEXT_TAB: SwitchPage(mainWindow, TabControl(mainWindow), -1); break;
+    case IDM_README: OpenReadMe(mainWindow); break;
+    case IDM_ADDRESS_FILTER: OnFilterCommand(mainWindow); break;
+    case IDM_COPY: CopySelection(mainWindow); break;
+    case IDM_PASTE: PasteEntries(mainWindow); break;
+    default: return false;
+    }
+    return true;
+}
+
+// Sort-time copy of one column's texts, keyed by the row's entry id, so a
+// comparison never has to search the list for its rows.
+struct SortColumn {
+    std::unordered_map<LPARAM, std::string> texts;
+    bool ascending = true;
+};
+SortColumn* g_sorting = nullptr;  // set only while LVM_SORTITEMS runs on the UI thread
+
+}  // namespace
+
+HWND TabControl(HWND mainWindow) { return GetDlgItem(mainWindow, IDC_TAB); }
+
+HWND PageWindow(HWND tab, int index) {
+    if (!tab) return nullptr;
+    if (index < 0) index = CurrentTabIndex(tab);
+    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+    if (index < 0 || index >= count) return nullptr;
+    TCITEMA item = {};
+    item.mask = TCIF_PARAM;
+    if (!SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<HWND>(item.lParam);
+}
+
+void SwitchPage(HWND mainWindow, HWND tab, int index) {
+    if (!tab) return;
+    AppContext& app = App();
+    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+    if (index < 0) {
+        index = CurrentTabIndex(tab) + 1;
+        if (index > count - 1) index = 0;
+    }
+    SendMessageA(tab, TCM_SETCURSEL, index, 0);
+    CDlgbar* bar = FindObject<CDlgbar>(mainWindow, kDlgbarProp);
+    HWND toolbar = bar ? bar->FindToolbar() : nullptr;
+    if (index == 0) {
+        if (toolbar && !app.toolRunning) {
+            bar->EnableButton(IDM_WAKE_ALL);
+            bar->EnableButton(IDM_NEW_ENTRY);
+        }
+        RefreshToolsMenu(mainWindow, GetSubMenu(app.mainMenu, 2));
+        SetMenu(mainWindow, app.mainMenu);
+    } else if (index == 1) {
+        if (toolbar) {
+            bar->DisableButton(IDM_WAKE_ALL);
+            bar->DisableButton(IDM_NEW_ENTRY);
+        }
+        SetMenu(mainWindow, app.logMenu);
+    }
+    DrawMenuBar(mainWindow);
+    for (int i = 0; i < count; ++i) {
+        if (HWND page = PageWindow(tab, i)) ShowWindow(page, i == index ? SW_SHOW : SW_HIDE);
+    }
+}
+
+int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM) {
+    if (!g_sorting) return 0;
+    auto a = g_sorting->texts.find(first);
+    auto b = g_sorting->texts.find(second);
+    if (a == g_sorting->texts.end() || b == g_sorting->texts.end()) return 0;
+    return CompareCellTexts(a->second.c_str(), b->second.c_str(), g_sorting->ascending);
+}
+
+void SortWakeListByColumn(HWND, HWND list, int column) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    if (!header || column < 0 || column >= kWakeListColumns) return;
+    HDITEMA clicked = {};
+    clicked.mask = HDI_LPARAM;
+    SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&clicked));
+    int direction = clicked.lParam ? 1 : 0;
+    for (int i = 0; i < kWakeListColumns; ++i) {
+        HDITEMA item = {};
+        if (i == column) {
+            item.mask = HDI_FORMAT | HDI_IMAGE | HDI_LPARAM;
+            item.fmt = HDF_STRING | HDF_IMAGE | HDF_BITMAP_ON_RIGHT;
+            item.iImage = direction;
+            item.lParam = 1 - direction;
+        } else {
+            item.mask = HDI_FORMAT;
+            item.fmt = HDF_STRING;
+        }
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+
+    SortColumn sort;
+    sort.ascending = (1 - direction) != 0;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    sort.texts.reserve(count);
+    std::vector<char> buffer(1024);
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        LVITEMA text = {};
+        text.iSubItem = column;
+        text.pszText = buffer.data();
+        text.cchTextMax = static_cast<int>(buffer.size());
+        buffer[0] = 0;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&text));
+        sort.texts[item.lParam] = buffer.data();
+    }
+    g_sorting = &sort;
+    SendMessageA(list, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareByColumn));
+    g_sorting = nullptr;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: return OnCreate(window);
+    case WM_DESTROY: return OnDestroy(window);
+    case WM_SIZE: return LayoutMainWindow(window, wParam, lParam);
+    case WM_CLOSE:
+    case WM_ENDSESSION: DestroyWindow(window); return 0;
+    case WM_NOTIFY: return OnNotify(window, wParam, lParam);
+    case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);
+    case WM_COMMAND:
+        if (OnCommand(window, LOWORD(wParam))) return 0;
+        break;
+    case WM_APP_WAKE_DONE: OnWakeDone(window); return 0;
+    case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

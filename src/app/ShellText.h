@@ -1,0 +1,20 @@
+#pragma once
+// Text rules of the shell that do not need a window.
+#include <string>
+
+// The folder part of a program path, cut at its last backslash. A backslash
+// that is the trail byte of a code page 932 double-byte character is not a
+// separator. Returns the path unchanged when it has no separator.
+std::string FolderOfPath(const std::string& path);
+
+// "ReadMe.txt" beside the program file.
+std::string ReadMePathFor(const std::string& programPath);
+
+// Byte-wise comparison of two cell texts as unsigned bytes; the sign is
+// flipped when the column is sorted descending.
+int CompareCellTexts(const char* a, const char* b, bool ascending);
+
+// True for a code page 932 lead byte.
+inline bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}

@@ -1,0 +1,88 @@
+// Tears the main window down: saves the entries, releases every object.
+#include <memory>
+
+#include "app/AppContextWin32.h"
+#include "app/DlgbarWin32.h"
+#include "app/MainWindowWin32.h"
+#include "app/ProgStbarWin32.h"
+#include "common/WindowPropWin32.h"
+#include "entries/EntList.h"
+#include "log/AppLogWin32.h"
+#include "log/CommandLogWin32.h"
+#include "tools/ProcessWin32.h"
+#include "tools/SetupWin32.h"
+#include "wake/SocketCommWin32.h"
+
+namespace {
+
+// Waits for a handle while still answering messages that other threads send
+// to this one: a worker that reports by SendMessage must be able to finish.
+bool WaitPumpingSentMessages(HANDLE handle, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0) return true;
+        if (r != WAIT_OBJECT_0 + 1) return false;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+// The rule: nothing that a worker uses is released while the worker may still
+// run. A wake run is asked to stop and waited for; a running tool command is
+// stopped by force and its runner waited for until idle. Only then do the
+// objects go.
+void StopBackgroundWork(HWND mainWindow) {
+    AppContext& app = App();
+    if (app.wakeThread) {
+        app.wakeCancel = 1;
+        WaitPumpingSentMessages(app.wakeThread, 30000);
+    }
+    CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
+    if (runner && runner->processId != 0) {
+        ForceStop(runner);
+        if (runner->idleEvent) WaitPumpingSentMessages(runner->idleEvent, 30000);
+    }
+}
+
+}  // namespace
+
+int OnDestroy(HWND mainWindow) {
+    AppendCommandLog(mainWindow, "Nodelark 終了します");
+    StopBackgroundWork(mainWindow);
+
+    if (CEntList* store = DetachObject<CEntList>(mainWindow, kEntListProp)) {
+        store->SaveDataFile();
+        delete store;
+    }
+    delete DetachObject<CSetup>(mainWindow, kSetupProp);
+    delete DetachObject<CDlgbar>(mainWindow, kDlgbarProp);
+    delete DetachObject<CProgStbar>(mainWindow, kProgStbarProp);
+    DestroyProcessRunner(DetachObject<CProcess>(mainWindow, kProcessProp));
+    if (CSocketComm* socket = DetachObject<CSocketComm>(mainWindow, kSocketProp)) {
+        socket->Close();
+        delete socket;
+    }
+    // The log goes last so that it still receives the closing line.
+    delete DetachObject<CAppLog>(mainWindow, kAppLogProp);
+
+    AppContext& app = App();
+    for (HIMAGELIST* list : {&app.smallImages, &app.stateImages, &app.headerImages}) {
+        if (*list) ImageList_Destroy(*list);
+        *list = nullptr;
+    }
+    // The menu bar belongs to the window; the other menu is ours to free.
+    HMENU attached = GetMenu(mainWindow);
+    SetMenu(mainWindow, nullptr);
+    for (HMENU* menu : {&app.mainMenu, &app.logMenu}) {
+        if (*menu) DestroyMenu(*menu);
+        *menu = nullptr;
+    }
+    (void)attached;
+    if (app.listFont) DeleteObject(app.listFont);
+    app.listFont = nullptr;
+    PostQuitMessage(0);
+    return 0;
+}

@@ -1,0 +1,93 @@
+// Process entry: single instance, window class, main window, message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <winsock2.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/AppContextWin32.h"
+#include "app/CommandsWin32.h"
+#include "app/MainWindowWin32.h"
+#include "resource.h"
+
+namespace {
+
+// A start-up failure with the system error code of the moment it happened.
+struct StartupError {
+    const char* text;
+    DWORD code;
+};
+
+[[noreturn]] void Fail(const char* text) { throw StartupError{text, GetLastError()}; }
+
+void RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 32, 32, LR_SHARED));
+    wc.hCursor = static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kMainWindowClass;
+    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16, 16, 0));
+    if (!RegisterClassExA(&wc)) Fail("ｳｨﾝﾄﾞｳｸﾗｽの登録に失敗");
+}
+
+int RunMessageLoop() {
+    AppContext& app = App();
+    MSG msg;
+    for (;;) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(msg.wParam);
+        if (got == -1) Fail("ﾒｲﾝﾒｯｾｰｼﾞﾙｰﾌﾟでｴﾗｰが発生");
+        if (!TranslateAcceleratorA(app.mainWindow, app.accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMode) {
+    AppContext& app = App();
+    app.instance = instance;
+    HANDLE mutex = nullptr;
+    int exitCode = 0;
+    try {
+        mutex = CreateMutexA(nullptr, TRUE, kMainWindowClass);
+        if (GetLastError() == ERROR_ALREADY_EXISTS) Fail("既に起動されています");
+
+        InitCommonControls();
+        INITCOMMONCONTROLSEX icc = {};
+        icc.dwSize = sizeof icc;
+        icc.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES;
+        InitCommonControlsEx(&icc);
+
+        RegisterMainClass(instance);
+        char title[64];
+        std::snprintf(title, sizeof title, "%s", kProductName);
+        app.mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                         instance, nullptr);
+        if (!app.mainWindow) Fail("ｳｨﾝﾄﾞｳ作成に失敗");
+        app.accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+        if (!app.accelerators) Fail("ｱｸｾﾗﾚｰﾀﾃｰﾌﾞﾙのﾛｰﾄﾞに失敗");
+        ShowWindow(app.mainWindow, showMode);
+        UpdateWindow(app.mainWindow);
+        RunCommandLine(app.mainWindow, commandLine ? commandLine : "");
+        exitCode = RunMessageLoop();
+    } catch (const StartupError& e) {
+        if (e.text && *e.text) {
+            char text[512];
+            std::snprintf(text, sizeof text, "%s\n(ErrorCode:0x%08lx)", e.text, static_cast<unsigned long>(e.code));
+            MessageBoxA(app.mainWindow, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+        }
+        exitCode = 0;
+    }
+    WSACleanup();
+    if (mutex) CloseHandle(mutex);
+    return exitCode;
+}

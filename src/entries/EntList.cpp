@@ -1,0 +1,184 @@
+#include "entries/EntList.h"
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include "common/FixedText.h"
+
+namespace {
+
+constexpr uint32_t kRecordSize = sizeof(WakeEntry);
+// Records moved per read or write: one call per record is what makes a large
+// data file slow, and a chunk still lets us stop at the last whole record.
+constexpr uint32_t kChunkRecords = 256;
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// A trail byte of a double-byte character may be 0x5C; only a backslash that
+// starts a character is a separator.
+bool EndsInSeparator(const std::string& path) {
+    bool last = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(c) && i + 1 < path.size()) {
+            ++i;
+            last = false;
+        } else {
+            last = c == '\\';
+        }
+    }
+    return last;
+}
+
+// A chunk buffer if one can be had, else room for a single record.
+struct ChunkBuffer {
+    std::unique_ptr<unsigned char[]> big;
+    unsigned char one[kRecordSize];
+    unsigned char* data = one;
+    uint32_t records = 1;
+    ChunkBuffer() : big(new (std::nothrow) unsigned char[kChunkRecords * kRecordSize]) {
+        if (big) {
+            data = big.get();
+            records = kChunkRecords;
+        }
+    }
+};
+
+}  // namespace
+
+std::string ComposeDataFolder(const char* base) {
+    std::string folder = (base && *base) ? base : ".\\";
+    if (!EndsInSeparator(folder)) folder += '\\';
+    folder += "Morrowbel";
+    if (folder.size() >= kDataPathSize) return ".\\Morrowbel";
+    return folder;
+}
+
+std::string ComposeDataFilePath(const char* folder) {
+    std::string path = std::string(folder) + "\\" + "Ent.dat";
+    if (path.size() >= kDataPathSize) return std::string();
+    return path;
+}
+
+CEntList::CEntList() = default;
+
+CEntList::~CEntList() = default;
+
+void CEntList::SetPaths(const char* folder, const char* filePath) {
+    SetField(dataFolder_, folder);
+    SetField(dataFilePath_, filePath);
+}
+
+void CEntList::AttachDataFile(std::unique_ptr<RecordFile> file) {
+    file_ = std::move(file);
+    Load();
+}
+
+void CEntList::Load() {
+    entries_.clear();
+    entryCursor_ = 0;
+    maxId_ = -1;
+    if (!file_ || !file_->Seek(0)) return;
+    ChunkBuffer buffer;
+    const uint32_t want = buffer.records * kRecordSize;
+    for (;;) {
+        uint32_t done = 0;
+        if (!file_->Read(buffer.data, want, done)) return;
+        // A trailing fragment shorter than a record is left behind; the next
+        // save drops it.
+        for (uint32_t at = 0; at + kRecordSize <= done; at += kRecordSize) {
+            WakeEntry entry;
+            std::memcpy(&entry, buffer.data + at, kRecordSize);
+            if (AddEntry(entry) < 0) return;
+        }
+        if (done < want) return;
+    }
+}
+
+void CEntList::SaveDataFile() {
+    if (!file_ || !file_->Seek(0)) return;
+    ChunkBuffer buffer;
+    uint64_t kept = 0;
+    size_t next = 0;
+    while (next < entries_.size()) {
+        uint32_t count = 0;
+        for (; count < buffer.records && next < entries_.size(); ++count, ++next)
+            std::memcpy(buffer.data + count * kRecordSize, entries_[next].get(), kRecordSize);
+        const uint32_t want = count * kRecordSize;
+        uint32_t done = 0;
+        const bool ok = file_->Write(buffer.data, want, done);
+        if (done > want) done = want;
+        kept += done / kRecordSize * kRecordSize;
+        if (!ok || done < want) {
+            // Cut after the last whole record, so no fragment of a record
+            // is left at the end of the file.
+            if (!file_->Seek(kept)) return;
+            break;
+        }
+    }
+    file_->Truncate();
+}
+
+int CEntList::Append(Blocks& blocks, const WakeEntry& entry) {
+    // Not zero-filled first: the whole record is copied over it at once.
+    std::unique_ptr<WakeEntry> block(new (std::nothrow) WakeEntry);
+    if (!block) return -1;
+    std::memcpy(block.get(), &entry, sizeof entry);
+    try {
+        blocks.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    return static_cast<int>(blocks.size());
+}
+
+int CEntList::AddEntry(WakeEntry& entry) {
+    if (maxId_ == INT32_MAX) return -1;
+    const int32_t id = maxId_ + 1;
+    entry.id = id;
+    const int count = Append(entries_, entry);
+    if (count >= 0) maxId_ = id;
+    return count;
+}
+
+void CEntList::RemoveEntry(int id) {
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if ((*it)->id != id) continue;
+        entries_.erase(it);
+        if (id == maxId_) {
+            maxId_ = -1;
+            for (const auto& block : entries_)
+                if (block->id > maxId_) maxId_ = block->id;
+        }
+        return;
+    }
+}
+
+WakeEntry* CEntList::FindEntry(int id) {
+    for (const auto& block : entries_)
+        if (block->id == id) return block.get();
+    return nullptr;
+}
+
+WakeEntry* CEntList::First(Blocks& blocks, int32_t& cursor) {
+    cursor = 0;
+    if (blocks.empty()) return nullptr;
+    cursor = 1;
+    return blocks[0].get();
+}
+
+WakeEntry* CEntList::Next(Blocks& blocks, int32_t& cursor) {
+    if (cursor < 0 || static_cast<size_t>(cursor) >= blocks.size()) return nullptr;
+    return blocks[cursor++].get();
+}
+
+WakeEntry* CEntList::FirstEntry() { return First(entries_, entryCursor_); }
+WakeEntry* CEntList::NextEntry() { return Next(entries_, entryCursor_); }
+
+void CEntList::ClearCopyBuffer() {
+    copies_.clear();
+    copyCursor_ = 0;
+}
+
+int CEntList::AddToCopyBuffer(const WakeEntry& entry) { return Append(copies_, entry); }
+WakeEntry* CEntList::FirstCopy() { return First(copies_, copyCursor_); }
+WakeEntry* CEntList::NextCopy() { return Next(copies_, copyCursor_); }

@@ -1,0 +1,59 @@
+#include "entries/EntListWin32.h"
+#include <shlobj.h>
+#include <new>
+#include "entries/EntList.h"
+
+bool HandleRecordFile::Seek(uint64_t offset) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(file_.Get(), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+bool HandleRecordFile::Read(void* buffer, uint32_t size, uint32_t& done) {
+    DWORD got = 0;
+    const BOOL ok = ReadFile(file_.Get(), buffer, size, &got, nullptr);
+    done = got;
+    return ok != FALSE;
+}
+
+bool HandleRecordFile::Write(const void* data, uint32_t size, uint32_t& done) {
+    DWORD put = 0;
+    const BOOL ok = WriteFile(file_.Get(), data, size, &put, nullptr);
+    done = put;
+    return ok != FALSE;
+}
+
+bool HandleRecordFile::Truncate() { return SetEndOfFile(file_.Get()) != FALSE; }
+
+std::string LocateDataFolder() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    char appData[MAX_PATH] = {};
+    const char* base = nullptr;
+    if (GetVersionExA(&version) && version.dwMajorVersion >= 5 &&
+        SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE))
+        base = appData;
+    return ComposeDataFolder(base);
+}
+
+void CEntList::OpenDataFile() { OpenDataFileIn(LocateDataFolder().c_str()); }
+
+void CEntList::OpenDataFileIn(const char* folder) {
+    const std::string path = ComposeDataFilePath(folder);
+    SetPaths(folder, path.c_str());
+    if (path.empty()) {
+        AttachDataFile(nullptr);
+        return;
+    }
+    // A failure to create the folder shows up as a file that will not open.
+    if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(folder, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    std::unique_ptr<RecordFile> owner;
+    if (file != INVALID_HANDLE_VALUE) {
+        owner.reset(new (std::nothrow) HandleRecordFile(file));
+        if (!owner) CloseHandle(file);
+    }
+    AttachDataFile(std::move(owner));
+}

@@ -1,0 +1,111 @@
+// The Wake List page: one row per entry that passes the address filter.
+#include "entries/WakeListWin32.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/AppContextWin32.h"
+#include "app/MainWindowWin32.h"
+#include "common/WindowPropWin32.h"
+#include "entries/AddressFilter.h"
+#include "entries/EntList.h"
+#include "entries/WakeEntry.h"
+#include "entries/WakeListColumns.h"
+#include "resource.h"
+
+namespace {
+
+void SetCell(HWND list, int index, int column, const std::string& text) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+bool EntryPassesFilter(const WakeEntry& entry) {
+    const AppContext& app = App();
+    return AddressPassesFilter(entry.ipAddress, app.filterAddress, app.filterPrefixBits);
+}
+
+void SetListItemColumns(HWND list, int index, const WakeEntry& entry) {
+    for (int column = 1; column < kWakeListColumns; ++column)
+        SetCell(list, index, column, WakeListCellText(entry, column));
+}
+
+int InsertListItem(HWND mainWindow, const WakeEntry& entry) {
+    HWND list = PageWindow(TabControl(mainWindow), 0);
+    if (!list) return -1;
+    if (!EntryPassesFilter(entry)) return 0;
+    std::string name = WakeListCellText(entry, 0);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = const_cast<char*>(name.c_str());
+    item.iImage = entry.excluded ? 1 : 0;
+    item.lParam = entry.id;
+    int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0) return -1;
+    SetListItemColumns(list, index, entry);
+    return index;
+}
+
+int RefreshEntryList(HWND mainWindow) {
+    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+    HWND list = PageWindow(TabControl(mainWindow), 0);
+    if (!store || !list) return 0;
+    // One repaint at the end instead of one per row.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(list, LVM_SETITEMCOUNT, store->EntryCount(), 0);
+    int count = 0;
+    for (WakeEntry* entry = store->FirstEntry(); entry; entry = store->NextEntry()) {
+        InsertListItem(mainWindow, *entry);
+        ++count;
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    return count;
+}
+
+INT_PTR CALLBACK FilterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    AppContext& app = App();
+    switch (message) {
+    case WM_INITDIALOG: {
+        SendDlgItemMessageA(dialog, IDC_FILTER_PREFIX, EM_LIMITTEXT, 2, 0);
+        const uint8_t* a = app.filterAddress;
+        SendDlgItemMessageA(dialog, IDC_FILTER_ADDRESS, IPM_SETADDRESS, 0, MAKEIPADDRESS(a[0], a[1], a[2], a[3]));
+        SetDlgItemInt(dialog, IDC_FILTER_PREFIX, static_cast<UINT>(app.filterPrefixBits), FALSE);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: {
+            DWORD address = 0;
+            SendDlgItemMessageA(dialog, IDC_FILTER_ADDRESS, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+            app.filterAddress[0] = static_cast<uint8_t>(FIRST_IPADDRESS(address));
+            app.filterAddress[1] = static_cast<uint8_t>(SECOND_IPADDRESS(address));
+            app.filterAddress[2] = static_cast<uint8_t>(THIRD_IPADDRESS(address));
+            app.filterAddress[3] = static_cast<uint8_t>(FOURTH_IPADDRESS(address));
+            BOOL ok = FALSE;
+            UINT prefix = GetDlgItemInt(dialog, IDC_FILTER_PREFIX, &ok, FALSE);
+            app.filterPrefixBits = ok ? static_cast<int32_t>(prefix) : 0;
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        case IDC_FILTER_RESET:
+            SendDlgItemMessageA(dialog, IDC_FILTER_ADDRESS, IPM_SETADDRESS, 0, 0);
+            SetDlgItemInt(dialog, IDC_FILTER_PREFIX, 0, FALSE);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 2);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Text rules of the Command Log page and its export file.
+#include <string>
+
+constexpr size_t kExportTimeMax = 63;
+constexpr size_t kExportTextMax = 1023;
+
+// One export line: the time column, a space, the output column, CR LF; each
+// column cut to the bytes the export reads of it.
+std::string FormatExportLine(const std::string& time, const std::string& text);
+
+// Whether the oldest line goes before a new one is appended.
+inline bool CommandLogMustDropOldest(int lineCount) { return lineCount > 6144; }

@@ -1,0 +1,107 @@
+// The Command Log page: appending lines from any thread, and the export.
+#include "log/CommandLogWin32.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MainWindowWin32.h"
+#include "app/ProgStbarWin32.h"
+#include "common/ScopedWin32.h"
+#include "common/TextFormat.h"
+#include "common/WindowPropWin32.h"
+#include "log/AppLogWin32.h"
+#include "log/CommandLogText.h"
+
+namespace {
+
+constexpr int kPaperImage = 3;
+
+HWND CommandLogPage(HWND mainWindow) {
+    HWND tab = TabControl(mainWindow);
+    return tab ? PageWindow(tab, 1) : nullptr;
+}
+
+std::string CellText(HWND list, int row, int column, size_t bufferSize) {
+    std::vector<char> buffer(bufferSize, 0);
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = buffer.data();
+    item.cchTextMax = static_cast<int>(bufferSize);
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    buffer.back() = 0;
+    return buffer.data();
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace
+
+// Every message below is sent to the page, so from a worker thread the list
+// still changes only on the UI thread.
+void AppendCommandLog(HWND mainWindow, const char* text) {
+    HWND list = CommandLogPage(mainWindow);
+    if (!list || !text) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    DateTime t;
+    static_assert(sizeof t == sizeof now, "DateTime mirrors SYSTEMTIME");
+    memcpy(&t, &now, sizeof t);
+    std::string clock = FormatClock(t);
+
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    if (CommandLogMustDropOldest(count)) SendMessageA(list, LVM_DELETEITEM, 0, 0);
+
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = const_cast<char*>(clock.c_str());
+    item.iImage = kPaperImage;
+    int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0) return;
+
+    LVITEMA cell = {};
+    cell.mask = LVIF_TEXT;
+    cell.iItem = index;
+    cell.iSubItem = 1;
+    cell.pszText = const_cast<char*>(text);
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
+
+    // Scroll so that the new line is visible even when the user scrolled up.
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    if (SendMessageA(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&bounds)))
+        SendMessageA(list, LVM_SCROLL, 0, bounds.bottom);
+
+    CAppLog* log = FindObject<CAppLog>(mainWindow, kAppLogProp);
+    if (log && log->IsOpen()) log->WriteLine(text);
+}
+
+int ExportCommandLog(HWND mainWindow, const char* path) {
+    HWND list = CommandLogPage(mainWindow);
+    CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
+    if (!list || !status) return -1;
+    ScopedHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return 0;
+
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    status->BeginProgress(count);
+    status->SetPartText(0, "出力をｴｸｽﾎﾟｰﾄしています");
+    int written = 0;
+    for (int row = 0; row < count; ++row) {
+        std::string line = FormatExportLine(CellText(list, row, 0, kExportTimeMax + 1),
+                                            CellText(list, row, 1, kExportTextMax + 1));
+        if (!WriteAll(file.Get(), line)) break;
+        ++written;
+        status->StepProgress();
+    }
+    SetEndOfFile(file.Get());
+    status->SetPartText(0, "出力のｴｸｽﾎﾟｰﾄを完了しました");
+    status->EndProgress();
+    return written;
+}

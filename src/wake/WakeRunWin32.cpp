@@ -1,0 +1,6 @@
+#include "app/CommandsWin32.h"
+
+// The wake run arrives with its own work; until then the command is inert
+// (and sends nothing).
+void StartWakeRun(HWND) {}
+void RunCommandLine(HWND, const char*) {}

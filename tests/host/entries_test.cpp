@@ -1,0 +1,382 @@
+#include <gtest/gtest.h>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+#include "entries/EntList.h"
+#include "entries/WakeEntry.h"
+
+// Scalar nothrow new is what the store takes its blocks with; a budget lets a
+// test make the n-th block fail. Unlimited unless a test sets it.
+static int g_blockBudget = -1;
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (g_blockBudget == 0) return nullptr;
+    if (g_blockBudget > 0) --g_blockBudget;
+    try {
+        return ::operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+namespace {
+
+constexpr size_t kRecord = sizeof(WakeEntry);
+
+// An in-memory data file; a test keeps a pointer to it while the store owns it.
+class MemoryRecordFile : public RecordFile {
+public:
+    explicit MemoryRecordFile(std::string bytes = std::string()) : bytes(std::move(bytes)) {}
+    bool Seek(uint64_t offset) override {
+        if (failSeek) return false;
+        pos = static_cast<size_t>(offset);
+        return true;
+    }
+    bool Read(void* buffer, uint32_t size, uint32_t& done) override {
+        ++reads;
+        done = 0;
+        if (pos >= bytes.size()) return true;
+        done = static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - pos));
+        std::memcpy(buffer, bytes.data() + pos, done);
+        pos += done;
+        return true;
+    }
+    bool Write(const void* data, uint32_t size, uint32_t& done) override {
+        done = 0;
+        if (failWrites) return false;
+        done = static_cast<uint32_t>(std::min<size_t>(size, writeRoom));
+        writeRoom -= done;
+        if (bytes.size() < pos + done) bytes.resize(pos + done);
+        std::memcpy(&bytes[pos], data, done);
+        pos += done;
+        return true;
+    }
+    bool Truncate() override {
+        bytes.resize(pos);
+        return true;
+    }
+
+    std::string bytes;
+    size_t pos = 0;
+    bool failSeek = false;
+    bool failWrites = false;
+    size_t writeRoom = SIZE_MAX;
+    int reads = 0;
+};
+
+std::string Bytes(const WakeEntry& e) { return std::string(reinterpret_cast<const char*>(&e), kRecord); }
+
+// A record with every byte meaningful: texts with bytes after their
+// terminators, reserved bytes set, and a given id.
+WakeEntry PatternRecord(int seed, int32_t id) {
+    WakeEntry e;
+    unsigned char* p = reinterpret_cast<unsigned char*>(&e);
+    for (size_t i = 0; i < kRecord; ++i) p[i] = static_cast<unsigned char>(i * 7 + seed * 31 + 1);
+    e.id = id;
+    e.name[5] = 0;
+    e.hostName[9] = 0;
+    e.place[0] = 0;
+    e.comment[255] = 0;
+    return e;
+}
+
+std::string FileOf(const std::vector<WakeEntry>& records, size_t extra = 0) {
+    std::string bytes;
+    for (const auto& r : records) bytes += Bytes(r);
+    return bytes + std::string(extra, '\x5A');
+}
+
+struct StoreWithFile {
+    CEntList store;
+    MemoryRecordFile* file = nullptr;
+    explicit StoreWithFile(std::string bytes) {
+        auto owned = std::make_unique<MemoryRecordFile>(std::move(bytes));
+        file = owned.get();
+        store.AttachDataFile(std::move(owned));
+    }
+};
+
+std::vector<int> Ids(CEntList& store) {
+    std::vector<int> ids;
+    for (WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry()) ids.push_back(e->id);
+    return ids;
+}
+
+}  // namespace
+
+TEST(WakeEntry, FieldsLieAtTheirFileOffsets) {
+    WakeEntry e = {};
+    e.id = 0x01020304;
+    std::memcpy(e.name, "NM", 2);
+    const uint8_t ip[4] = {192, 168, 1, 20};
+    std::memcpy(e.ipAddress, ip, 4);
+    const uint8_t mask[4] = {255, 255, 255, 0};
+    std::memcpy(e.subnetMask, mask, 4);
+    e.port = 0x0A0B0C0D;
+    const uint8_t mac[6] = {0x00, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F};
+    std::memcpy(e.macAddress, mac, 6);
+    e.reserved[0] = 0xEE;
+    e.reserved[5] = 0xEF;
+    std::memcpy(e.hostName, "HN", 2);
+    std::memcpy(e.place, "PL", 2);
+    std::memcpy(e.comment, "CM", 2);
+    e.lastSentTime.year = 0x07E8;
+    e.lastSentTime.milliseconds = 0x0102;
+    e.registeredTime.month = 0x0C;
+    e.updatedTime.second = 0x3B;
+    e.excluded = 0x11223344;
+
+    struct Case { size_t offset; std::vector<uint8_t> bytes; };
+    const Case cases[] = {
+        {0, {0x04, 0x03, 0x02, 0x01}},
+        {4, {'N', 'M', 0}},
+        {132, {192, 168, 1, 20}},
+        {136, {255, 255, 255, 0}},
+        {140, {0x0D, 0x0C, 0x0B, 0x0A}},
+        {144, {0x00, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}},
+        {150, {0xEE, 0, 0, 0, 0, 0xEF}},
+        {156, {'H', 'N', 0}},
+        {412, {'P', 'L', 0}},
+        {668, {'C', 'M', 0}},
+        {924, {0xE8, 0x07}},
+        {938, {0x02, 0x01}},
+        {942, {0x0C, 0x00}},
+        {968, {0x3B, 0x00}},
+        {972, {0x44, 0x33, 0x22, 0x11}},
+    };
+    const std::string raw = Bytes(e);
+    for (const auto& c : cases) {
+        EXPECT_EQ(std::string(c.bytes.begin(), c.bytes.end()), raw.substr(c.offset, c.bytes.size()))
+            << "offset " << c.offset;
+    }
+}
+
+TEST(WakeEntry, NewEntryDefaults) {
+    WakeEntry e;
+    std::memset(&e, 0xCC, sizeof e);
+    InitNewEntry(e);
+    std::string expected(kRecord, '\0');
+    const std::string name = "新規@送信先";
+    expected.replace(4, name.size(), name);
+    expected[140] = static_cast<char>(0xF2);  // 2034, little-endian
+    expected[141] = 0x07;
+    EXPECT_EQ(expected, Bytes(e));
+    EXPECT_EQ("\x90\x56\x8B\x4B@\x91\x97\x90\x4D\x90\xE6", EntryName(e));
+}
+
+TEST(WakeEntry, UnterminatedTextsStopAtTheirWidth) {
+    WakeEntry e;
+    std::memset(&e, 'A', sizeof e);
+    std::memset(e.hostName, 'H', sizeof e.hostName);
+    std::memset(e.place, 'P', sizeof e.place);
+    std::memset(e.comment, 'C', sizeof e.comment);
+    e.excluded = 0;  // the byte after the comment is not a terminator for it
+    EXPECT_EQ(std::string(128, 'A'), EntryName(e));
+    EXPECT_EQ(std::string(256, 'H'), EntryHostName(e));
+    EXPECT_EQ(std::string(256, 'P'), EntryPlace(e));
+    EXPECT_EQ(std::string(256, 'C'), EntryComment(e));
+
+    // Such a record is still kept as it stands.
+    StoreWithFile s(Bytes(e));
+    ASSERT_EQ(1, s.store.EntryCount());
+    EXPECT_EQ(std::string(128, 'A'), EntryName(*s.store.FirstEntry()));
+    s.store.SaveDataFile();
+    e.id = 0;
+    EXPECT_EQ(Bytes(e), s.file->bytes);
+}
+
+TEST(EntList, IdsAreOneMoreThanTheLargestHeld) {
+    CEntList store;
+    WakeEntry e = PatternRecord(1, 99);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(i + 1, store.AddEntry(e));
+        EXPECT_EQ(i, e.id) << "the caller's record carries the new id";
+    }
+    store.RemoveEntry(3);  // the largest: its id comes back
+    EXPECT_EQ(4, store.AddEntry(e));
+    EXPECT_EQ(3, e.id);
+    store.RemoveEntry(1);  // any other: no reuse
+    store.AddEntry(e);
+    EXPECT_EQ(4, e.id);
+    EXPECT_EQ((std::vector<int>{0, 2, 3, 4}), Ids(store));
+    store.RemoveEntry(42);
+    EXPECT_EQ(4, store.EntryCount());
+    for (int id : {0, 2, 3, 4}) store.RemoveEntry(id);
+    store.AddEntry(e);
+    EXPECT_EQ(0, e.id);
+}
+
+TEST(EntList, FindEntryAndStoredCopies) {
+    CEntList store;
+    WakeEntry a = PatternRecord(1, 0), b = PatternRecord(2, 0);
+    store.AddEntry(a);
+    store.AddEntry(b);
+    WakeEntry* found = store.FindEntry(b.id);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ(Bytes(b), Bytes(*found));
+    b.port = 1;  // the store keeps its own copy
+    EXPECT_NE(1, found->port);
+    EXPECT_EQ(nullptr, store.FindEntry(7));
+    store.RemoveEntry(a.id);
+    EXPECT_EQ(found, store.FindEntry(b.id));
+}
+
+TEST(EntList, CursorsOnEmptyAndFilledSequences) {
+    CEntList store;
+    EXPECT_EQ(nullptr, store.FirstEntry());
+    EXPECT_EQ(nullptr, store.NextEntry());
+    EXPECT_EQ(nullptr, store.FirstCopy());
+    EXPECT_EQ(nullptr, store.NextCopy());
+
+    WakeEntry e = PatternRecord(3, 0);
+    for (int i = 0; i < 3; ++i) store.AddEntry(e);
+    for (int port : {10, 11}) {
+        e.port = port;
+        EXPECT_EQ(port - 9, store.AddToCopyBuffer(e));
+    }
+    // The two enumerations run side by side without disturbing each other.
+    EXPECT_EQ(0, store.FirstEntry()->id);
+    EXPECT_EQ(10, store.FirstCopy()->port);
+    EXPECT_EQ(1, store.NextEntry()->id);
+    EXPECT_EQ(11, store.NextCopy()->port);
+    EXPECT_EQ(nullptr, store.NextCopy());
+    EXPECT_EQ(2, store.NextEntry()->id);
+    EXPECT_EQ(nullptr, store.NextEntry());
+    EXPECT_EQ(nullptr, store.NextEntry());
+    EXPECT_EQ(0, store.FirstEntry()->id);
+
+    store.ClearCopyBuffer();
+    EXPECT_EQ(0, store.CopyCount());
+    EXPECT_EQ(nullptr, store.NextCopy());
+    EXPECT_EQ(3, store.EntryCount());
+}
+
+TEST(EntList, LoadTakesWholeRecordsAndSaveTruncates) {
+    struct Case { const char* what; size_t records; size_t extra; int loaded; };
+    const Case cases[] = {
+        {"empty file", 0, 0, 0},
+        {"fragment only", 0, 975, 0},
+        {"two and a half records", 2, kRecord / 2, 2},
+        {"more than one chunk", 600, 100, 600},
+    };
+    for (const auto& c : cases) {
+        std::vector<WakeEntry> records;
+        for (size_t i = 0; i < c.records; ++i) records.push_back(PatternRecord(static_cast<int>(i), 5));
+        StoreWithFile s(FileOf(records, c.extra));
+        EXPECT_EQ(c.loaded, s.store.EntryCount()) << c.what;
+        s.store.SaveDataFile();
+        EXPECT_EQ(c.loaded * kRecord, s.file->bytes.size()) << c.what;
+    }
+}
+
+TEST(EntList, IdsInTheFileAreIgnored) {
+    StoreWithFile s(FileOf({PatternRecord(1, 7), PatternRecord(2, 7), PatternRecord(3, 7)}));
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), Ids(s.store));
+}
+
+TEST(EntList, SaveAndLoadKeepEveryByteButTheId) {
+    const std::vector<WakeEntry> records = {PatternRecord(1, -5), PatternRecord(2, 1000), PatternRecord(3, 7)};
+    StoreWithFile first(FileOf(records));
+    WakeEntry added = PatternRecord(4, 0);
+    first.store.AddEntry(added);
+    first.store.SaveDataFile();
+
+    StoreWithFile second(first.file->bytes);
+    ASSERT_EQ(4, second.store.EntryCount());
+    std::vector<WakeEntry> expected = records;
+    expected.push_back(added);
+    int i = 0;
+    for (WakeEntry* e = second.store.FirstEntry(); e; e = second.store.NextEntry(), ++i) {
+        WakeEntry want = expected[i];
+        want.id = i;
+        EXPECT_EQ(Bytes(want), Bytes(*e)) << "record " << i;
+    }
+}
+
+TEST(EntList, SaveStopsAtTheFirstFailedWriteAndCutsAfterWholeRecords) {
+    struct Case { const char* what; size_t room; bool fail; size_t kept; };
+    const Case cases[] = {
+        {"short write mid-record", 2 * kRecord + 100, false, 2},
+        {"short write in a later chunk", 300 * kRecord + 1, false, 300},
+        {"failing write", SIZE_MAX, true, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<WakeEntry> records;
+        for (int i = 0; i < 400; ++i) records.push_back(PatternRecord(i, i));
+        // The file already holds more than will be written: the old tail must go.
+        StoreWithFile s(FileOf(records) + FileOf(records));
+        s.file->writeRoom = c.room;
+        s.file->failWrites = c.fail;
+        s.store.SaveDataFile();
+        ASSERT_EQ(c.kept * kRecord, s.file->bytes.size()) << c.what;
+        EXPECT_TRUE(FileOf(records).substr(0, c.kept * kRecord) == s.file->bytes) << c.what;
+    }
+}
+
+TEST(EntList, NoFileOrUnseekableFile) {
+    CEntList none;
+    WakeEntry e = PatternRecord(1, 0);
+    none.AttachDataFile(nullptr);
+    EXPECT_FALSE(none.HasDataFile());
+    none.AddEntry(e);
+    none.SaveDataFile();
+
+    auto file = std::make_unique<MemoryRecordFile>(FileOf({e, e}));
+    MemoryRecordFile* raw = file.get();
+    raw->failSeek = true;
+    CEntList store;
+    store.AttachDataFile(std::move(file));
+    EXPECT_EQ(0, store.EntryCount());
+    store.AddEntry(e);
+    store.SaveDataFile();
+    EXPECT_EQ(FileOf({e, e}), raw->bytes);
+}
+
+TEST(EntList, LoadingAgainReplacesTheEntries) {
+    StoreWithFile s(FileOf({PatternRecord(1, 0), PatternRecord(2, 0)}));
+    WakeEntry e = PatternRecord(3, 0);
+    s.store.AddEntry(e);
+    s.store.AttachDataFile(std::make_unique<MemoryRecordFile>(FileOf({PatternRecord(4, 0)})));
+    EXPECT_EQ((std::vector<int>{0}), Ids(s.store));
+}
+
+TEST(EntList, BlockAllocationFailure) {
+    std::vector<WakeEntry> records;
+    for (int i = 0; i < 5; ++i) records.push_back(PatternRecord(i, 0));
+    CEntList store;
+    g_blockBudget = 3;
+    store.AttachDataFile(std::make_unique<MemoryRecordFile>(FileOf(records)));
+    g_blockBudget = -1;
+    EXPECT_EQ(3, store.EntryCount()) << "loading stops at the first block it cannot have";
+
+    WakeEntry e = PatternRecord(9, 0);
+    g_blockBudget = 0;
+    EXPECT_EQ(-1, store.AddEntry(e));
+    EXPECT_EQ(-1, store.AddToCopyBuffer(e));
+    g_blockBudget = -1;
+    EXPECT_EQ(3, store.EntryCount());
+    EXPECT_EQ(0, store.CopyCount());
+    EXPECT_EQ(4, store.AddEntry(e));
+    EXPECT_EQ(3, e.id) << "a failed add uses up no id";
+}
+
+TEST(DataFolder, Composition) {
+    struct Case { const char* base; std::string folder; };
+    const Case cases[] = {
+        {"C:\\Users\\u\\AppData\\Roaming", "C:\\Users\\u\\AppData\\Roaming\\Morrowbel"},
+        {"C:\\Data\\", "C:\\Data\\Morrowbel"},
+        {nullptr, ".\\Morrowbel"},
+        {"", ".\\Morrowbel"},
+        // The second byte of ソ is 0x5C but is no separator.
+        {"C:\\ソ", "C:\\ソ\\Morrowbel"},
+        {"C:\\表\\", "C:\\表\\Morrowbel"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.folder, ComposeDataFolder(c.base)) << (c.base ? c.base : "(none)");
+
+    const std::string tooLong = "C:\\" + std::string(250, 'x');
+    EXPECT_EQ(".\\Morrowbel", ComposeDataFolder(tooLong.c_str()));
+    EXPECT_EQ("C:\\D\\Morrowbel\\Ent.dat", ComposeDataFilePath("C:\\D\\Morrowbel"));
+    EXPECT_EQ("", ComposeDataFilePath(std::string(252, 'x').c_str()));
+    EXPECT_EQ(std::string(251, 'x') + "\\Ent.dat", ComposeDataFilePath(std::string(251, 'x').c_str()));
+}
