@@ -179,7 +179,7 @@ void CDlgbar::FitFirstBand() {
 
 CDlgbar* BuildToolStrip(HINSTANCE instance, HWND mainWindow) {
     auto bar = std::make_unique<CDlgbar>(instance, mainWindow);
-    if (!bar->CreateStrip(IDC_REBAR)) return nullptr;
+    if (!bar->CreateStrip(IDC_TOOLSTRIP)) return nullptr;
     HWND toolbar = bar->AddToolbar();
     if (!toolbar) return bar.release();
     ToolbarBand* band = bar->BandOf(toolbar);
@@ -188,7 +188,7 @@ CDlgbar* BuildToolStrip(HINSTANCE instance, HWND mainWindow) {
 
     static const char* const kLabels[] = {"WAKE", "ENTRY", "TOOL", "ABOUT"};
     static const char* const kTips[] = {"MORROWBEL", "ENTRY", "TOOL", "ABOUT"};
-    static const int kCommands[] = {IDM_WAKE_ALL, IDM_NEW_ENTRY, IDM_TOOLS_REGISTER, IDM_ABOUT};
+    static const int kCommands[] = {IDM_WAKE_ALL, IDM_ENTRY_NEW, IDM_TOOLS_REGISTER, IDM_ABOUT};
     TBBUTTON buttons[4] = {};
     for (int i = 0; i < 4; ++i) {
         // The string pool wants a double-terminated list.

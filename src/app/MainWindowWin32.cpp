@@ -13,6 +13,7 @@
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
 #include "log/AppLogWin32.h"
+#include "log/LogFormat.h"
 #include "log/CommandLogWin32.h"
 #include "resource.h"
 #include "tools/ProcessWin32.h"
@@ -31,12 +32,6 @@ HFONT CreateListFont(HWND window) {
                        "YU Gothic UI");
 }
 
-std::string JoinDataPath(const char* folder, const char* name) {
-    std::string path(folder);
-    if (path.size() > 260) return std::string();
-    if (path.empty() || path.back() != '\\') path += '\\';
-    return path + name;
-}
 
 void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
     TCITEMA item = {};
@@ -65,7 +60,7 @@ HWND CreateWakeListPage(HWND tab) {
         widths[i] = kWakeListColumnTable[i].width;
         texts[i] = kWakeListColumnTable[i].header;
     }
-    HWND list = CreateListPage(tab, IDC_WAKELIST, "Wake List", kWakeListColumns, alignments, widths, texts, 0, true);
+    HWND list = CreateListPage(tab, IDC_WAKE_LIST, "Wake List", kWakeListColumns, alignments, widths, texts, 0, true);
     HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
     if (header) {
         for (int i = 0; i < kWakeListColumns; ++i) {
@@ -83,20 +78,20 @@ HWND CreateCommandLogPage(HWND tab) {
     static const WORD alignments[] = {LVCFMT_LEFT, LVCFMT_LEFT};
     static const int widths[] = {100, 700};
     static const char* const texts[] = {"時間", "出力"};
-    return CreateListPage(tab, IDC_CMDLOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
+    return CreateListPage(tab, IDC_COMMAND_LOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
 }
 
 void Construct(HWND mainWindow) {
     AppContext& app = App();
-    app.mainMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDR_MAINMENU));
-    app.logMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDR_LOGMENU));
+    app.mainMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDM_MAIN_MENU));
+    app.logMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDM_LOG_MENU));
     app.listFont = CreateListFont(mainWindow);
 
-    app.smallImages = LoadImageStrip(mainWindow, IDB_SMALLIMAGES, 4);
+    app.smallImages = LoadImageStrip(mainWindow, IDB_SMALL_IMAGES, 4);
     if (!app.smallImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
-    app.stateImages = LoadImageStrip(mainWindow, IDB_STATEIMAGES, 4);
+    app.stateImages = LoadImageStrip(mainWindow, IDB_STATE_IMAGES, 4);
     if (!app.stateImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
-    app.headerImages = LoadImageStrip(mainWindow, IDB_HEADERIMAGES, 2);
+    app.headerImages = LoadImageStrip(mainWindow, IDB_HEADER_IMAGES, 2);
     if (!app.headerImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
 
     ZeroMemory(app.filterAddress, sizeof app.filterAddress);
@@ -131,7 +126,7 @@ void Construct(HWND mainWindow) {
     RefreshEntryList(mainWindow);
 
     auto setup = std::make_unique<CSetup>();
-    setup->SetPathFromFolder(storePtr->DataFolder());
+    setup->ComposePath(storePtr->DataFolder());
     AttachObject(mainWindow, kSetupProp, setup.release());
 
     RefreshToolsMenu(mainWindow, GetSubMenu(app.mainMenu, 2));
@@ -142,7 +137,7 @@ void Construct(HWND mainWindow) {
     ApplyExplorerTheme(commandLog);
 
     auto log = std::make_unique<CAppLog>();
-    std::string logPath = JoinDataPath(storePtr->DataFolder(), "Nodelark.log");
+    std::string logPath = LogFilePath(storePtr->DataFolder());
     if (!logPath.empty()) log->Open(logPath.c_str());
     AttachObject(mainWindow, kAppLogProp, log.release());
 

@@ -37,7 +37,7 @@ int CurrentTabIndex(HWND tab) { return static_cast<int>(SendMessageA(tab, TCM_GE
 // Loads the context-menu resource, picks one popup and shows it; the
 // resource is destroyed again once the menu has closed.
 void ShowPopup(HWND mainWindow, int index, int x, int y, UINT flags, const RECT* keepClear) {
-    ScopedMenu menu(LoadMenuA(App().instance, MAKEINTRESOURCEA(IDR_POPUPMENU)));
+    ScopedMenu menu(LoadMenuA(App().instance, MAKEINTRESOURCEA(IDM_POPUPS)));
     if (!menu.IsValid()) return;
     HMENU popup = GetSubMenu(menu.Get(), index);
     if (!popup) return;
@@ -58,7 +58,7 @@ LRESULT OnToolbarDropDown(HWND mainWindow, const NMTOOLBARA* info) {
     int popup;
     switch (info->iItem) {
     case IDM_WAKE_ALL: popup = kSendPopup; break;
-    case IDM_NEW_ENTRY: popup = HasSelection(page) ? kEntryPopup : kEntryPopupNone; break;
+    case IDM_ENTRY_NEW: popup = HasSelection(page) ? kEntryPopup : kEntryPopupNone; break;
     case IDM_TOOLS_REGISTER: popup = kToolPopup; break;
     default: return 0;
     }
@@ -106,7 +106,7 @@ LRESULT OnNotify(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
             }
         }
         break;
-    case IDC_WAKELIST:
+    case IDC_WAKE_LIST:
         return OnWakeListNotify(mainWindow, header);
     }
     return DefWindowProcA(mainWindow, WM_NOTIFY, wParam, lParam);
@@ -249,21 +249,21 @@ bool OnCommand(HWND mainWindow, int id) {
     case IDM_ABOUT: DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialog, 0); break;
     case IDM_WAKE_ALL: app.wakeSelectedOnly = 0; StartWakeRun(mainWindow); break;
     case IDM_WAKE_SELECTED: app.wakeSelectedOnly = 1; StartWakeRun(mainWindow); break;
-    case IDM_NEW_ENTRY: OnNewEntry(mainWindow); break;
-    case IDM_EDIT_ENTRY: OnEditEntry(mainWindow); break;
-    case IDM_DELETE_ENTRY: OnDeleteEntries(mainWindow); break;
+    case IDM_ENTRY_NEW: OnNewEntry(mainWindow); break;
+    case IDM_ENTRY_EDIT: OnEditEntry(mainWindow); break;
+    case IDM_ENTRY_DELETE: OnDeleteEntries(mainWindow); break;
     case IDM_TOOLS_REGISTER: OnToolsRegistration(mainWindow); break;
     case IDM_TOOL1: case IDM_TOOL2: case IDM_TOOL3: case IDM_TOOL4: case IDM_TOOL5:
         StartToolRun(mainWindow, id);
         break;
-    case IDM_EXPORT: WithFileName(mainWindow, kExportDialog, ExportEntries); break;
-    case IDM_IMPORT: WithFileName(mainWindow, kImportDialog, ImportEntries); break;
-    case IDM_LISTING: WithFileName(mainWindow, kListingDialog, WriteEntryListing); break;
+    case IDM_ENTRY_EXPORT: WithFileName(mainWindow, kExportDialog, ExportEntries); break;
+    case IDM_ENTRY_IMPORT: WithFileName(mainWindow, kImportDialog, ImportEntries); break;
+    case IDM_ENTRY_LISTING: WithFileName(mainWindow, kListingDialog, WriteEntryListing); break;
     case IDM_LOG_EXPORT: WithFileName(mainWindow, kLogExportDialog, ExportCommandLog); break;
-    case IDM_CANCEL: OnCancel(mainWindow); break;
+    case IDM_THREAD_CANCEL: OnCancel(mainWindow); break;
     case IDM_SELECT_ALL: SelectInPage(mainWindow, false); break;
     case IDM_INVERT_SELECTION: SelectInPage(mainWindow, true); break;
-    case IDM_NEXT_TAB: SwitchPage(mainWindow, TabControl(mainWindow), -1); break;
+    case IDM_SWITCH_TAB: SwitchPage(mainWindow, TabControl(mainWindow), -1); break;
     case IDM_README: OpenReadMe(mainWindow); break;
     case IDM_ADDRESS_FILTER: OnFilterCommand(mainWindow); break;
     case IDM_COPY: CopySelection(mainWindow); break;
@@ -310,14 +310,14 @@ void SwitchPage(HWND mainWindow, HWND tab, int index) {
     if (index == 0) {
         if (toolbar && !app.toolRunning) {
             bar->EnableButton(IDM_WAKE_ALL);
-            bar->EnableButton(IDM_NEW_ENTRY);
+            bar->EnableButton(IDM_ENTRY_NEW);
         }
         RefreshToolsMenu(mainWindow, GetSubMenu(app.mainMenu, 2));
         SetMenu(mainWindow, app.mainMenu);
     } else if (index == 1) {
         if (toolbar) {
             bar->DisableButton(IDM_WAKE_ALL);
-            bar->DisableButton(IDM_NEW_ENTRY);
+            bar->DisableButton(IDM_ENTRY_NEW);
         }
         SetMenu(mainWindow, app.logMenu);
     }

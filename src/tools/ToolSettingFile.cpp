@@ -1,0 +1,108 @@
+#include "tools/ToolSettingFile.h"
+#include <cstdio>
+#include <cstring>
+#include "common/DataPath.h"
+#include "common/FixedText.h"
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+template <size_t N>
+void ReadText(ProfileStore& store, const char* section, const char* key, char (&field)[N]) {
+    // The store terminates within `size`, so a long value ends up as 259
+    // bytes and a terminator.
+    store.GetString(section, key, field, N);
+    field[N - 1] = '\0';
+}
+
+void WriteNumber(ProfileStore& store, const char* section, const char* key, const char* form,
+                 long long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, form, value);
+    store.WriteString(section, key, text);
+}
+
+}  // namespace
+
+uint32_t ParseArgvFlag(const char* text) {
+    if (!text || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return 0;
+    uint32_t value = 0;
+    for (const char* p = text + 2; *p; ++p) {
+        int digit = HexDigit(*p);
+        if (digit < 0) break;
+        value = (value << 4) | static_cast<uint32_t>(digit);
+    }
+    return value;
+}
+
+std::string ToolSectionName(int tool) { return "Tool" + std::to_string(tool); }
+
+int ToolRunCommand(int tool) { return kFirstToolRunCommand + tool - 1; }
+
+std::string ToolMenuText(int tool, const ToolSetting& setting) {
+    char text[1024];
+    if (setting.IsEnable)
+        std::snprintf(text, sizeof text, "&%d:「%s」の実行", tool, FieldText(setting.Title).c_str());
+    else
+        std::snprintf(text, sizeof text, "&%d:(未登録)", tool);
+    return text;
+}
+
+std::string ToolListText(int tool, const ToolSetting& setting) {
+    char text[1024];
+    if (setting.IsEnable)
+        std::snprintf(text, sizeof text, "%d.%s", tool, FieldText(setting.Title).c_str());
+    else
+        std::snprintf(text, sizeof text, "%d.(未登録)", tool);
+    return text;
+}
+
+int ReadToolSetting(ProfileStore& store, const char* section, ToolSetting* record) {
+    if (!record) return 0;
+    std::memset(record, 0, sizeof *record);
+    if (!section) return 0;
+
+    record->IsEnable = store.GetInt(section, "IsEnable", 0);
+    if (record->IsEnable == 0) return 0;
+
+    ReadText(store, section, "Title", record->Title);
+    record->ExecStyle = static_cast<int32_t>(store.GetInt(section, "ExecStyle", 0));
+    ReadText(store, section, "Command", record->Command);
+    ReadText(store, section, "Argv", record->Argv);
+    char flag[12] = {};
+    store.GetString(section, "ArgvFlag", flag, sizeof flag);
+    flag[sizeof flag - 1] = '\0';
+    record->ArgvFlag = ParseArgvFlag(flag);
+    ReadText(store, section, "WorkFolder", record->WorkFolder);
+    record->Timeout = store.GetInt(section, "Timeout", 0);
+    record->ShowWindow = store.GetInt(section, "ShowWindow", 1);
+    return 1;
+}
+
+void WriteToolSetting(ProfileStore& store, const char* section, const ToolSetting& record) {
+    if (!section) return;
+    store.WriteString(section, "IsEnable", "1");
+    store.WriteString(section, "Title", FieldText(record.Title).c_str());
+    WriteNumber(store, section, "ExecStyle", "%lld", record.ExecStyle);
+    store.WriteString(section, "Command", FieldText(record.Command).c_str());
+    store.WriteString(section, "Argv", FieldText(record.Argv).c_str());
+    WriteNumber(store, section, "ArgvFlag", "0x%08llx", record.ArgvFlag);
+    store.WriteString(section, "WorkFolder", FieldText(record.WorkFolder).c_str());
+    WriteNumber(store, section, "Timeout", "%lld", record.Timeout);
+    WriteNumber(store, section, "ShowWindow", "%lld", record.ShowWindow);
+}
+
+void WriteToolDeleted(ProfileStore& store, const char* section) {
+    if (!section) return;
+    WriteNumber(store, section, "IsEnable", "%lld", 0);
+}
+
+std::string ToolSettingsPath(const std::string& dataFolder) {
+    return JoinDataFolderPath(dataFolder, kToolSettingsFileName);
+}

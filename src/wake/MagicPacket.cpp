@@ -1,0 +1,29 @@
+#include "wake/MagicPacket.h"
+
+#include <cstring>
+
+MagicPacket BuildMagicPacket(const uint8_t mac[6]) {
+    MagicPacket packet;
+    std::memset(packet.data(), 0xFF, 6);
+    for (size_t k = 0; k < 16; ++k) std::memcpy(packet.data() + 6 + 6 * k, mac, 6);
+    return packet;
+}
+
+LocalSubnet ChooseLocalSubnet(const NetInfo& info) {
+    LocalSubnet subnet = {0, 0};
+    for (const NetAdapter& adapter : info.adapters) {
+        if (adapter.type != kAdapterTypeEthernet) continue;
+        subnet.address = adapter.ipAddresses.empty() ? 0 : adapter.ipAddresses.front();
+        subnet.mask = adapter.subnetMasks.empty() ? 0 : adapter.subnetMasks.front();
+    }
+    return subnet;
+}
+
+uint32_t BroadcastDestination(uint32_t address, uint32_t mask) {
+    return (address & mask) | ~mask;
+}
+
+uint16_t DestinationPort(uint32_t entryPort, uint16_t defaultPort) {
+    uint16_t port = static_cast<uint16_t>(entryPort & 0xFFFFu);
+    return port != 0 ? port : defaultPort;
+}
