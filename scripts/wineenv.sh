@@ -4,21 +4,23 @@ NL_BUILD_DIR=$(realpath -m "$1")
 export WINEPREFIX="$NL_BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
 export LANG=ja_JP.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 NL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Creates the prefix once, with Windows font names mapped to the IPA font so
 # Japanese text does not draw as boxes.
 nl_wine_prefix() {
-  if [ ! -f "$WINEPREFIX/.nodelark-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.nodelark-ready-2" ]; then
     echo "setup: creating Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w
     wine regedit "$NL_ROOT/scripts/fonts.reg" >/dev/null 2>&1
     wine regedit "$NL_ROOT/scripts/fonts-unicode.reg" >/dev/null 2>&1
+    # Text files open in Notepad, as on any Windows machine (F1 relies on it).
+    wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.nodelark-ready"
+    touch "$WINEPREFIX/.nodelark-ready-2"
   fi
 }
 

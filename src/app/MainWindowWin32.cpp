@@ -42,10 +42,23 @@ void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
     SendMessageA(tab, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
 }
 
+// The pages are children of the tab control; their notifications must reach
+// the main window, which routes them by control id.
+LRESULT CALLBACK ForwardPageNotifications(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_NOTIFY) {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_WAKE_LIST || header->idFrom == IDC_COMMAND_LOG)
+            return SendMessageA(GetParent(tab), WM_NOTIFY, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(tab, ForwardPageNotifications, 1);
+    return DefSubclassProc(tab, message, wParam, lParam);
+}
+
 HWND CreateTabControl(HWND mainWindow) {
     HWND tab = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TABCONTROLA, "Tab", 0x54008050, 0, 0, 0, 0, mainWindow,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TAB)), App().instance, nullptr);
     if (!tab) throw AppError("ﾀﾌﾞｺﾝﾄﾛｰﾙ作成失敗");
+    SetWindowSubclass(tab, ForwardPageNotifications, 1, 0);
     SendMessageA(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     SendMessageA(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(App().smallImages));
     return tab;
