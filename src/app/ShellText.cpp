@@ -1,16 +1,10 @@
 #include "app/ShellText.h"
 
+#include "common/Cp932.h"
+
 std::string FolderOfPath(const std::string& path) {
-    size_t lastSep = std::string::npos;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsCp932LeadByte(c) && i + 1 < path.size()) {
-            ++i;  // skip the trail byte, which may be 0x5C
-            continue;
-        }
-        if (c == '\\') lastSep = i;
-    }
-    return lastSep == std::string::npos ? path : path.substr(0, lastSep);
+    size_t last = LastBackslash(path);
+    return last == std::string::npos ? path : path.substr(0, last);
 }
 
 std::string ReadMePathFor(const std::string& programPath) {

@@ -13,8 +13,3 @@ std::string ReadMePathFor(const std::string& programPath);
 // Byte-wise comparison of two cell texts as unsigned bytes; the sign is
 // flipped when the column is sorted descending.
 int CompareCellTexts(const char* a, const char* b, bool ascending);
-
-// True for a code page 932 lead byte.
-inline bool IsCp932LeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}

@@ -32,6 +32,13 @@ std::string FormatIPv4Value(uint32_t networkOrder) {
     return FormatIPv4(o);
 }
 
+uint32_t IPv4Value(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+    const uint8_t o[4] = {a, b, c, d};
+    uint32_t v;
+    std::memcpy(&v, o, 4);
+    return v;
+}
+
 std::string FormatMac(const uint8_t m[6]) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "%02X-%02X-%02X-%02X-%02X-%02X", m[0], m[1], m[2], m[3], m[4],

@@ -26,5 +26,7 @@ std::string FormatClock(const DateTime& t);
 std::string FormatIPv4(const uint8_t octets[4]);
 // Same, from a 32-bit value in network order as it lies in memory.
 std::string FormatIPv4Value(uint32_t networkOrder);
+// The 32-bit value of a.b.c.d as it lies in memory in network order.
+uint32_t IPv4Value(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
 // "%02X-%02X-%02X-%02X-%02X-%02X".
 std::string FormatMac(const uint8_t mac[6]);

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include "common/Cp932.h"
 #include "common/FixedText.h"
 
 namespace {
@@ -10,24 +11,6 @@ constexpr uint32_t kRecordSize = sizeof(WakeEntry);
 // Records moved per read or write: one call per record is what makes a large
 // data file slow, and a chunk still lets us stop at the last whole record.
 constexpr uint32_t kChunkRecords = 256;
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// A trail byte of a double-byte character may be 0x5C; only a backslash that
-// starts a character is a separator.
-bool EndsInSeparator(const std::string& path) {
-    bool last = false;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c) && i + 1 < path.size()) {
-            ++i;
-            last = false;
-        } else {
-            last = c == '\\';
-        }
-    }
-    return last;
-}
 
 // A chunk buffer if one can be had, else room for a single record.
 struct ChunkBuffer {
@@ -47,7 +30,7 @@ struct ChunkBuffer {
 
 std::string ComposeDataFolder(const char* base) {
     std::string folder = (base && *base) ? base : ".\\";
-    if (!EndsInSeparator(folder)) folder += '\\';
+    if (!EndsInBackslash(folder)) folder += '\\';
     folder += "Morrowbel";
     if (folder.size() >= kDataPathSize) return ".\\Morrowbel";
     return folder;

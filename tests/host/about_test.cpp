@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
+#include "common/TextFormat.h"
 #include <cstring>
 #include "about/AboutText.h"
 
 namespace {
-uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
-    const uint8_t o[4] = {a, b, c, d};
-    uint32_t v;
-    std::memcpy(&v, o, 4);
-    return v;
-}
+uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return IPv4Value(a, b, c, d); }
 
 struct AboutFixture : ::testing::Test {
     NetInfo info{};

@@ -10,13 +10,7 @@
 
 namespace {
 
-// Network order as it lies in memory: the first octet first.
-uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
-    const uint8_t o[4] = {a, b, c, d};
-    uint32_t v;
-    std::memcpy(&v, o, 4);
-    return v;
-}
+uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return IPv4Value(a, b, c, d); }
 
 struct AdapterSpec {
     uint32_t type;

@@ -1,6 +1,7 @@
 // Nothing here may send: these tests run outside any test namespace, where a
 // broadcast would leave through the machine's real interface.
 #include <gtest/gtest.h>
+#include "common/TextFormat.h"
 
 #include <cstring>
 
@@ -9,12 +10,7 @@
 #include "wake/SocketCommWin32.h"
 
 namespace {
-uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
-    const uint8_t o[4] = {a, b, c, d};
-    uint32_t v;
-    std::memcpy(&v, o, 4);
-    return v;
-}
+uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return IPv4Value(a, b, c, d); }
 }  // namespace
 
 TEST(CollectNetInfo, RecordsAreConsistent) {

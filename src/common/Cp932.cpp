@@ -1,0 +1,19 @@
+#include "common/Cp932.h"
+
+size_t LastBackslash(const std::string& text) {
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsCp932LeadByte(c) && i + 1 < text.size()) {
+            ++i;
+            continue;
+        }
+        if (c == '\\') last = i;
+    }
+    return last;
+}
+
+bool EndsInBackslash(const std::string& text) {
+    size_t last = LastBackslash(text);
+    return last != std::string::npos && last + 1 == text.size();
+}
