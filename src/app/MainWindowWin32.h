@@ -22,6 +22,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 int OnCreate(HWND mainWindow);
 int OnDestroy(HWND mainWindow);
+// True once the main window is being torn down: a late close request from a
+// finishing worker must not destroy it a second time.
+bool ShutdownInProgress();
 int LayoutMainWindow(HWND mainWindow, WPARAM kind, LPARAM packedSize);
 
 HWND TabControl(HWND mainWindow);

@@ -399,7 +399,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: return OnDestroy(window);
     case WM_SIZE: return LayoutMainWindow(window, wParam, lParam);
     case WM_CLOSE:
-    case WM_ENDSESSION: DestroyWindow(window); return 0;
+    case WM_ENDSESSION:
+        if (!ShutdownInProgress()) DestroyWindow(window);
+        return 0;
     case WM_NOTIFY: return OnNotify(window, wParam, lParam);
     case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);
     case WM_COMMAND:

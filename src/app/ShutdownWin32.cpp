@@ -47,9 +47,14 @@ void StopBackgroundWork(HWND mainWindow) {
     }
 }
 
+bool g_shuttingDown = false;
+
 }  // namespace
 
+bool ShutdownInProgress() { return g_shuttingDown; }
+
 int OnDestroy(HWND mainWindow) {
+    g_shuttingDown = true;
     AppendCommandLog(mainWindow, "Nodelark 終了します");
     StopBackgroundWork(mainWindow);
 
@@ -73,14 +78,12 @@ int OnDestroy(HWND mainWindow) {
         if (*list) ImageList_Destroy(*list);
         *list = nullptr;
     }
-    // The menu bar belongs to the window; the other menu is ours to free.
-    HMENU attached = GetMenu(mainWindow);
+    // Taken off the window first, so the window does not destroy it again.
     SetMenu(mainWindow, nullptr);
     for (HMENU* menu : {&app.mainMenu, &app.logMenu}) {
         if (*menu) DestroyMenu(*menu);
         *menu = nullptr;
     }
-    (void)attached;
     if (app.listFont) DeleteObject(app.listFont);
     app.listFont = nullptr;
     PostQuitMessage(0);
