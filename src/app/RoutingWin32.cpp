@@ -121,7 +121,9 @@ LRESULT OnContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
         if (!page) throw AppError("リストビューウィンドウハンドルの取得に失敗しました");
         int x = static_cast<short>(LOWORD(lParam));
         int y = static_cast<short>(HIWORD(lParam));
-        bool onPage = reinterpret_cast<HWND>(wParam) == page;
+        // The message climbs to us through the tab control, and a parent that
+        // passes it on may name itself in wParam: ask the position instead.
+        bool onPage = WindowFromPoint(POINT{x, y}) == page;
         if (CurrentTabIndex(tab) != 0) {
             if (!HasSelection(page)) return 0;
             if (!onPage) return DefWindowProcA(mainWindow, WM_CONTEXTMENU, wParam, lParam);

@@ -355,6 +355,24 @@ bool HeaderItemRect(HWND list, int column, RECT* screenRect) {
     return true;
 }
 
+bool ItemRect(HWND list, int row, RECT* screenRect) {
+    RemoteBuffer remote(list, sizeof(RECT));
+    RECT r = {};
+    r.left = LVIR_BOUNDS;
+    if (!remote.Write(0, &r, sizeof r)) return false;
+    if (!SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.At(0)))) return false;
+    if (!remote.Read(0, &r, sizeof r)) return false;
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    *screenRect = r;
+    return true;
+}
+
+std::vector<bool> SelectedRows(HWND list) {
+    std::vector<bool> rows;
+    for (int i = 0, n = Count(list); i < n; ++i) rows.push_back(Selected(list, i));
+    return rows;
+}
+
 }  // namespace listview
 
 // ---- tab control
@@ -408,6 +426,44 @@ int ToolbarState(HWND toolbar, int command) {
     return static_cast<int>(SendMessageA(toolbar, TB_GETSTATE, command, 0));
 }
 
+bool ToolbarButtonRect(HWND toolbar, int command, RECT* screenRect) {
+    RemoteBuffer remote(toolbar, sizeof(RECT));
+    if (!toolbar || !remote.IsValid()) return false;
+    if (!SendMessageA(toolbar, TB_GETRECT, command, reinterpret_cast<LPARAM>(remote.At(0)))) return false;
+    RECT r;
+    if (!remote.Read(0, &r, sizeof r)) return false;
+    MapWindowPoints(toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    *screenRect = r;
+    return true;
+}
+
+HWND ShownPopupMenu(DWORD pid) {
+    struct Search { DWORD pid; HWND found; } search{pid, nullptr};
+    EnumWindows([](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        if (WindowPid(window) == s->pid && IsWindowVisible(window) && ClassName(window) == "#32768") {
+            s->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+RECT RectIn(HWND window, HWND reference) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, reference, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 std::vector<MenuItem> ReadMenu(HMENU menu) {
     std::vector<MenuItem> items;
     int count = GetMenuItemCount(menu);
@@ -452,15 +508,21 @@ bool BringToFront(HWND window) {
     }, 3000);
 }
 
-void ClickAt(POINT screen) {
+static void ClickWith(POINT screen, DWORD down, DWORD up, int times) {
     SetCursorPos(screen.x, screen.y);
-    INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, inputs, sizeof inputs[0]);
+    for (int i = 0; i < times; ++i) {
+        INPUT inputs[2] = {};
+        inputs[0].type = INPUT_MOUSE;
+        inputs[0].mi.dwFlags = down;
+        inputs[1].type = INPUT_MOUSE;
+        inputs[1].mi.dwFlags = up;
+        SendInput(2, inputs, sizeof inputs[0]);
+    }
 }
+
+void ClickAt(POINT screen) { ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 1); }
+void RightClickAt(POINT screen) { ClickWith(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 1); }
+void DoubleClickAt(POINT screen) { ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 2); }
 
 // ---- the process
 
@@ -564,6 +626,12 @@ HWND App::Toolbar() const {
 
 void App::Command(int id) const { SendMessageA(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 void App::PostCommand(int id) const { PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+bool App::CommandReturns(int id, DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return main_ && SendMessageTimeoutA(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0, SMTO_ABORTIFHUNG,
+                                        timeoutMs, &result);
+}
 
 bool App::Responds(DWORD timeoutMs) const {
     DWORD_PTR result = 0;

@@ -86,6 +86,10 @@ int StateImage(HWND list, int row);   // 0 = none
 std::string HeaderText(HWND list, int column);
 // Screen rectangle of a header item.
 bool HeaderItemRect(HWND list, int column, RECT* screenRect);
+// Screen rectangle of a whole row.
+bool ItemRect(HWND list, int row, RECT* screenRect);
+// The selected state of every row, in row order.
+std::vector<bool> SelectedRows(HWND list);
 }  // namespace listview
 
 namespace tabs {
@@ -97,6 +101,15 @@ LPARAM Param(HWND tab, int index);
 
 std::string StatusText(HWND statusBar, int part);
 int ToolbarState(HWND toolbar, int command);   // -1 when the button is missing
+// Screen rectangle of a toolbar button, by its command.
+bool ToolbarButtonRect(HWND toolbar, int command, RECT* screenRect);
+
+// A shown popup menu ("#32768") of a process; null when none is shown.
+HWND ShownPopupMenu(DWORD pid);
+// The window that has the keyboard focus in the thread of this window.
+HWND FocusOf(HWND window);
+// A window's rectangle in the client coordinates of another window.
+RECT RectIn(HWND window, HWND reference);
 
 // A menu item as the menu bar shows it; popups carry their items.
 struct MenuItem {
@@ -111,8 +124,10 @@ std::vector<MenuItem> ReadMenu(HMENU menu);
 // Keyboard input for the foreground window; modifiers are held around the key.
 void PressKey(WORD vk, std::initializer_list<WORD> modifiers = {});
 bool BringToFront(HWND window);
-// A left click at a screen position, with real mouse input.
+// Clicks at a screen position, with real mouse input.
 void ClickAt(POINT screen);
+void RightClickAt(POINT screen);
+void DoubleClickAt(POINT screen);
 
 // One running Nodelark process.
 class App {
@@ -145,6 +160,9 @@ public:
     // Sends a command as a menu would; Post does not wait for modal loops.
     void Command(int id) const;
     void PostCommand(int id) const;
+    // False when the command has not returned within the time: a modal
+    // loop it started, or a hang.
+    bool CommandReturns(int id, DWORD timeoutMs = 3000) const;
     // True when the program answers messages within the time.
     bool Responds(DWORD timeoutMs = 3000) const;
 
