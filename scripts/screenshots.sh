@@ -1,0 +1,108 @@
+#!/bin/bash
+# Saves the documentation screenshots to docs/screenshots/: the main window on
+# the Wake List page and on the Command Log page, and the About box, with a
+# small sample data file. Nodelark runs inside network namespaces made for
+# this run only, with its own Wine prefix copy and Xvfb.
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(realpath -m "${1:-$ROOT/build/win}")
+OUT="$ROOT/docs/screenshots"
+EXE="$BUILD/src/Nodelark.exe"
+cd "$ROOT"
+
+source "$ROOT/tests/lib/netns.sh"
+NL_NS_LABEL=screenshots
+[ -f "$EXE" ] || nl_ns_fail "missing $EXE (build first: bash scripts/test.sh or cmake --build)"
+APP_PID=
+end_app() { [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null; APP_PID=; }
+NL_NS_EXTRA_CLEANUP=end_app
+nl_ns_setup screenshots nlshot nlsh "$BUILD"
+
+# The data folder as Wine inside the namespace names it.
+APPDATA_WIN=$(in_app wine cmd.exe /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
+DATA=$(in_app winepath -u "$APPDATA_WIN" 2>/dev/null)/Morrowbel
+[ -n "$APPDATA_WIN" ] || nl_ns_fail "no application data folder"
+mkdir -p "$DATA" "$OUT"
+
+# A handful of entries as an office might keep them.
+python3 - "$DATA/Ent.dat" <<'PY'
+import struct, sys
+
+def text(s, size):
+    b = s.encode("cp932")
+    return b + b"\0" * (size - len(b))
+
+def when(y, mo, d, h, mi, s):
+    return struct.pack("<8H", y, mo, 0, d, h, mi, s, 0) if y else b"\0" * 16
+
+entries = [
+    ("経理部 田中PC", (192, 168, 10, 21), "00-1B-21-3A-4F-01", "KEIRI-TANAKA", "東京本社 3階 経理部", "毎朝 8:30 に起動", (2024, 5, 13, 8, 30, 2), 0),
+    ("営業部 佐藤ノート", (192, 168, 10, 35), "3C-52-82-11-AB-7E", "EIGYO-SATO", "東京本社 2階 営業部", "出張時は除外", (2024, 5, 10, 9, 0, 11), 1),
+    ("設計部 CADワークステーション", (192, 168, 20, 12), "00-0E-C6-88-21-5D", "SEKKEI-CAD01", "大阪支社 4階 設計室", "夜間レンダリング用", (2024, 5, 13, 7, 45, 40), 0),
+    ("ファイルサーバー", (192, 168, 10, 5), "D0-50-99-A1-02-C3", "FS01", "東京本社 サーバー室", "停電後に手動で起動", (0, 0, 0, 0, 0, 0), 0),
+    ("会議室 山田用PC", (192, 168, 30, 44), "70-85-C2-5E-19-F0", "KAIGI-A", "名古屋営業所 会議室A", "会議の10分前に起動", (2024, 5, 9, 13, 50, 5), 0),
+    ("倉庫 在庫管理端末", (192, 168, 40, 7), "00-23-24-6C-D9-12", "SOUKO-ZAIKO", "札幌倉庫 事務所", "", (2024, 4, 30, 6, 55, 0), 0),
+]
+out = bytearray()
+for i, (name, ip, mac, host, place, comment, sent, excluded) in enumerate(entries, 1):
+    rec = struct.pack("<i", i) + text(name, 128) + bytes(ip) + bytes((255, 255, 255, 0))
+    rec += struct.pack("<i", 9) + bytes(int(x, 16) for x in mac.split("-")) + b"\0" * 6
+    rec += text(host, 256) + text(place, 256) + text(comment, 256)
+    rec += when(*sent) + when(2024, 4, 1, 10, 0, 0) + when(2024, 4, 22, 17, 12, 33)
+    rec += struct.pack("<i", excluded)
+    assert len(rec) == 976
+    out += rec
+open(sys.argv[1], "wb").write(out)
+PY
+[ -s "$DATA/Ent.dat" ] || nl_ns_fail "cannot write the sample data file"
+
+in_app wine "$EXE" </dev/null >/dev/null 2>&1 &
+APP_PID=$!
+
+# The first visible X window whose name is exactly the given one.
+find_window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(in_app xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# Crops a screen capture to the window's rectangle, so the shot is what the
+# window draws, frame included.
+shoot() {
+  local id=$1 file=$2 x y w h
+  eval "$(in_app xdotool getwindowgeometry --shell "$id")"
+  x=$X y=$Y w=$WIDTH h=$HEIGHT
+  sleep 1
+  in_app import -window root "$NL_NS_TMP/root.png" || nl_ns_fail "import"
+  convert "$NL_NS_TMP/root.png" -crop "${w}x${h}+${x}+${y}" +repage "$OUT/$file" || nl_ns_fail "convert"
+  echo "screenshots: $OUT/$file (${w}x${h})"
+}
+
+MAIN=$(find_window Nodelark) || nl_ns_fail "main window did not appear"
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+sleep 2
+shoot "$MAIN" wake-list.png
+
+in_app xdotool key --clearmodifiers ctrl+Tab
+sleep 1
+shoot "$MAIN" command-log.png
+in_app xdotool key --clearmodifiers ctrl+Tab
+sleep 1
+
+in_app xdotool key --clearmodifiers alt+h
+sleep 0.5
+in_app xdotool key a
+ABOUT=$(in_app xdotool search --onlyvisible --pid "$(in_app xdotool getwindowpid "$MAIN")" --name . 2>/dev/null | grep -vx "$MAIN" | head -1)
+[ -n "$ABOUT" ] || nl_ns_fail "About box did not appear"
+shoot "$ABOUT" about.png
+in_app xdotool key Escape
+sleep 0.5
+# Alt+F4 closes it as a user would; the clean-up ends whatever is left.
+in_app xdotool key --clearmodifiers alt+F4
+for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done
+end_app

@@ -1,0 +1,118 @@
+# Sourced by every script that runs Nodelark.exe: a pair of network
+# namespaces made for this run only (veth 10.77.0.2/24 in the app namespace,
+# 10.77.0.1/24 in the peer), a private copy of the Wine prefix, and Xvfb plus
+# wineserver started inside the app namespace. Nothing the program sends can
+# reach a real interface. Everything is removed on exit, also after a failure.
+#
+# Usage:
+#   source tests/lib/netns.sh
+#   nl_ns_setup LABEL NAME_TAG VETH_TAG BUILD_DIR
+#   in_app wine ...        # runs a command inside the app namespace
+# Sets NL_NS_APP, NL_NS_PEER, NL_NS_TMP, WINEPREFIX, DISPLAY. A caller with
+# processes of its own to end sets NL_NS_EXTRA_CLEANUP to a function name.
+
+NL_NS_LIB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+NL_NS_LABEL=nl
+NL_NS_APP=
+NL_NS_PEER=
+NL_NS_TMP=
+NL_NS_XVFB_PID=
+NL_NS_DISPLAY_NUM=
+NL_NS_EXTRA_CLEANUP=
+
+nl_ns_fail() { echo "$NL_NS_LABEL setup: $*" >&2; exit 1; }
+
+nl_ns_cleanup() {
+  set +e
+  if [ -n "$NL_NS_EXTRA_CLEANUP" ]; then "$NL_NS_EXTRA_CLEANUP"; fi
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "$NL_NS_TMP" ] && [ -d "$NL_NS_TMP/prefix" ]; then
+    WINEPREFIX="$NL_NS_TMP/prefix" timeout 20 wineserver -k >/dev/null 2>&1
+  fi
+  # Anything still alive in the namespace was started by this run.
+  if [ -n "$NL_NS_APP" ] && ip netns list 2>/dev/null | grep -qw "$NL_NS_APP"; then
+    for pid in $(ip netns pids "$NL_NS_APP" 2>/dev/null); do
+      [ "$pid" = "$NL_NS_XVFB_PID" ] || kill -9 "$pid" 2>/dev/null
+    done
+  fi
+  if [ -n "$NL_NS_XVFB_PID" ]; then
+    kill "$NL_NS_XVFB_PID" 2>/dev/null
+    for _ in $(seq 50); do kill -0 "$NL_NS_XVFB_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$NL_NS_XVFB_PID" 2>/dev/null
+  fi
+  if [ -n "$NL_NS_APP" ]; then
+    ip netns del "$NL_NS_APP" 2>/dev/null
+    rm -rf "/etc/netns/$NL_NS_APP"
+  fi
+  if [ -n "$NL_NS_PEER" ]; then
+    ip netns del "$NL_NS_PEER" 2>/dev/null
+    rm -rf "/etc/netns/$NL_NS_PEER"
+  fi
+  [ -n "$NL_NS_DISPLAY_NUM" ] && rm -f "/tmp/.X$NL_NS_DISPLAY_NUM-lock" "/tmp/.X11-unix/X$NL_NS_DISPLAY_NUM" 2>/dev/null
+  [ -n "$NL_NS_TMP" ] && rm -rf "$NL_NS_TMP"
+  return 0
+}
+
+in_app() { ip netns exec "$NL_NS_APP" env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "$@"; }
+
+# Windows path of a Linux path, as Wine inside the namespace sees it.
+nl_ns_winpath() { in_app winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+nl_ns_setup() {
+  NL_NS_LABEL=$1
+  local tag=$2 vtag=$3 build
+  build=$(realpath -m "$4")
+  [ "$(id -u)" -eq 0 ] || nl_ns_fail "needs root for network namespaces"
+
+  source "$NL_NS_LIB_ROOT/scripts/wineenv.sh" "$build"
+  nl_wine_prefix
+  [ -f "$WINEPREFIX/.nodelark-ready-2" ] || nl_ns_fail "no Wine prefix"
+
+  local va="${vtag}a$$" vb="${vtag}b$$"
+  NL_NS_APP=$tag-app-$$
+  NL_NS_PEER=$tag-peer-$$
+  NL_NS_TMP=$(mktemp -d "/tmp/$tag.XXXXXX")
+  trap nl_ns_cleanup EXIT
+  trap 'exit 130' INT TERM
+
+  # Name service files of the app namespace: a resolver on loopback, so no
+  # query can leave it.
+  mkdir -p "/etc/netns/$NL_NS_APP" || nl_ns_fail "cannot write /etc/netns"
+  printf 'nameserver 127.0.0.1\n' >"/etc/netns/$NL_NS_APP/resolv.conf"
+  printf '127.0.0.1 localhost\n10.77.0.2 e2e-app.test\n10.77.0.1 peerhost.test\n' >"/etc/netns/$NL_NS_APP/hosts"
+
+  ip netns add "$NL_NS_APP" || nl_ns_fail "ip netns add $NL_NS_APP"
+  ip netns add "$NL_NS_PEER" || nl_ns_fail "ip netns add $NL_NS_PEER"
+  ip link add "$va" type veth peer name "$vb" || nl_ns_fail "veth pair"
+  ip link set "$va" netns "$NL_NS_APP" || nl_ns_fail "move $va"
+  ip link set "$vb" netns "$NL_NS_PEER" || nl_ns_fail "move $vb"
+  ip -n "$NL_NS_APP" addr add 10.77.0.2/24 dev "$va" || nl_ns_fail "address app"
+  ip -n "$NL_NS_PEER" addr add 10.77.0.1/24 dev "$vb" || nl_ns_fail "address peer"
+  ip -n "$NL_NS_APP" link set lo up && ip -n "$NL_NS_APP" link set "$va" up || nl_ns_fail "link app"
+  ip -n "$NL_NS_PEER" link set lo up && ip -n "$NL_NS_PEER" link set "$vb" up || nl_ns_fail "link peer"
+
+  # The prefix copy keeps Wine's helper processes, which report the network,
+  # from ever having run outside this namespace.
+  cp -a "$WINEPREFIX" "$NL_NS_TMP/prefix" || nl_ns_fail "copy prefix"
+  export WINEPREFIX="$NL_NS_TMP/prefix"
+
+  # Xvfb runs inside the app namespace, so Wine there reaches its abstract
+  # socket as well as the file socket.
+  NL_NS_DISPLAY_NUM=$((200 + $$ % 500))
+  while [ -e "/tmp/.X$NL_NS_DISPLAY_NUM-lock" ] || [ -e "/tmp/.X11-unix/X$NL_NS_DISPLAY_NUM" ]; do
+    NL_NS_DISPLAY_NUM=$((NL_NS_DISPLAY_NUM + 1))
+  done
+  ip netns exec "$NL_NS_APP" Xvfb ":$NL_NS_DISPLAY_NUM" -screen 0 1280x800x24 -nolisten tcp \
+    >"$NL_NS_TMP/xvfb.log" 2>&1 &
+  NL_NS_XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -S "/tmp/.X11-unix/X$NL_NS_DISPLAY_NUM" ] && break
+    kill -0 "$NL_NS_XVFB_PID" 2>/dev/null || { cat "$NL_NS_TMP/xvfb.log"; NL_NS_DISPLAY_NUM=; nl_ns_fail "Xvfb died"; }
+    sleep 0.1
+  done
+  [ -S "/tmp/.X11-unix/X$NL_NS_DISPLAY_NUM" ] || nl_ns_fail "Xvfb did not start"
+  export DISPLAY=":$NL_NS_DISPLAY_NUM"
+
+  in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
+  in_app wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+  return 0
+}
