@@ -42,23 +42,43 @@ void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
     SendMessageA(tab, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
 }
 
-// The pages are children of the tab control; their notifications must reach
-// the main window, which routes them by control id.
-LRESULT CALLBACK ForwardPageNotifications(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (message == WM_NOTIFY) {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == IDC_WAKE_LIST || header->idFrom == IDC_COMMAND_LOG)
-            return SendMessageA(GetParent(tab), WM_NOTIFY, wParam, lParam);
+// The pages are children of the tab control; the notifications the main
+// window acts on must reach it.
+bool MainWindowWants(const NMHDR& header) {
+    if (header.idFrom != IDC_WAKE_LIST && header.idFrom != IDC_COMMAND_LOG) return false;
+    switch (header.code) {
+    case NM_DBLCLK:
+    case LVN_KEYDOWN:
+    case LVN_COLUMNCLICK:
+        return true;
+    default:
+        return false;
     }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(tab, ForwardPageNotifications, 1);
-    return DefSubclassProc(tab, message, wParam, lParam);
+}
+
+// The tab control's own procedure sits in its user data. A plain window
+// procedure swap, not the common controls' subclass helper: that one looks its
+// data up as a window property on every message, which costs a round trip to
+// the window server here, and a filling list sends the tab a few messages for
+// every row.
+LRESULT CALLBACK ForwardPageNotifications(HWND tab, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(tab, GWLP_USERDATA));
+    if (message == WM_NOTIFY && MainWindowWants(*reinterpret_cast<const NMHDR*>(lParam)))
+        return SendMessageA(GetParent(tab), WM_NOTIFY, wParam, lParam);
+    return CallWindowProcW(original, tab, message, wParam, lParam);
+}
+
+void ForwardNotificationsOf(HWND tab) {
+    LONG_PTR original = GetWindowLongPtrW(tab, GWLP_WNDPROC);
+    SetWindowLongPtrW(tab, GWLP_USERDATA, original);
+    SetWindowLongPtrW(tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardPageNotifications));
 }
 
 HWND CreateTabControl(HWND mainWindow) {
     HWND tab = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TABCONTROLA, "Tab", 0x54008050, 0, 0, 0, 0, mainWindow,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TAB)), App().instance, nullptr);
     if (!tab) throw AppError("ﾀﾌﾞｺﾝﾄﾛｰﾙ作成失敗");
-    SetWindowSubclass(tab, ForwardPageNotifications, 1, 0);
+    ForwardNotificationsOf(tab);
     SendMessageA(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     SendMessageA(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(App().smallImages));
     return tab;
