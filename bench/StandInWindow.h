@@ -5,6 +5,7 @@
 // views do the work they do for a user.
 #include <windows.h>
 #include <commctrl.h>
+#include "log/CommandLogWin32.h"
 
 #include "app/AppContextWin32.h"
 #include "app/MainWindowWin32.h"
@@ -32,6 +33,12 @@ inline void PumpMessages() {
     }
 }
 
+// The main window's part in the Command Log's repaint after a burst.
+inline LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (OnCommandLogMessage(window, message, wParam)) return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 class StandInWindow {
 public:
     explicit StandInWindow(int shownPage) {
@@ -40,7 +47,7 @@ public:
         AppContext& app = App();
         app.instance = GetModuleHandleA(nullptr);
         WNDCLASSA wc = {};
-        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpfnWndProc = StandInProc;
         wc.hInstance = app.instance;
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = "NlBenchStandIn";

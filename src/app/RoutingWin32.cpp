@@ -411,6 +411,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_APP_WAKE_DONE: OnWakeDone(window); return 0;
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
+    case WM_APP_LOG_FLUSH:
+    case WM_TIMER:
+        if (OnCommandLogMessage(window, message, wParam)) return 0;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -40,6 +40,12 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
            written == bytes.size();
 }
 
+// The page whose drawing is switched off for a burst of lines, with a flush
+// on its way to the main window; null otherwise. Drawing and scrolling the list once
+// per line is what made a fast stream of output crawl; the user sees the
+// same page once the flush has run, before the next paint.
+void* volatile g_burstPage = nullptr;
+
 }  // namespace
 
 // Every message below is sent to the page, so from a worker thread the list
@@ -54,12 +60,23 @@ void AppendCommandLog(HWND mainWindow, const char* text) {
     memcpy(&t, &now, sizeof t);
     std::string clock = FormatClock(t);
 
+    if (InterlockedExchangePointer(const_cast<void**>(&g_burstPage), list) != list) {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        // What the system's own redraw switch does: a window marked hidden
+        // skips the scroll bar and layout work each new row would cause.
+        SetWindowLongA(list, GWL_STYLE, GetWindowLongA(list, GWL_STYLE) & ~WS_VISIBLE);
+        PostMessageA(mainWindow, WM_APP_LOG_FLUSH, 0, 0);
+    }
+
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    if (CommandLogMustDropOldest(count)) SendMessageA(list, LVM_DELETEITEM, 0, 0);
+    if (CommandLogMustDropOldest(count)) {
+        SendMessageA(list, LVM_DELETEITEM, 0, 0);
+        --count;
+    }
 
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.iItem = count;
     item.pszText = const_cast<char*>(clock.c_str());
     item.iImage = kPaperImage;
     int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
@@ -72,14 +89,41 @@ void AppendCommandLog(HWND mainWindow, const char* text) {
     cell.pszText = const_cast<char*>(text);
     SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
 
-    // Scroll so that the new line is visible even when the user scrolled up.
-    RECT bounds = {};
-    bounds.left = LVIR_BOUNDS;
-    if (SendMessageA(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&bounds)))
-        SendMessageA(list, LVM_SCROLL, 0, bounds.bottom);
-
     CAppLog* log = FindObject<CAppLog>(mainWindow, kAppLogProp);
     if (log && log->IsOpen()) log->WriteLine(text);
+}
+
+void FlushCommandLog(HWND mainWindow) {
+    HWND tab = TabControl(mainWindow);
+    HWND list = CommandLogPage(mainWindow);
+    if (!list) return;
+    InterlockedCompareExchangePointer(const_cast<void**>(&g_burstPage), nullptr, list);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    // The page is shown again only while its tab is in front.
+    LONG style = GetWindowLongA(list, GWL_STYLE);
+    if (PageWindow(tab, -1) == list) style |= WS_VISIBLE;
+    else style &= ~WS_VISIBLE;
+    SetWindowLongA(list, GWL_STYLE, style);
+    // The newest line is visible even when the user had scrolled up.
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    if (count > 0 && SendMessageA(list, LVM_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&bounds)))
+        SendMessageA(list, LVM_SCROLL, 0, bounds.bottom);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+bool OnCommandLogMessage(HWND mainWindow, UINT message, WPARAM wParam) {
+    if (message == WM_APP_LOG_FLUSH) {
+        SetTimer(mainWindow, kLogFlushTimer, kLogFlushDelayMs, nullptr);
+        return true;
+    }
+    if (message == WM_TIMER && wParam == kLogFlushTimer) {
+        KillTimer(mainWindow, kLogFlushTimer);
+        FlushCommandLog(mainWindow);
+        return true;
+    }
+    return false;
 }
 
 int ExportCommandLog(HWND mainWindow, const char* path) {

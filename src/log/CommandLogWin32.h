@@ -4,8 +4,19 @@
 
 constexpr int kCommandLogKeep = 6144;  // lines kept before the new one
 
+// Asks the main window to repaint the page once a burst of lines is in.
+constexpr UINT WM_APP_LOG_FLUSH = WM_APP + 0x2A0;
+constexpr UINT_PTR kLogFlushTimer = 0x2A0;
+constexpr UINT kLogFlushDelayMs = 50;
+
 // Callable from the main thread and from worker threads.
 void AppendCommandLog(HWND mainWindow, const char* text);
+// Repaints the page after a burst and scrolls to its newest line.
+void FlushCommandLog(HWND mainWindow);
+// The main window's share of the repaint: WM_APP_LOG_FLUSH starts a short
+// timer, so that lines arriving one message at a time still share a repaint,
+// and the timer flushes. True when the message was one of these.
+bool OnCommandLogMessage(HWND mainWindow, UINT message, WPARAM wParam);
 // Lines written, 0 when the file cannot be created, -1 when the page or the
 // status bar is missing.
 int ExportCommandLog(HWND mainWindow, const char* path);

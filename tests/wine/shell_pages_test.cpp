@@ -30,13 +30,34 @@ std::string CellText(HWND list, int row, int column) {
 
 int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
+// Stands in for the main window's procedure where the page asks for it.
+LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (OnCommandLogMessage(window, message, wParam)) return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Runs the message loop long enough for the page's delayed repaint.
+void PumpMessages() {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 4 * kLogFlushDelayMs) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    }
+}
+
+bool Shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
 class PagesFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&icc);
         WNDCLASSA wc = {};
-        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpfnWndProc = StandInProc;
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = "NlPagesStandIn";
         RegisterClassA(&wc);  // fails harmlessly when already registered
@@ -54,6 +75,9 @@ protected:
         ResetWakeListSort(wakeList_);
         AddTab(0, wakeList_);
         AddTab(1, log_);
+        ShowWindow(log_, SW_HIDE);  // the Wake List is in front, as at start
+        MoveWindow(wakeList_, 0, 30, 780, 400, FALSE);
+        MoveWindow(log_, 0, 30, 780, 400, FALSE);
         static const int percent[] = {40, 30, 20, 10};
         status_ = new CProgStbar(GetModuleHandleA(nullptr), main_, IDC_STATUSBAR, IDC_PROGRESS, percent, 4, 2, "ﾚﾃﾞｨ");
         AttachObject(main_, kProgStbarProp, status_);
@@ -126,6 +150,33 @@ TEST_F(PagesFixture, AppendShowsTimeAndTextAndKeepsAtMost6145Lines) {
     EXPECT_EQ("line 1", CellText(log_, 0, 1));
     EXPECT_EQ("newest", CellText(log_, 6144, 1));
     EXPECT_EQ(8u, CellText(log_, 6144, 0).size());
+}
+
+TEST_F(PagesFixture, AfterABurstThePageShowsItsNewestLine) {
+    SendMessageA(tab_, TCM_SETCURSEL, 1, 0);
+    ShowWindow(wakeList_, SW_HIDE);
+    ShowWindow(log_, SW_SHOW);
+    for (int i = 0; i < 300; ++i) AppendCommandLog(main_, ("line " + std::to_string(i)).c_str());
+    PumpMessages();
+    EXPECT_TRUE(Shown(log_));
+    int top = static_cast<int>(SendMessageA(log_, LVM_GETTOPINDEX, 0, 0));
+    int perPage = static_cast<int>(SendMessageA(log_, LVM_GETCOUNTPERPAGE, 0, 0));
+    EXPECT_GT(top, 0);
+    EXPECT_GE(top + perPage, 300) << "the newest line is below the visible rows";
+    // Scrolled to the top by the user, the next line brings the end back.
+    SendMessageA(log_, LVM_ENSUREVISIBLE, 0, FALSE);
+    AppendCommandLog(main_, "newest");
+    PumpMessages();
+    top = static_cast<int>(SendMessageA(log_, LVM_GETTOPINDEX, 0, 0));
+    EXPECT_GE(top + perPage, 301);
+}
+
+TEST_F(PagesFixture, AHiddenPageStaysHiddenAfterABurst) {
+    for (int i = 0; i < 50; ++i) AppendCommandLog(main_, "line");
+    PumpMessages();
+    EXPECT_FALSE(Shown(log_));
+    EXPECT_TRUE(Shown(wakeList_));
+    EXPECT_EQ(50, RowCount(log_));
 }
 
 TEST_F(PagesFixture, AppendFromAWorkerThreadReachesThePage) {
