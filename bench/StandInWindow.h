@@ -4,6 +4,7 @@
 // items, and the status bar. Shown and sized like the real window, so list
 // views do the work they do for a user.
 #include <windows.h>
+#include "BenchClock.h"
 #include <commctrl.h>
 #include "log/CommandLogWin32.h"
 
@@ -13,17 +14,6 @@
 #include "common/WindowPropWin32.h"
 #include "entries/WakeListColumns.h"
 #include "resource.h"
-
-inline double BenchSeconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 inline void PumpMessages() {
     MSG msg;
@@ -61,22 +51,8 @@ public:
         tab_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_TABCONTROLA, "Tab", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                                980, 620, main_, reinterpret_cast<HMENU>(IDC_TAB), app.instance, nullptr);
 
-        WORD alignments[kWakeListColumns];
-        int widths[kWakeListColumns];
-        const char* texts[kWakeListColumns];
-        for (int i = 0; i < kWakeListColumns; ++i) {
-            alignments[i] = kWakeListColumnTable[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
-            widths[i] = kWakeListColumnTable[i].width;
-            texts[i] = kWakeListColumnTable[i].header;
-        }
-        wakeList_ = CreateListPage(tab_, IDC_WAKE_LIST, "Wake List", kWakeListColumns, alignments, widths, texts, 0,
-                                   true);
-        ResetWakeListSort(wakeList_);
-        static const WORD logAlignments[] = {LVCFMT_LEFT, LVCFMT_LEFT};
-        static const int logWidths[] = {100, 700};
-        static const char* const logTexts[] = {"時間", "出力"};
-        log_ = CreateListPage(tab_, IDC_COMMAND_LOG, "Command Log", 2, logAlignments, logWidths, logTexts,
-                              LVS_NOSORTHEADER, false);
+        wakeList_ = CreateWakeListPage(tab_);
+        log_ = CreateCommandLogPage(tab_);
         AddTab(0, "一覧", wakeList_);
         AddTab(1, "出力", log_);
         RECT page = {0, 0, 980, 620};

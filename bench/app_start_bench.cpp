@@ -4,6 +4,7 @@
 // sorted. Drives the program from outside, as the end-to-end tests do, so it
 // runs only inside the namespaces bench/run.sh makes.
 #include <windows.h>
+#include "BenchClock.h"
 #include <commctrl.h>
 
 #include <algorithm>
@@ -20,22 +21,11 @@ constexpr int kRuns = 5;
 constexpr int kLargeCount = 10000;
 constexpr DWORD kTimeoutMs = 60000;
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Polls much faster than the tests' helper: the interval is what is measured.
 bool Poll(double deadline, bool (*ready)(void*), void* context) {
     for (;;) {
         if (ready(context)) return true;
-        if (Seconds() > deadline) return false;
+        if (BenchSeconds() > deadline) return false;
         Sleep(2);
     }
 }
@@ -104,13 +94,13 @@ bool MainWindowReady(void* context) {
 }
 
 double Close(Running& run) {
-    const double start = Seconds();
+    const double start = BenchSeconds();
     PostMessageA(run.main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(run.info.hProcess, kTimeoutMs) != WAIT_OBJECT_0) {
         TerminateProcess(run.info.hProcess, 255);
         WaitForSingleObject(run.info.hProcess, 5000);
     }
-    const double took = Seconds() - start;
+    const double took = BenchSeconds() - start;
     CloseHandle(run.info.hThread);
     CloseHandle(run.info.hProcess);
     return took;
@@ -136,10 +126,10 @@ double TimeHeaderClick(const Running& run) {
     e2e::BringToFront(run.main);
     SortProbe probe = {run.list, run.expectedRows - 1};
     const POINT at = {(header.left + header.right) / 2, (header.top + header.bottom) / 2};
-    const double start = Seconds();
+    const double start = BenchSeconds();
     e2e::ClickAt(at);
     if (!Poll(start + kTimeoutMs / 1000.0, SortedShown, &probe)) return -1;
-    return Seconds() - start;
+    return BenchSeconds() - start;
 }
 
 void Report(const char* what, std::vector<double> seconds, double targetSeconds) {
@@ -167,13 +157,13 @@ int Measure(const char* label, int rows, double targetSeconds, bool clickSort) {
         }
         Running run;
         run.expectedRows = rows;
-        const double start = Seconds();
+        const double start = BenchSeconds();
         if (!Launch(run)) {
             printf("cannot start %s (error %lu)\n", e2e::ExePath().c_str(), GetLastError());
             return 1;
         }
         if (Poll(start + kTimeoutMs / 1000.0, MainWindowReady, &run)) {
-            starts.push_back(Seconds() - start);
+            starts.push_back(BenchSeconds() - start);
             if (clickSort) {
                 const double sorted = TimeHeaderClick(run);
                 if (sorted >= 0) sorts.push_back(sorted); else ++failures;

@@ -1,6 +1,7 @@
 // Loading and saving a large data file against reading and writing the same
 // bytes plainly. Prints the best of a few rounds.
 #include <windows.h>
+#include "BenchClock.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,19 +16,8 @@ constexpr int kEntries = 100000;
 constexpr int kRounds = 5;
 constexpr DWORD kPlainChunk = 1 << 20;
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 double PlainWrite(const std::string& path, const unsigned char* data, size_t size) {
-    const double start = Seconds();
+    const double start = BenchSeconds();
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
     for (size_t at = 0; at < size;) {
@@ -38,13 +28,13 @@ double PlainWrite(const std::string& path, const unsigned char* data, size_t siz
     }
     SetEndOfFile(h);
     CloseHandle(h);
-    return Seconds() - start;
+    return BenchSeconds() - start;
 }
 
 // With `data` null the bytes go to memory taken for this read, as a load's
 // records do; otherwise to a buffer already in use.
 double PlainRead(const std::string& path, unsigned char* data, size_t size) {
-    const double start = Seconds();
+    const double start = BenchSeconds();
     std::unique_ptr<unsigned char[]> fresh;
     if (!data) {
         fresh.reset(new unsigned char[size]);
@@ -59,7 +49,7 @@ double PlainRead(const std::string& path, unsigned char* data, size_t size) {
         at += done;
     }
     CloseHandle(h);
-    return Seconds() - start;
+    return BenchSeconds() - start;
 }
 
 }  // namespace
@@ -88,17 +78,17 @@ int main() {
             CEntList store;
             store.OpenDataFileIn(folder.c_str());
             for (int i = 0; i < kEntries; ++i) store.AddEntry(entry);
-            const double start = Seconds();
+            const double start = BenchSeconds();
             store.SaveDataFile();
-            bestSave = std::min(bestSave, Seconds() - start);
+            bestSave = std::min(bestSave, BenchSeconds() - start);
         }
         bestWrite = std::min(bestWrite, PlainWrite(plainFile, plain.get(), bytes));
         {
             // The store's open includes creating the handle, so the plain read does too.
             CEntList store;
-            const double start = Seconds();
+            const double start = BenchSeconds();
             store.OpenDataFileIn(folder.c_str());
-            bestLoad = std::min(bestLoad, Seconds() - start);
+            bestLoad = std::min(bestLoad, BenchSeconds() - start);
             if (store.EntryCount() != kEntries) {
                 std::printf("loaded %d entries, expected %d\n", store.EntryCount(), kEntries);
                 return 1;

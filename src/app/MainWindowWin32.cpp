@@ -84,6 +84,8 @@ HWND CreateTabControl(HWND mainWindow) {
     return tab;
 }
 
+}  // namespace
+
 HWND CreateWakeListPage(HWND tab) {
     WORD alignments[kWakeListColumns];
     int widths[kWakeListColumns];
@@ -106,6 +108,8 @@ HWND CreateCommandLogPage(HWND tab) {
     static const char* const texts[] = {"時間", "出力"};
     return CreateListPage(tab, IDC_COMMAND_LOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
 }
+
+namespace {
 
 void Construct(HWND mainWindow) {
     AppContext& app = App();

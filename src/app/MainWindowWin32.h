@@ -42,6 +42,10 @@ HIMAGELIST LoadImageStrip(HWND window, int bitmapId, int imageCount);
 HWND CreateListPage(HWND tab, int id, const char* name, int columnCount, const WORD* alignments,
                     const int* widths, const char* const* texts, DWORD extraStyle, bool stateImages);
 bool ApplyExplorerTheme(HWND window);
+// The Wake List page with its eleven columns, not yet sorted by any.
+HWND CreateWakeListPage(HWND tab);
+// The Command Log page with its time and output columns.
+HWND CreateCommandLogPage(HWND tab);
 
 // Shows a failure text the way every command does.
 void ShowError(HWND owner, const char* text);
