@@ -45,7 +45,7 @@ std::string DataFile(int count) {
         const int number = static_cast<int>((static_cast<long long>(i) * 7919) % count);
         const std::string name = NameOf(number);
         const std::string host = "PC" + std::to_string(number);
-        e2e::EntrySpec spec = {name.c_str(),
+        e2e::EntryFields fields = {name.c_str(),
                                {10, 77, static_cast<uint8_t>(number / 250), static_cast<uint8_t>(number % 250 + 1)},
                                {255, 255, 0, 0},
                                9,
@@ -57,7 +57,7 @@ std::string DataFile(int count) {
                                stamp,
                                stamp,
                                0};
-        records.push_back(e2e::MakeRecord(spec, i + 1));
+        records.push_back(e2e::MakeRecord(fields, i + 1));
     }
     return e2e::FileOf(records);
 }

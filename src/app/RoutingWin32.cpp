@@ -196,7 +196,7 @@ void OpenReadMe(HWND mainWindow) {
     ShellExecuteA(mainWindow, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-struct FileDialogSpec {
+struct FileDialogKind {
     bool save;
     const char* title;
     const char* filter;  // label and pattern, each zero-terminated, then one more zero
@@ -205,29 +205,29 @@ struct FileDialogSpec {
 };
 
 // Empty when the user cancels.
-std::string AskFileName(HWND mainWindow, const FileDialogSpec& spec) {
+std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
     char path[MAX_PATH] = {};
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = mainWindow;
-    ofn.lpstrFilter = spec.filter;
+    ofn.lpstrFilter = kind.filter;
     ofn.lpstrFile = path;
     ofn.nMaxFile = sizeof path;
-    ofn.lpstrTitle = spec.title;
-    ofn.lpstrDefExt = spec.extension;
-    ofn.Flags = spec.flags;
-    BOOL ok = spec.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    ofn.lpstrTitle = kind.title;
+    ofn.lpstrDefExt = kind.extension;
+    ofn.Flags = kind.flags;
+    BOOL ok = kind.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
     return ok ? std::string(path) : std::string();
 }
 
-const FileDialogSpec kListingDialog = {true, "一覧をﾌｧｲﾙに保存", "ｶﾝﾏ区切り (*.csv)\0*.csv\0", "csv", 0x80006};
-const FileDialogSpec kExportDialog = {true, "一覧のｴｸｽﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x80006};
-const FileDialogSpec kImportDialog = {false, "一覧のｲﾝﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x89004};
-const FileDialogSpec kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};
+const FileDialogKind kListingDialog = {true, "一覧をﾌｧｲﾙに保存", "ｶﾝﾏ区切り (*.csv)\0*.csv\0", "csv", 0x80006};
+const FileDialogKind kExportDialog = {true, "一覧のｴｸｽﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x80006};
+const FileDialogKind kImportDialog = {false, "一覧のｲﾝﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x89004};
+const FileDialogKind kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};
 
 template <class Action>
-void WithFileName(HWND mainWindow, const FileDialogSpec& spec, Action action) {
-    std::string path = AskFileName(mainWindow, spec);
+void WithFileName(HWND mainWindow, const FileDialogKind& kind, Action action) {
+    std::string path = AskFileName(mainWindow, kind);
     if (!path.empty()) action(mainWindow, path.c_str());
 }
 

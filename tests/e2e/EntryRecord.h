@@ -29,7 +29,7 @@ struct EntryRecord {
 #pragma pack(pop)
 static_assert(sizeof(EntryRecord) == 976, "the data file's record is 976 bytes");
 
-struct EntrySpec {
+struct EntryFields {
     const char* name;
     uint8_t ip[4];
     uint8_t mask[4];
@@ -44,22 +44,22 @@ struct EntrySpec {
     int32_t excluded;
 };
 
-inline EntryRecord MakeRecord(const EntrySpec& spec, int32_t id) {
+inline EntryRecord MakeRecord(const EntryFields& fields, int32_t id) {
     EntryRecord r;
     std::memset(&r, 0, sizeof r);
     r.id = id;
-    std::strncpy(r.name, spec.name, sizeof r.name - 1);
-    std::memcpy(r.ipAddress, spec.ip, 4);
-    std::memcpy(r.subnetMask, spec.mask, 4);
-    r.port = spec.port;
-    std::memcpy(r.macAddress, spec.mac, 6);
-    std::strncpy(r.hostName, spec.hostName, sizeof r.hostName - 1);
-    std::strncpy(r.place, spec.place, sizeof r.place - 1);
-    std::strncpy(r.comment, spec.comment, sizeof r.comment - 1);
-    r.lastSentTime = spec.lastSent;
-    r.registeredTime = spec.registered;
-    r.updatedTime = spec.updated;
-    r.excluded = spec.excluded;
+    std::strncpy(r.name, fields.name, sizeof r.name - 1);
+    std::memcpy(r.ipAddress, fields.ip, 4);
+    std::memcpy(r.subnetMask, fields.mask, 4);
+    r.port = fields.port;
+    std::memcpy(r.macAddress, fields.mac, 6);
+    std::strncpy(r.hostName, fields.hostName, sizeof r.hostName - 1);
+    std::strncpy(r.place, fields.place, sizeof r.place - 1);
+    std::strncpy(r.comment, fields.comment, sizeof r.comment - 1);
+    r.lastSentTime = fields.lastSent;
+    r.registeredTime = fields.registered;
+    r.updatedTime = fields.updated;
+    r.excluded = fields.excluded;
     return r;
 }
 

@@ -232,13 +232,13 @@ TEST_P(CloseTest, LogsTheEndAndRewritesTheDataFile) {
     const SYSTEMTIME never = {};
     const SYSTEMTIME stamp = {2024, 3, 2, 5, 7, 8, 9, 123};
     std::vector<EntryRecord> records;
-    const EntrySpec specs[] = {
+    const EntryFields entries[] = {
         {"ｻｰﾊﾞ室 PC-1", {192, 168, 1, 7}, {255, 255, 255, 0}, 9, {0, 0x1B, 0x21, 0xAA, 0xBB, 0xCC},
          "host-1", "場所", "ｺﾒﾝﾄ", stamp, stamp, never, 0},
         {"ソ表示", {10, 0, 0, 2}, {255, 0, 0, 0}, 7, {1, 2, 3, 4, 5, 6}, "", "", "", never, never, never, 1},
         {"third", {0, 0, 0, 0}, {0, 0, 0, 0}, 0, {}, "", "", "", never, never, never, 0},
     };
-    for (const EntrySpec& spec : specs) records.push_back(MakeRecord(spec, 7));
+    for (const EntryFields& fields : entries) records.push_back(MakeRecord(fields, 7));
     // Bytes past each terminator and the reserved bytes must survive too.
     records[0].reserved[0] = 0x5A;
     records[0].comment[200] = 'x';

@@ -12,7 +12,7 @@ const SYSTEMTIME kMarch = {2024, 3, 2, 5, 7, 8, 9, 0};
 const SYSTEMTIME kDecember = {2023, 12, 0, 31, 23, 59, 58, 999};
 const SYSTEMTIME kMillennium = {2000, 1, 6, 1, 0, 0, 0, 0};
 
-const EntrySpec kEntries[] = {
+const EntryFields kEntries[] = {
     {"ｻｰﾊﾞ室 PC-1", {192, 168, 1, 7}, {255, 255, 255, 0}, 9, {0x00, 0x1B, 0x21, 0xAA, 0xBB, 0xCC},
      "pc-1.example", "2階 ｻｰﾊﾞ室", "ソ表示の確認", kMarch, kDecember, kMarch, 0},
     {"excluded", {10, 0, 0, 2}, {255, 0, 0, 0}, 10, {0xFF, 0xEE, 0xDD, 0x0C, 0x0B, 0x0A},
@@ -27,7 +27,7 @@ class EntryListTest : public AppFixture {
 protected:
     void LaunchWithEntries() {
         std::vector<EntryRecord> records;
-        for (const EntrySpec& spec : kEntries) records.push_back(MakeRecord(spec, 42));
+        for (const EntryFields& fields : kEntries) records.push_back(MakeRecord(fields, 42));
         ASSERT_NO_FATAL_FAILURE(LaunchWith(records));
         ASSERT_EQ(listview::Count(app.WakeList()), 4);
     }

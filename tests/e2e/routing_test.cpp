@@ -14,9 +14,9 @@ constexpr UINT kWakeDone = 2935;
 const SYSTEMTIME kNever = {};
 
 EntryRecord Record(const char* name, uint8_t last) {
-    const EntrySpec spec = {name, {10, 77, 0, last}, {255, 255, 255, 0}, 9, {2, 0, 0, 0, 0, last},
+    const EntryFields fields = {name, {10, 77, 0, last}, {255, 255, 255, 0}, 9, {2, 0, 0, 0, 0, last},
                             "", "", "", kNever, kNever, kNever, 0};
-    return MakeRecord(spec, 0);
+    return MakeRecord(fields, 0);
 }
 
 class RoutingTest : public AppFixture {

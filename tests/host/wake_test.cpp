@@ -12,15 +12,15 @@ namespace {
 
 uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return IPv4Value(a, b, c, d); }
 
-struct AdapterSpec {
+struct AdapterFields {
     uint32_t type;
     std::vector<uint32_t> ips;
     std::vector<uint32_t> masks;
 };
 
-NetInfo MakeInfo(const std::vector<AdapterSpec>& specs) {
+NetInfo MakeInfo(const std::vector<AdapterFields>& adapters) {
     NetInfo info{};
-    for (const AdapterSpec& s : specs) {
+    for (const AdapterFields& s : adapters) {
         NetAdapter a{};
         a.type = s.type;
         a.ipAddresses = s.ips;
@@ -35,7 +35,7 @@ const uint32_t kWireless = 71;
 
 struct SubnetCase {
     const char* name;
-    std::vector<AdapterSpec> adapters;
+    std::vector<AdapterFields> adapters;
     const char* address;
     const char* mask;
     const char* destination;
