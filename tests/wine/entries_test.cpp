@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TempFolder.h"
 #include <windows.h>
 #include <shlobj.h>
 #include <cstring>
@@ -15,11 +16,8 @@ constexpr DWORD kRecord = sizeof(WakeEntry);
 class DataFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        root_ = std::string(temp) + "nl-entries-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(GetTickCount()) + "-" + std::to_string(++serial_);
-        ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
+        root_ = MakeTempFolder("entries");
+        ASSERT_FALSE(root_.empty());
         folder_ = root_ + "\\Morrowbel";
         file_ = folder_ + "\\Ent.dat";
     }
@@ -48,10 +46,8 @@ protected:
         return bytes;
     }
 
-    static int serial_;
     std::string root_, folder_, file_;
 };
-int DataFileTest::serial_ = 0;
 
 WakeEntry Record(int seed, int32_t id) {
     WakeEntry e;

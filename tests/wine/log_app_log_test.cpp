@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TempFolder.h"
 #include <windows.h>
 #include <cctype>
 #include <set>
@@ -15,10 +16,8 @@ const std::string kRule = "*" + std::string(60, '-') + "\r\n";
 class AppLogFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        folder_ = std::string(temp) + "nl_applog_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ = MakeTempFolder("applog");
+        ASSERT_FALSE(folder_.empty());
         path_ = folder_ + "\\Nodelark.log";
     }
     void TearDown() override {

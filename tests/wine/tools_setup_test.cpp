@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "TempFolder.h"
 #include <windows.h>
 #include <cstring>
 #include <string>
@@ -20,10 +21,8 @@ bool IsAllZero(const ToolSetting& s) {
 class ToolsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
-        folder_ = std::string(temp) + "nl_tools_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ = MakeTempFolder("tools");
+        ASSERT_FALSE(folder_.empty());
         setup_.ComposePath(folder_.c_str());
         ASSERT_EQ(folder_ + "\\Tools.ini", setup_.Path());
         window_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
