@@ -36,7 +36,7 @@ Result AppendLines(int page, bool pump, bool withLogFile, const std::string& log
     if (withLogFile) {
         log = new CAppLog();
         log->Open(logPath.c_str());
-        AttachObject(window.Main(), kAppLogProp, log);
+        AttachObject(window.Main(), kAppLogPropName, log);
     }
     char text[128];
     const double start = BenchSeconds();
@@ -52,7 +52,7 @@ Result AppendLines(int page, bool pump, bool withLogFile, const std::string& log
     const double end = BenchSeconds();
     const int rows = static_cast<int>(SendMessageA(window.CommandLog(), LVM_GETITEMCOUNT, 0, 0));
     if (lines == kLines && rows != kCap) std::printf("  (page holds %d lines, expected %d)\n", rows, kCap);
-    if (log) delete DetachObject<CAppLog>(window.Main(), kAppLogProp);
+    if (log) delete DetachObject<CAppLog>(window.Main(), kAppLogPropName);
     DeleteFileA(logPath.c_str());
     return {lines, end - start, capStart > 0 ? end - capStart : 0, lines > kCap ? lines - kCap : 0};
 }

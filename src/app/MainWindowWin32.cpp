@@ -157,9 +157,9 @@ void Construct(HWND mainWindow) {
 
     auto setup = std::make_unique<CSetup>();
     setup->ComposePath(storePtr->DataFolder());
-    AttachObject(mainWindow, kSetupProp, setup.release());
+    AttachObject(mainWindow, kSetupPropName, setup.release());
 
-    RefreshToolsMenu(mainWindow, GetSubMenu(app.mainMenu, 2));
+    RefreshMainToolsMenu(mainWindow);
     SetMenu(mainWindow, app.mainMenu);
     DrawMenuBar(mainWindow);
 
@@ -169,7 +169,7 @@ void Construct(HWND mainWindow) {
     auto log = std::make_unique<CAppLog>();
     std::string logPath = LogFilePath(storePtr->DataFolder());
     if (!logPath.empty()) log->Open(logPath.c_str());
-    AttachObject(mainWindow, kAppLogProp, log.release());
+    AttachObject(mainWindow, kAppLogPropName, log.release());
 
     AppendCommandLog(mainWindow, "Nodelark 起動しました");
     SetFocus(wakeList);

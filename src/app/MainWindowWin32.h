@@ -9,14 +9,13 @@ constexpr UINT WM_APP_TOOL_EVENT = 3089;
 constexpr char kMainWindowClass[] = "Nodelark_WindowClass";
 constexpr char kProductName[] = "Nodelark";
 
-// Window property names of the long-lived objects.
+// Window property names of the long-lived objects; the settings object and
+// the log name theirs beside their classes.
 constexpr char kSocketProp[] = "CMorrowbel_Class";
 constexpr char kProcessProp[] = "CProcess_Class";
 constexpr char kDlgbarProp[] = "CDlgbar_Class";
 constexpr char kProgStbarProp[] = "CProgStbar_Class";
 constexpr char kEntListProp[] = "CEntList_Class";
-constexpr char kSetupProp[] = "CSetUp_Class";
-constexpr char kAppLogProp[] = "CAppLog_Class";
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -25,10 +25,6 @@
 
 namespace {
 
-// Popups of the context-menu resource, by position.
-enum PopupIndex { kEntryPopup = 0, kEntryPopupNone = 1, kToolPopup = 2, kSendPopup = 5, kOutputPopup = 6 };
-constexpr int kRunToolSubmenu = 4;  // "ﾂｰﾙの実行" inside the entry popup
-
 bool HasSelection(HWND list) {
     return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) >= 0;
 }
@@ -42,8 +38,8 @@ void ShowPopup(HWND mainWindow, int index, int x, int y, UINT flags, const RECT*
     if (!menu.IsValid()) return;
     HMENU popup = GetSubMenu(menu.Get(), index);
     if (!popup) return;
-    if (index == kEntryPopup) RefreshToolsMenu(mainWindow, GetSubMenu(popup, kRunToolSubmenu));
-    if (index == kToolPopup) RefreshToolsMenu(mainWindow, popup);
+    if (index == POPUP_ENTRY) RefreshToolsMenu(mainWindow, GetSubMenu(popup, POPUP_ENTRY_TOOLS_ITEM));
+    if (index == POPUP_TOOL) RefreshToolsMenu(mainWindow, popup);
     TPMPARAMS params = {};
     params.cbSize = sizeof params;
     if (keepClear) params.rcExclude = *keepClear;
@@ -58,9 +54,9 @@ LRESULT OnToolbarDropDown(HWND mainWindow, const NMTOOLBARA* info) {
     if (!page) return TBDDRET_DEFAULT;
     int popup;
     switch (info->iItem) {
-    case IDM_WAKE_ALL: popup = kSendPopup; break;
-    case IDM_ENTRY_NEW: popup = HasSelection(page) ? kEntryPopup : kEntryPopupNone; break;
-    case IDM_TOOLS_REGISTER: popup = kToolPopup; break;
+    case IDM_WAKE_ALL: popup = POPUP_SEND; break;
+    case IDM_ENTRY_NEW: popup = HasSelection(page) ? POPUP_ENTRY : POPUP_ENTRY_NONE; break;
+    case IDM_TOOLS_REGISTER: popup = POPUP_TOOL; break;
     default: return 0;
     }
     ShowPopup(mainWindow, popup, button.left, button.bottom, TPM_VERTICAL | TPM_RIGHTBUTTON, &button);
@@ -127,10 +123,10 @@ LRESULT OnContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
         if (CurrentTabIndex(tab) != 0) {
             if (!HasSelection(page)) return 0;
             if (!onPage) return DefWindowProcA(mainWindow, WM_CONTEXTMENU, wParam, lParam);
-            ShowPopup(mainWindow, kOutputPopup, x, y, TPM_RIGHTBUTTON, nullptr);
+            ShowPopup(mainWindow, POPUP_OUT, x, y, TPM_RIGHTBUTTON, nullptr);
         } else {
             if (!onPage) return DefWindowProcA(mainWindow, WM_CONTEXTMENU, wParam, lParam);
-            ShowPopup(mainWindow, HasSelection(page) ? kEntryPopup : kEntryPopupNone, x, y, TPM_RIGHTBUTTON, nullptr);
+            ShowPopup(mainWindow, HasSelection(page) ? POPUP_ENTRY : POPUP_ENTRY_NONE, x, y, TPM_RIGHTBUTTON, nullptr);
         }
         return 0;
     } catch (const AppError& e) {
@@ -235,7 +231,7 @@ void OnToolsRegistration(HWND mainWindow) {
     App().toolsDialogOwner = mainWindow;
     DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_TOOLS), mainWindow, ToolsDialogProc, 0);
     if (HMENU menuBar = GetMenu(mainWindow)) {
-        if (HMENU popup = GetSubMenu(menuBar, 2)) RefreshToolsMenu(mainWindow, popup);
+        if (HMENU popup = GetSubMenu(menuBar, MAIN_MENU_TOOLS_POPUP)) RefreshToolsMenu(mainWindow, popup);
     }
     DrawMenuBar(mainWindow);
 }
@@ -315,7 +311,7 @@ void SwitchPage(HWND mainWindow, HWND tab, int index) {
             bar->EnableButton(IDM_WAKE_ALL);
             bar->EnableButton(IDM_ENTRY_NEW);
         }
-        RefreshToolsMenu(mainWindow, GetSubMenu(app.mainMenu, 2));
+        RefreshMainToolsMenu(mainWindow);
         SetMenu(mainWindow, app.mainMenu);
     } else if (index == 1) {
         if (toolbar) {

@@ -62,7 +62,7 @@ int OnDestroy(HWND mainWindow) {
         store->SaveDataFile();
         delete store;
     }
-    delete DetachObject<CSetup>(mainWindow, kSetupProp);
+    delete DetachObject<CSetup>(mainWindow, kSetupPropName);
     delete DetachObject<CDlgbar>(mainWindow, kDlgbarProp);
     delete DetachObject<CProgStbar>(mainWindow, kProgStbarProp);
     DestroyProcessRunner(DetachObject<CProcess>(mainWindow, kProcessProp));
@@ -71,7 +71,7 @@ int OnDestroy(HWND mainWindow) {
         delete socket;
     }
     // The log goes last so that it still receives the closing line.
-    delete DetachObject<CAppLog>(mainWindow, kAppLogProp);
+    delete DetachObject<CAppLog>(mainWindow, kAppLogPropName);
 
     AppContext& app = App();
     for (HIMAGELIST* list : {&app.smallImages, &app.stateImages, &app.headerImages}) {

@@ -89,7 +89,7 @@ void AppendCommandLog(HWND mainWindow, const char* text) {
     cell.pszText = const_cast<char*>(text);
     SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
 
-    CAppLog* log = FindObject<CAppLog>(mainWindow, kAppLogProp);
+    CAppLog* log = FindObject<CAppLog>(mainWindow, kAppLogPropName);
     if (log && log->IsOpen()) log->WriteLine(text);
 }
 

@@ -1,12 +1,9 @@
 #include "tools/ToolsMenuWin32.h"
 #include <string>
 #include "app/AppContextWin32.h"
+#include "resource.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolSettingFile.h"
-
-namespace {
-const int kMainMenuToolsPopup = 2;
-}
 
 void RefreshToolsMenu(HWND window, HMENU menu) {
     if (!menu) return;
@@ -25,6 +22,6 @@ void RefreshToolsMenu(HWND window, HMENU menu) {
 }
 
 void RefreshMainToolsMenu(HWND window) {
-    HMENU popup = App().mainMenu ? GetSubMenu(App().mainMenu, kMainMenuToolsPopup) : nullptr;
+    HMENU popup = App().mainMenu ? GetSubMenu(App().mainMenu, MAIN_MENU_TOOLS_POPUP) : nullptr;
     RefreshToolsMenu(window, popup);
 }
