@@ -4,21 +4,13 @@
 #include <new>
 #include <string>
 #include "common/FixedText.h"
+#include "common/LocalTimeWin32.h"
 #include "log/LogFormat.h"
 
 namespace {
 
 const char kPlaceholderNotice[] = "(通知文なし)";
 const char kNotice[] = "このファイルは Nodelark の起動のたびに空になります";
-
-DateTime LocalNow() {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    DateTime t;
-    static_assert(sizeof t == sizeof st, "DateTime mirrors SYSTEMTIME");
-    std::memcpy(&t, &st, sizeof t);
-    return t;
-}
 
 class LockGuard {
 public:

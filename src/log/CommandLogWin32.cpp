@@ -8,6 +8,7 @@
 
 #include "app/MainWindowWin32.h"
 #include "app/ProgStbarWin32.h"
+#include "common/LocalTimeWin32.h"
 #include "common/ScopedWin32.h"
 #include "common/TextFormat.h"
 #include "common/WindowPropWin32.h"
@@ -53,12 +54,7 @@ void* volatile g_burstPage = nullptr;
 void AppendCommandLog(HWND mainWindow, const char* text) {
     HWND list = CommandLogPage(mainWindow);
     if (!list || !text) return;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    DateTime t;
-    static_assert(sizeof t == sizeof now, "DateTime mirrors SYSTEMTIME");
-    memcpy(&t, &now, sizeof t);
-    std::string clock = FormatClock(t);
+    std::string clock = FormatClock(LocalNow());
 
     if (InterlockedExchangePointer(const_cast<void**>(&g_burstPage), list) != list) {
         SendMessageA(list, WM_SETREDRAW, FALSE, 0);
