@@ -9,5 +9,8 @@ constexpr size_t kExportTextMax = 1023;
 // column cut to the bytes the export reads of it.
 std::string FormatExportLine(const std::string& time, const std::string& text);
 
+// Lines the page keeps before a new one; with it, at most 6145.
+constexpr int kCommandLogKeep = 6144;
+
 // Whether the oldest line goes before a new one is appended.
-inline bool CommandLogMustDropOldest(int lineCount) { return lineCount > 6144; }
+inline bool CommandLogMustDropOldest(int lineCount) { return lineCount > kCommandLogKeep; }

@@ -42,9 +42,9 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 }
 
 // The page whose drawing is switched off for a burst of lines, with a flush
-// on its way to the main window; null otherwise. Drawing and scrolling the list once
-// per line is what made a fast stream of output crawl; the user sees the
-// same page once the flush has run, before the next paint.
+// on its way to the main window; null otherwise. Drawing and scrolling the
+// list once per line is what made a fast stream of output crawl; the user
+// sees the same page once the flush has run, before the next paint.
 void* volatile g_burstPage = nullptr;
 
 }  // namespace

@@ -2,8 +2,6 @@
 // The Command Log page: every report to the user goes through here.
 #include <windows.h>
 
-constexpr int kCommandLogKeep = 6144;  // lines kept before the new one
-
 // Asks the main window to repaint the page once a burst of lines is in.
 constexpr UINT WM_APP_LOG_FLUSH = WM_APP + 0x2A0;
 constexpr UINT_PTR kLogFlushTimer = 0x2A0;
