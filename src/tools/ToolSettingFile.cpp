@@ -28,6 +28,16 @@ void WriteNumber(ProfileStore& store, const char* section, const char* key, cons
     store.WriteString(section, key, text);
 }
 
+// A tool's text in one of its two forms: with its title when registered.
+std::string ToolText(int tool, const ToolSetting& setting, const char* registered, const char* unregistered) {
+    char text[1024];
+    if (setting.IsEnable)
+        std::snprintf(text, sizeof text, registered, tool, FieldText(setting.Title).c_str());
+    else
+        std::snprintf(text, sizeof text, unregistered, tool);
+    return text;
+}
+
 }  // namespace
 
 uint32_t ParseArgvFlag(const char* text) {
@@ -46,21 +56,11 @@ std::string ToolSectionName(int tool) { return "Tool" + std::to_string(tool); }
 int ToolRunCommand(int tool) { return kFirstToolRunCommand + tool - 1; }
 
 std::string ToolMenuText(int tool, const ToolSetting& setting) {
-    char text[1024];
-    if (setting.IsEnable)
-        std::snprintf(text, sizeof text, "&%d:「%s」の実行", tool, FieldText(setting.Title).c_str());
-    else
-        std::snprintf(text, sizeof text, "&%d:(未登録)", tool);
-    return text;
+    return ToolText(tool, setting, "&%d:「%s」の実行", "&%d:(未登録)");
 }
 
 std::string ToolListText(int tool, const ToolSetting& setting) {
-    char text[1024];
-    if (setting.IsEnable)
-        std::snprintf(text, sizeof text, "%d.%s", tool, FieldText(setting.Title).c_str());
-    else
-        std::snprintf(text, sizeof text, "%d.(未登録)", tool);
-    return text;
+    return ToolText(tool, setting, "%d.%s", "%d.(未登録)");
 }
 
 int ReadToolSetting(ProfileStore& store, const char* section, ToolSetting* record) {
