@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 #include "common/Cp932.h"
+#include "common/DataPath.h"
 #include "common/FixedText.h"
 
 namespace {
@@ -37,7 +38,8 @@ std::string ComposeDataFolder(const char* base) {
 }
 
 std::string ComposeDataFilePath(const char* folder) {
-    std::string path = std::string(folder) + "\\" + "Ent.dat";
+    // The store's own path buffer is one byte shorter than the shared rule's.
+    std::string path = JoinDataFolderPath(folder ? folder : "", "Ent.dat");
     if (path.size() >= kDataPathSize) return std::string();
     return path;
 }
