@@ -8,10 +8,10 @@
 #include <commctrl.h>
 #include "log/CommandLogWin32.h"
 
-#include "app/AppContextWin32.h"
+#include "ui/AppContextWin32.h"
 #include "app/MainWindowWin32.h"
-#include "app/ProgStbarWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "entries/WakeListColumns.h"
 #include "resource.h"
 

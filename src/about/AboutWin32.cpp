@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "about/AboutText.h"
-#include "app/MainWindowWin32.h"
+#include "ui/ShellWin32.h"
 #include "common/ScopedWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "resource.h"
 #include "wake/NetInfoWin32.h"
 

@@ -1,8 +1,8 @@
 // Arranges the tool strip, the tab control with its pages and the status bar.
-#include "app/DlgbarWin32.h"
+#include "ui/DlgbarWin32.h"
 #include "app/MainWindowWin32.h"
-#include "app/ProgStbarWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/WindowPropWin32.h"
 
 int LayoutMainWindow(HWND mainWindow, WPARAM kind, LPARAM packedSize) {
     RECT client = {};

@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "app/AppContextWin32.h"
-#include "app/DlgbarWin32.h"
-#include "app/ProgStbarWin32.h"
+#include "ui/AppContextWin32.h"
+#include "app/ToolStripWin32.h"
+#include "ui/ProgStbarWin32.h"
 #include "common/AppError.h"
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "entries/EntList.h"
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
@@ -257,12 +257,4 @@ int OnCreate(HWND mainWindow) {
         MessageBoxA(nullptr, "ﾒﾓﾘ不足", kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
         return -1;
     }
-}
-
-void ShowError(HWND owner, const char* text) {
-    MessageBoxA(owner, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
-}
-
-bool AskYesNo(HWND owner, const char* text) {
-    return MessageBoxA(owner, text, kProductName, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SYSTEMMODAL) == IDYES;
 }

@@ -7,15 +7,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/AppContextWin32.h"
-#include "app/CommandsWin32.h"
-#include "app/DlgbarWin32.h"
+#include "ui/AppContextWin32.h"
+#include "entries/EntryCommandsWin32.h"
+#include "tools/ToolRunWin32.h"
+#include "wake/WakeRunWin32.h"
+#include "ui/DlgbarWin32.h"
 #include "app/MainWindowWin32.h"
 #include "app/ShellText.h"
 #include "about/AboutWin32.h"
 #include "common/AppError.h"
 #include "common/ScopedWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
 #include "log/CommandLogWin32.h"
@@ -28,8 +30,6 @@ namespace {
 bool HasSelection(HWND list) {
     return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) >= 0;
 }
-
-int CurrentTabIndex(HWND tab) { return static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0)); }
 
 // Loads the context-menu resource, picks one popup and shows it; the
 // resource is destroyed again once the menu has closed.
@@ -272,124 +272,7 @@ bool OnCommand(HWND mainWindow, int id) {
     return true;
 }
 
-// Sort-time copy of one column's texts, keyed by the row's entry id, so a
-// comparison never has to search the list for its rows.
-struct SortColumn {
-    std::unordered_map<LPARAM, std::string> texts;
-    bool ascending = true;
-};
-SortColumn* g_sorting = nullptr;  // set only while LVM_SORTITEMS runs on the UI thread
-
 }  // namespace
-
-HWND TabControl(HWND mainWindow) { return GetDlgItem(mainWindow, IDC_TAB); }
-
-HWND PageWindow(HWND tab, int index) {
-    if (!tab) return nullptr;
-    if (index < 0) index = CurrentTabIndex(tab);
-    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
-    if (index < 0 || index >= count) return nullptr;
-    TCITEMA item = {};
-    item.mask = TCIF_PARAM;
-    if (!SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<HWND>(item.lParam);
-}
-
-void SwitchPage(HWND mainWindow, HWND tab, int index) {
-    if (!tab) return;
-    AppContext& app = App();
-    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
-    if (index < 0) {
-        index = CurrentTabIndex(tab) + 1;
-        if (index > count - 1) index = 0;
-    }
-    SendMessageA(tab, TCM_SETCURSEL, index, 0);
-    CDlgbar* bar = FindObject<CDlgbar>(mainWindow, kDlgbarProp);
-    HWND toolbar = bar ? bar->FindToolbar() : nullptr;
-    if (index == 0) {
-        if (toolbar && !app.toolRunning) {
-            bar->EnableButton(IDM_WAKE_ALL);
-            bar->EnableButton(IDM_ENTRY_NEW);
-        }
-        RefreshMainToolsMenu(mainWindow);
-        SetMenu(mainWindow, app.mainMenu);
-    } else if (index == 1) {
-        if (toolbar) {
-            bar->DisableButton(IDM_WAKE_ALL);
-            bar->DisableButton(IDM_ENTRY_NEW);
-        }
-        SetMenu(mainWindow, app.logMenu);
-    }
-    DrawMenuBar(mainWindow);
-    for (int i = 0; i < count; ++i) {
-        if (HWND page = PageWindow(tab, i)) ShowWindow(page, i == index ? SW_SHOW : SW_HIDE);
-    }
-}
-
-int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM) {
-    if (!g_sorting) return 0;
-    auto a = g_sorting->texts.find(first);
-    auto b = g_sorting->texts.find(second);
-    if (a == g_sorting->texts.end() || b == g_sorting->texts.end()) return 0;
-    return CompareCellTexts(a->second.c_str(), b->second.c_str(), g_sorting->ascending);
-}
-
-void ResetWakeListSort(HWND list) {
-    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    if (!header) return;
-    int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        HDITEMA item = {};
-        item.mask = HDI_LPARAM;
-        item.lParam = 0;
-        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
-    }
-}
-
-void SortWakeListByColumn(HWND, HWND list, int column) {
-    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
-    if (column < 0 || column >= columns) return;
-    HDITEMA clicked = {};
-    clicked.mask = HDI_LPARAM;
-    SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&clicked));
-    int direction = clicked.lParam ? 1 : 0;
-    for (int i = 0; i < columns; ++i) {
-        HDITEMA item = {};
-        if (i == column) {
-            item.mask = HDI_FORMAT | HDI_IMAGE | HDI_LPARAM;
-            item.fmt = HDF_STRING | HDF_IMAGE | HDF_BITMAP_ON_RIGHT;
-            item.iImage = direction;
-            item.lParam = 1 - direction;
-        } else {
-            item.mask = HDI_FORMAT;
-            item.fmt = HDF_STRING;
-        }
-        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
-    }
-
-    SortColumn sort;
-    sort.ascending = (1 - direction) != 0;
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    sort.texts.reserve(count);
-    std::vector<char> buffer(1024);
-    for (int i = 0; i < count; ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        LVITEMA text = {};
-        text.iSubItem = column;
-        text.pszText = buffer.data();
-        text.cchTextMax = static_cast<int>(buffer.size());
-        buffer[0] = 0;
-        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&text));
-        sort.texts[item.lParam] = buffer.data();
-    }
-    g_sorting = &sort;
-    SendMessageA(list, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareByColumn));
-    g_sorting = nullptr;
-}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -407,6 +290,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_APP_WAKE_DONE: OnWakeDone(window); return 0;
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
+    case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
     case WM_APP_LOG_FLUSH:
     case WM_TIMER:
         if (OnCommandLogMessage(window, message, wParam)) return 0;

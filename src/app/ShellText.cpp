@@ -10,15 +10,3 @@ std::string FolderOfPath(const std::string& path) {
 std::string ReadMePathFor(const std::string& programPath) {
     return FolderOfPath(programPath) + "\\ReadMe.txt";
 }
-
-int CompareCellTexts(const char* a, const char* b, bool ascending) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
-    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
-    while (*p && *p == *q) {
-        ++p;
-        ++q;
-    }
-    if (*p == *q) return 0;
-    int r = *p < *q ? -1 : 1;
-    return ascending ? r : -r;
-}

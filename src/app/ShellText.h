@@ -9,7 +9,3 @@ std::string FolderOfPath(const std::string& path);
 
 // "ReadMe.txt" beside the program file.
 std::string ReadMePathFor(const std::string& programPath);
-
-// Byte-wise comparison of two cell texts as unsigned bytes; the sign is
-// flipped when the column is sorted descending.
-int CompareCellTexts(const char* a, const char* b, bool ascending);

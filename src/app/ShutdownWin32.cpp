@@ -1,11 +1,11 @@
 // Tears the main window down: saves the entries, releases every object.
 #include <memory>
 
-#include "app/AppContextWin32.h"
-#include "app/DlgbarWin32.h"
+#include "ui/AppContextWin32.h"
+#include "ui/DlgbarWin32.h"
 #include "app/MainWindowWin32.h"
-#include "app/ProgStbarWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "entries/EntList.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogWin32.h"

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/AppContextWin32.h"
-#include "app/CommandsWin32.h"
+#include "ui/AppContextWin32.h"
+#include "wake/WakeRunWin32.h"
 #include "app/MainWindowWin32.h"
 #include "resource.h"
 

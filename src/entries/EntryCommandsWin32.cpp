@@ -1,4 +1,4 @@
-#include "app/CommandsWin32.h"
+#include "entries/EntryCommandsWin32.h"
 
 // Entry editing, exchange files and the clipboard come with their own work.
 void OnNewEntry(HWND) {}

@@ -39,3 +39,15 @@ std::string WakeListCellText(const WakeEntry& entry, int column) {
     default: return std::string();
     }
 }
+
+int CompareCellTexts(const char* a, const char* b, bool ascending) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
+    while (*p && *p == *q) {
+        ++p;
+        ++q;
+    }
+    if (*p == *q) return 0;
+    int r = *p < *q ? -1 : 1;
+    return ascending ? r : -r;
+}

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
-#include "app/AppContextWin32.h"
-#include "app/MainWindowWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/AppContextWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "entries/AddressFilter.h"
 #include "entries/EntList.h"
 #include "entries/WakeEntry.h"
@@ -24,6 +26,14 @@ void SetCell(HWND list, int index, int column, const std::string& text) {
     item.pszText = const_cast<char*>(text.c_str());
     SendMessageA(list, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
 }
+
+// Sort-time copy of one column's texts, keyed by the row's entry id, so a
+// comparison never has to search the list for its rows.
+struct SortColumn {
+    std::unordered_map<LPARAM, std::string> texts;
+    bool ascending = true;
+};
+SortColumn* g_sorting = nullptr;  // set only while LVM_SORTITEMS runs on the UI thread
 
 }  // namespace
 
@@ -108,4 +118,69 @@ INT_PTR CALLBACK FilterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         break;
     }
     return FALSE;
+}
+
+int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM) {
+    if (!g_sorting) return 0;
+    auto a = g_sorting->texts.find(first);
+    auto b = g_sorting->texts.find(second);
+    if (a == g_sorting->texts.end() || b == g_sorting->texts.end()) return 0;
+    return CompareCellTexts(a->second.c_str(), b->second.c_str(), g_sorting->ascending);
+}
+
+void ResetWakeListSort(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    if (!header) return;
+    int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        HDITEMA item = {};
+        item.mask = HDI_LPARAM;
+        item.lParam = 0;
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void SortWakeListByColumn(HWND, HWND list, int column) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    if (column < 0 || column >= columns) return;
+    HDITEMA clicked = {};
+    clicked.mask = HDI_LPARAM;
+    SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&clicked));
+    int direction = clicked.lParam ? 1 : 0;
+    for (int i = 0; i < columns; ++i) {
+        HDITEMA item = {};
+        if (i == column) {
+            item.mask = HDI_FORMAT | HDI_IMAGE | HDI_LPARAM;
+            item.fmt = HDF_STRING | HDF_IMAGE | HDF_BITMAP_ON_RIGHT;
+            item.iImage = direction;
+            item.lParam = 1 - direction;
+        } else {
+            item.mask = HDI_FORMAT;
+            item.fmt = HDF_STRING;
+        }
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+
+    SortColumn sort;
+    sort.ascending = (1 - direction) != 0;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    sort.texts.reserve(count);
+    std::vector<char> buffer(1024);
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        LVITEMA text = {};
+        text.iSubItem = column;
+        text.pszText = buffer.data();
+        text.cchTextMax = static_cast<int>(buffer.size());
+        buffer[0] = 0;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&text));
+        sort.texts[item.lParam] = buffer.data();
+    }
+    g_sorting = &sort;
+    SendMessageA(list, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareByColumn));
+    g_sorting = nullptr;
 }

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <cstdint>
 
-constexpr char kAppLogPropName[] = "CAppLog_Class";
 
 class CAppLog {
 public:

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowWin32.h"
-#include "app/ProgStbarWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/ProgStbarWin32.h"
 #include "common/LocalTimeWin32.h"
 #include "common/ScopedWin32.h"
 #include "common/TextFormat.h"
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogText.h"
 

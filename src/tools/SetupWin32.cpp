@@ -1,9 +1,10 @@
 #include "tools/SetupWin32.h"
 #include <cstring>
 #include <string>
-#include "app/AppContextWin32.h"
+#include "ui/AppContextWin32.h"
+#include "ui/ShellWin32.h"
 #include "common/FixedText.h"
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 
 CSetup::CSetup() { std::memset(path, 0, sizeof path); }
 

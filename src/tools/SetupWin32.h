@@ -6,7 +6,6 @@
 #include "tools/ToolSetting.h"
 #include "tools/ToolSettingFile.h"
 
-constexpr char kSetupPropName[] = "CSetUp_Class";
 
 class CMojiCode {
 public:

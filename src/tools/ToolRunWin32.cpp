@@ -1,4 +1,4 @@
-#include "app/CommandsWin32.h"
+#include "tools/ToolRunWin32.h"
 
 // Tool runs and the registration dialog come with their own work.
 void StartToolRun(HWND, int) {}

@@ -1,6 +1,6 @@
 #include "tools/ToolsMenuWin32.h"
 #include <string>
-#include "app/AppContextWin32.h"
+#include "ui/AppContextWin32.h"
 #include "resource.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolSettingFile.h"

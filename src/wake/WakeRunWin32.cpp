@@ -1,4 +1,4 @@
-#include "app/CommandsWin32.h"
+#include "wake/WakeRunWin32.h"
 
 // The wake run arrives with its own work; until then the command is inert
 // (and sends nothing).

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "app/ShellText.h"
-#include "app/StatusParts.h"
+#include "entries/WakeListColumns.h"
+#include "ui/StatusParts.h"
 
 TEST(StatusParts, EdgesFromPercentages) {
     struct Case { int width; std::vector<int> percent; std::vector<int> fixed; std::vector<int> edges; };

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "app/MainWindowWin32.h"
-#include "app/ProgStbarWin32.h"
-#include "common/WindowPropWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/WindowPropWin32.h"
+#include "entries/WakeListWin32.h"
 #include "log/CommandLogWin32.h"
 #include "resource.h"
 

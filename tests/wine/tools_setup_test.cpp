@@ -3,9 +3,10 @@
 #include <windows.h>
 #include <cstring>
 #include <string>
-#include "app/AppContextWin32.h"
+#include "ui/AppContextWin32.h"
+#include "ui/ShellWin32.h"
 #include "common/FixedText.h"
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolsMenuWin32.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
-#include "common/WindowPropWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "common/ScopedWin32.h"
 
 TEST(WindowProp, AttachFindDetach) {

@@ -1,7 +1,7 @@
-#include "app/ProgStbarWin32.h"
+#include "ui/ProgStbarWin32.h"
 #include <cstring>
 #include <vector>
-#include "app/StatusParts.h"
+#include "ui/StatusParts.h"
 #include "common/FixedText.h"
 
 CProgStbar::CProgStbar(HINSTANCE instance, HWND parent, UINT statusId, UINT progressId,

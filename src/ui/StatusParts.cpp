@@ -1,4 +1,4 @@
-#include "app/StatusParts.h"
+#include "ui/StatusParts.h"
 
 std::vector<int> ComputePartEdges(int availableWidth, const std::vector<int>& percentages,
                                   const std::vector<int>& fixedWidths) {

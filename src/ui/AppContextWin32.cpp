@@ -1,4 +1,4 @@
-#include "app/AppContextWin32.h"
+#include "ui/AppContextWin32.h"
 
 namespace {
 AppContext g_context;  // static storage: zero-filled before the entry runs

@@ -51,7 +51,3 @@ private:
     std::vector<std::unique_ptr<ToolbarBand>> bands_;
     std::vector<HWND> bandWindows_;
 };
-
-// Builds the whole tool strip of the main window: images, labels, buttons,
-// tooltips. Null when the strip itself could not be created.
-CDlgbar* BuildToolStrip(HINSTANCE instance, HWND mainWindow);

@@ -1,0 +1,35 @@
+#pragma once
+// Names every window file shares: message numbers, the main window's class,
+// the property names of the long-lived objects, the page lookup and the
+// message boxes of every command.
+#include <windows.h>
+#include <commctrl.h>
+
+constexpr UINT WM_APP_WAKE_DONE = 2935;
+constexpr UINT WM_APP_TOOL_EVENT = 3089;
+// Sent by SwitchPage so the main window refreshes its tools menu; the shell
+// layer cannot reach the tools itself.
+constexpr UINT WM_APP_REFRESH_TOOLS_MENU = WM_APP + 0x2A1;
+
+constexpr char kMainWindowClass[] = "Nodelark_WindowClass";
+constexpr char kProductName[] = "Nodelark";
+
+// Window property names of the long-lived objects.
+constexpr char kSocketProp[] = "CMorrowbel_Class";
+constexpr char kProcessProp[] = "CProcess_Class";
+constexpr char kDlgbarProp[] = "CDlgbar_Class";
+constexpr char kProgStbarProp[] = "CProgStbar_Class";
+constexpr char kEntListProp[] = "CEntList_Class";
+constexpr char kSetupPropName[] = "CSetUp_Class";
+constexpr char kAppLogPropName[] = "CAppLog_Class";
+
+HWND TabControl(HWND mainWindow);
+// The page of tab `index`, or of the current tab when `index` is negative.
+HWND PageWindow(HWND tab, int index);
+int CurrentTabIndex(HWND tab);
+void SwitchPage(HWND mainWindow, HWND tab, int index);
+
+// Shows a failure text the way every command does.
+void ShowError(HWND owner, const char* text);
+// Asks a yes/no question, No being the default; true on Yes.
+bool AskYesNo(HWND owner, const char* text);
