@@ -1,0 +1,35 @@
+#include "ui/CommandLineDialogWin32.h"
+
+#include "resource.h"
+#include "ui/AppContextWin32.h"
+#include "ui/ShellWin32.h"
+
+INT_PTR CALLBACK CommandLineDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowTextA(dialog, kProductName);
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void OpenCommandLineDialog(HWND mainWindow) {
+    AppContext& app = App();
+    if (!app.commandLineMode || app.commandLineDialog) return;
+    HWND dialog = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(IDD_COMMAND_LINE), mainWindow,
+                                     CommandLineDialogProc, 0);
+    if (!dialog) return;
+    ShowWindow(dialog, SW_SHOW);
+    UpdateWindow(dialog);
+    app.commandLineDialog = dialog;
+}
+
+void CloseCommandLineDialog() {
+    AppContext& app = App();
+    if (!app.commandLineDialog) return;
+    DestroyWindow(app.commandLineDialog);
+    app.commandLineDialog = nullptr;
+}
