@@ -1,23 +1,299 @@
 #include "tools/ProcessWin32.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <new>
+#include <string>
+
+#include "tools/OutputLines.h"
+
+namespace {
+
+constexpr DWORD kCreationFlags = 0x4000230;   // new console and group, default error mode
+constexpr DWORD kReaderBoundMs = 5000;
+constexpr DWORD kMaxReadChunk = 1023;
+
+// A failed step of Start: its message and the system's error code.
+struct StartFailure {
+    const char* text;
+    DWORD code;
+};
+
+[[noreturn]] void Fail(const char* text) { throw StartFailure{text, GetLastError()}; }
+
+void Notify(CProcess* runner, WPARAM code, const char* text) {
+    if (runner->notifyMessage)
+        SendMessageA(runner->notifyWindow, runner->notifyMessage, code, reinterpret_cast<LPARAM>(text));
+}
+
+// Closes a handle this code owns and forgets it, so it is closed only once.
+void CloseOwned(HANDLE& handle) {
+    if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    handle = nullptr;
+}
+
+// The thread that waits may be the one our workers send their notices to:
+// it keeps answering them, or both would wait for ever.
+void JoinPumpingSentMessages(HANDLE thread) {
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1) return;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+// Sleeps, but returns true at once when a forced stop has begun.
+bool StopDuring(CProcess* runner, DWORD ms) {
+    return WaitForSingleObject(runner->stopEvent, ms) == WAIT_OBJECT_0;
+}
+
+bool ProcessEnded(HANDLE process) {
+    DWORD code = 0;
+    return !process || !GetExitCodeProcess(process, &code) || code != STILL_ACTIVE;
+}
+
+void ClearCommandFields(CProcess* runner) {
+    std::memset(runner->commandLine, 0,
+                sizeof(CProcess) - offsetof(CProcess, commandLine));
+}
+
+}  // namespace
 
 CProcess* CreateProcessRunner() {
     CProcess* runner = new (std::nothrow) CProcess();
     if (!runner) return nullptr;
     runner->idleEvent = CreateEventA(nullptr, TRUE, TRUE, "CProcess_EventObject");
+    runner->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     return runner;
+}
+
+void ClearRunnerFields(CProcess* runner) {
+    // The waiter of the previous command may still be returning after it
+    // signalled the idle event.
+    if (runner->waiterThread) JoinPumpingSentMessages(runner->waiterThread);
+    CloseOwned(runner->waiterThread);
+    if (runner->readerThread) JoinPumpingSentMessages(runner->readerThread);
+    CloseOwned(runner->readerThread);
+    ClearCommandFields(runner);
 }
 
 void DestroyProcessRunner(CProcess* runner) {
     if (!runner) return;
+    // Nothing of a command may outlive the record: whatever is left is
+    // stopped and joined without further notices.
+    runner->notifyMessage = 0;
+    runner->stopReading = 1;
+    if (runner->stopEvent) SetEvent(runner->stopEvent);
+    if (runner->waiterThread) JoinPumpingSentMessages(runner->waiterThread);
+    CloseOwned(runner->waiterThread);
+    if (runner->process) TerminateIfActive(runner->process);
+    if (runner->readerThread) JoinPumpingSentMessages(runner->readerThread);
+    CloseOwned(runner->readerThread);
+    CloseOwned(runner->process);
+    CloseOwned(runner->outputRead);
+    CloseOwned(runner->inputWrite);
     if (runner->idleEvent) {
         SetEvent(runner->idleEvent);
         CloseHandle(runner->idleEvent);
     }
+    CloseOwned(runner->stopEvent);
     delete runner;
 }
 
-void ForceStop(CProcess* runner) {
-    if (!runner || !runner->process) return;
-    TerminateProcess(runner->process, 1);
+void ShowErrorWithDetail(HWND owner, const char* text, DWORD errorCode) {
+    MessageBoxA(owner, text, "エラー", MB_SYSTEMMODAL | MB_ICONHAND | MB_OK);
+    char* detail = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, errorCode,
+                             0x400, reinterpret_cast<char*>(&detail), 0, nullptr);
+    if (n && detail) MessageBoxA(owner, detail, "エラー詳細", MB_SYSTEMMODAL | MB_ICONHAND | MB_OK);
+    if (detail) LocalFree(detail);
+}
+
+void TerminateIfActive(HANDLE process) {
+    if (!process) return;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code) || code != STILL_ACTIVE) return;
+    if (!TerminateProcess(process, 1)) ShowErrorWithDetail(nullptr, "プロセスの強制停止に失敗しました", GetLastError());
+}
+
+int Start(CProcess* runner) {
+    HANDLE inputRead = nullptr, inputWrite = nullptr, inputReadChild = nullptr;
+    HANDLE outputRead = nullptr, outputWrite = nullptr, outputWriteChild = nullptr;
+    HANDLE self = GetCurrentProcess();
+    try {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        if (!CreatePipe(&inputRead, &inputWrite, &inherit, 0)) Fail("パイプの生成に失敗しました");
+        if (!DuplicateHandle(self, inputRead, self, &inputReadChild, 0, TRUE, DUPLICATE_SAME_ACCESS))
+            Fail("パイプの複製に失敗しました(標準入力書込用)");
+        BOOL closed = CloseHandle(inputRead);
+        inputRead = nullptr;
+        if (!closed) Fail("パイプのクローズに失敗しました(読込用テンポラリ)");
+        if (!CreatePipe(&outputRead, &outputWrite, &inherit, 0)) Fail("パイプの生成に失敗しました");
+        if (!DuplicateHandle(self, outputWrite, self, &outputWriteChild, 0, TRUE, DUPLICATE_SAME_ACCESS))
+            Fail("パイプの複製に失敗しました(標準出力読込用)");
+        closed = CloseHandle(outputWrite);
+        outputWrite = nullptr;
+        if (!closed) Fail("パイプのクローズに失敗しました(書込用テンポラリ)");
+        // Our own ends stay out of the child: a child holding the write end
+        // of its own input, or a grandchild the read end, would keep pipes
+        // alive past their users.
+        SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
+
+        Notify(runner, TOOL_EVENT_STARTED, runner->commandLine);
+
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+        startup.wShowWindow = static_cast<WORD>(runner->showCommand);
+        startup.hStdInput = inputReadChild;
+        startup.hStdOutput = outputWriteChild;
+        startup.hStdError = outputWriteChild;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, runner->commandLine, nullptr, nullptr, TRUE, kCreationFlags, nullptr,
+                            runner->workFolder[0] ? runner->workFolder : nullptr, &startup, &info))
+            Fail("プロセスの生成に失敗しました");
+        // Kept at once, so that a later failure still stops the child.
+        runner->process = info.hProcess;
+        runner->processId = info.dwProcessId;
+        if (!CloseHandle(info.hThread)) Fail("プロセススレッドのクローズに失敗しました");
+        closed = CloseHandle(inputReadChild);
+        inputReadChild = nullptr;
+        if (!closed) Fail("パイプのクローズに失敗しました(出力用)");
+        closed = CloseHandle(outputWriteChild);
+        outputWriteChild = nullptr;
+        if (!closed) Fail("パイプのクローズに失敗しました(入力用)");
+
+        runner->outputRead = outputRead;
+        runner->inputWrite = inputWrite;
+        outputRead = inputWrite = nullptr;
+        ResetEvent(runner->stopEvent);
+        runner->stopReading = 0;
+        runner->running = 1;
+
+        runner->readerThread = CreateThread(nullptr, 0, OutputReaderThread, runner, 0, nullptr);
+        if (!runner->readerThread) Fail("標準出力読込み用スレッドの作成に失敗しました");
+        runner->waiterThread = CreateThread(nullptr, 0, ExitWaiterThread, runner, 0, nullptr);
+        if (!runner->waiterThread) Fail("プロセス終了待機スレッドの作成に失敗しました");
+        return 0;
+    } catch (const StartFailure& failure) {
+        Notify(runner, TOOL_EVENT_ERROR, failure.text);
+        ShowErrorWithDetail(runner->notifyWindow, failure.text, failure.code);
+        ForceStop(runner);
+        for (HANDLE* handle : {&inputRead, &inputWrite, &inputReadChild, &outputRead, &outputWrite, &outputWriteChild})
+            CloseOwned(*handle);
+        SetEvent(runner->idleEvent);
+        return -1;
+    }
+}
+
+DWORD WINAPI OutputReaderThread(LPVOID parameter) {
+    CProcess* runner = static_cast<CProcess*>(parameter);
+    OutputLineCutter cutter([runner](const std::string& line) { Notify(runner, TOOL_EVENT_OUTPUT, line.c_str()); });
+    char chunk[kMaxReadChunk + 1];
+    DWORD idleMs = 1;
+    // Read until every writer has gone (broken pipe), so that what the child
+    // wrote just before it ended still arrives. The pipe is only peeked at
+    // before a read, so a read never blocks and a stop is seen at once.
+    while (!runner->stopReading) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(runner->outputRead, nullptr, 0, nullptr, &available, nullptr)) break;
+        if (available == 0) {
+            if (StopDuring(runner, idleMs)) break;
+            if (idleMs < 20) idleMs *= 2;
+            continue;
+        }
+        idleMs = 1;
+        DWORD got = 0;
+        DWORD want = available < kMaxReadChunk ? available : kMaxReadChunk;
+        if (!ReadFile(runner->outputRead, chunk, want, &got, nullptr) && GetLastError() != ERROR_MORE_DATA) break;
+        if (got) cutter.Feed(chunk, got);
+    }
+    cutter.Finish();
+    if (ProcessEnded(runner->process)) Notify(runner, TOOL_EVENT_STATUS, "親プロセスの停止を確認");
+    return 0;
+}
+
+DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
+    CProcess* runner = static_cast<CProcess*>(parameter);
+    HANDLE waits[2] = {runner->process, runner->stopEvent};
+    DWORD result = WaitForMultipleObjects(2, waits, FALSE, runner->timeout ? runner->timeout : INFINITE);
+    // A forced stop tears the command down itself.
+    if (result == WAIT_OBJECT_0 + 1) return 0;
+    if (result == WAIT_TIMEOUT) Notify(runner, TOOL_EVENT_ERROR, "プロセスがタイムアウトしました");
+    Notify(runner, TOOL_EVENT_STATUS, "プロセスの停止を待っています...");
+    DWORD exitCode = 0;
+    GetExitCodeProcess(runner->process, &exitCode);
+    if (exitCode == STILL_ACTIVE) {
+        TerminateIfActive(runner->process);
+        Notify(runner, TOOL_EVENT_ERROR, "プロセスを強制停止しました");
+    }
+    if (StopDuring(runner, 1000)) return 0;
+    runner->running = 0;
+    if (runner->readerThread) {
+        // A grandchild may hold the pipe open: the reader gets a bounded
+        // time to drain it, then is told to stop, and is always joined.
+        if (WaitForSingleObject(runner->readerThread, kReaderBoundMs) != WAIT_OBJECT_0) {
+            runner->stopReading = 1;
+            WaitForSingleObject(runner->readerThread, INFINITE);
+        }
+        CloseOwned(runner->readerThread);
+    }
+    if (StopDuring(runner, 500)) return 0;
+    CloseOwned(runner->process);
+    runner->processId = 0;
+    if (StopDuring(runner, 500)) return 0;
+    CloseOwned(runner->outputRead);
+    CloseOwned(runner->inputWrite);
+    if (runner->notifyMessage)
+        PostMessageA(runner->notifyWindow, runner->notifyMessage, TOOL_EVENT_FINISHED, static_cast<LPARAM>(exitCode));
+    runner->commandLine[0] = '\0';
+    runner->notifyWindow = nullptr;
+    runner->notifyMessage = 0;
+    runner->showCommand = 0;
+    runner->timeout = 0;
+    // The last touch of the record; the thread handle stays for the next
+    // command (or the runner's release) to join.
+    SetEvent(runner->idleEvent);
+    return 0;
+}
+
+int ForceStop(CProcess* runner) {
+    if (!runner) return 1;
+    runner->stopReading = 1;
+    SetEvent(runner->stopEvent);
+    char text[1024];
+    // The waiter is joined before any handle is touched: it closes handles
+    // of its own during its teardown.
+    if (runner->waiterThread) {
+        HANDLE thread = runner->waiterThread;
+        JoinPumpingSentMessages(thread);
+        CloseOwned(runner->waiterThread);
+        std::snprintf(text, sizeof text, "プロセス終了待機スレッド強制停止 handle=%p", thread);
+        Notify(runner, TOOL_EVENT_ERROR, text);
+    }
+    // Ending the child breaks the pipe; the reader sees the stop anyway.
+    if (runner->process) TerminateIfActive(runner->process);
+    if (runner->readerThread) {
+        HANDLE thread = runner->readerThread;
+        JoinPumpingSentMessages(thread);
+        CloseOwned(runner->readerThread);
+        std::snprintf(text, sizeof text, "標準出力読込み用スレッド強制停止 handle=%p", thread);
+        Notify(runner, TOOL_EVENT_ERROR, text);
+    }
+    // The child's own exit code: 1 when it was stopped here.
+    DWORD exitCode = 0;
+    if (runner->process) GetExitCodeProcess(runner->process, &exitCode);
+    CloseOwned(runner->process);
+    CloseOwned(runner->outputRead);
+    CloseOwned(runner->inputWrite);
+    std::snprintf(text, sizeof text, "プロセスを強制停止しました 終了コードは %d です", static_cast<int>(exitCode));
+    Notify(runner, TOOL_EVENT_ERROR, text);
+    Notify(runner, TOOL_EVENT_STOPPED, nullptr);
+    ClearCommandFields(runner);
+    ResetEvent(runner->stopEvent);
+    SetEvent(runner->idleEvent);
+    return 1;
 }

@@ -1,11 +1,23 @@
 #pragma once
-// The child-process runner's record. Only what the shell needs lives here so
-// far: the idle event and the running command's process id.
+// The child-process runner: one command line at a time in a new console,
+// its output cut into lines and reported to a notify window.
 #include <windows.h>
 #include <cstdint>
 
+// Notices: wParam of the notify message.
+constexpr WPARAM TOOL_EVENT_STARTED = 1;    // sent, lParam: the command line
+constexpr WPARAM TOOL_EVENT_OUTPUT = 2;     // sent, lParam: one line
+constexpr WPARAM TOOL_EVENT_FINISHED = 3;   // posted, lParam: the exit code
+// Sent by ForceStop as its last act: the command ended without a completion,
+// so the owner of the run can end it.
+constexpr WPARAM TOOL_EVENT_STOPPED = 4;
+constexpr WPARAM TOOL_EVENT_STATUS = 5;     // sent, lParam: a status text
+constexpr WPARAM TOOL_EVENT_ERROR = 9;      // sent, lParam: an error text
+
 struct CProcess {
     HANDLE idleEvent;       // "CProcess_EventObject": signalled while idle
+    HANDLE stopEvent;       // set by ForceStop: the threads return at once
+    // The fields from here on are cleared before each command.
     char commandLine[1024];
     char workFolder[260];
     HWND notifyWindow;
@@ -15,15 +27,29 @@ struct CProcess {
     HANDLE process;
     DWORD processId;        // non-zero while a command runs
     HANDLE readerThread;
-    HANDLE waiterThread;
+    HANDLE waiterThread;    // kept after the waiter ends, until joined
     HANDLE outputRead;
     HANDLE inputWrite;
     volatile LONG running;
+    volatile LONG stopReading;   // the waiter's bound ran out, or a forced stop
 };
 
 // Allocates a zeroed runner with its idle event, signalled. Null on failure.
 CProcess* CreateProcessRunner();
-// Signals and closes the idle event and frees the record.
+// Stops a command still running, joins its threads, closes the events and
+// frees the record.
 void DestroyProcessRunner(CProcess* runner);
-// Ends the running command by force.
-void ForceStop(CProcess* runner);
+// Joins what is left of the previous command and clears the fields from the
+// command line on. The idle event must be signalled.
+void ClearRunnerFields(CProcess* runner);
+
+// 0 when the child and both threads run, -1 after a failed start.
+int Start(CProcess* runner);
+// Stops the child, joins both threads, closes every handle of the command,
+// clears the fields and signals the idle event. Returns 1.
+int ForceStop(CProcess* runner);
+void TerminateIfActive(HANDLE process);
+void ShowErrorWithDetail(HWND owner, const char* text, DWORD errorCode);
+
+DWORD WINAPI OutputReaderThread(LPVOID runner);
+DWORD WINAPI ExitWaiterThread(LPVOID runner);

@@ -1,5 +1,328 @@
 #include "tools/ToolRunWin32.h"
 
-// Tool runs come with their own work.
-void StartToolRun(HWND, int) {}
-LRESULT OnToolEvent(HWND, WPARAM, LPARAM) { return 0; }
+#include <commdlg.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "resource.h"
+#include "common/FixedText.h"
+#include "entries/EntList.h"
+#include "log/CommandLogWin32.h"
+#include "tools/ProcessWin32.h"
+#include "tools/SetupWin32.h"
+#include "tools/ToolArguments.h"
+#include "ui/AppContextWin32.h"
+#include "ui/CommandLineDialogWin32.h"
+#include "ui/DlgbarWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
+
+namespace {
+
+constexpr int kToolMarkStateImage = 4;
+constexpr DWORD kCommandLineEndPauseMs = 500;
+const UINT kRunButtons[] = {IDM_WAKE_ALL, IDM_ENTRY_NEW, IDM_TOOLS_REGISTER};
+
+// A command-line run asks for the close once, however many errors follow.
+bool g_closeRequested = false;
+
+void Refuse(HWND mainWindow, const char* text) {
+    ShowError(mainWindow, text);
+    AppendCommandLog(mainWindow, text);
+}
+
+void SetRunButtons(HWND mainWindow, bool enabled) {
+    CDlgbar* bar = FindObject<CDlgbar>(mainWindow, kDlgbarProp);
+    if (!bar) return;
+    for (UINT command : kRunButtons) {
+        if (enabled) bar->EnableButton(command);
+        else bar->DisableButton(command);
+    }
+}
+
+void SetStatus(HWND mainWindow, const char* part0, const char* part1) {
+    if (CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp)) {
+        status->SetPartText(0, part0);
+        status->SetPartText(1, part1);
+    }
+}
+
+// Back to idle, so that the next run is not refused.
+void ClearRunState() {
+    AppContext& app = App();
+    app.toolNextIndex = 0;
+    std::memset(&app.currentTool, 0, sizeof app.currentTool);
+    app.toolRunning = 0;
+}
+
+// In command-line mode the program ends with the run.
+void CloseForCommandLine(HWND mainWindow, const char* line, bool post) {
+    AppContext& app = App();
+    if (!app.commandLineMode || g_closeRequested) return;
+    g_closeRequested = true;
+    Sleep(kCommandLineEndPauseMs);
+    CloseCommandLineDialog();
+    AppendCommandLog(mainWindow, line);
+    // While a runner thread waits on this handler, the close must wait too:
+    // closing stops the runner and joins that very thread.
+    if (post) PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+    else SendMessageA(mainWindow, WM_CLOSE, 0, 0);
+}
+
+void EndRun(HWND mainWindow) {
+    SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行が完了しました", "");
+    SetRunButtons(mainWindow, true);
+    ClearRunState();
+    CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）", false);
+}
+
+HWND EntryList(HWND mainWindow) {
+    HWND tab = TabControl(mainWindow);
+    return tab ? PageWindow(tab, 0) : nullptr;
+}
+
+int FirstSelected(HWND list) {
+    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void SetItemState(HWND list, int index, UINT state, UINT mask) {
+    LVITEMA item = {};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+}
+
+bool AskInput(HWND mainWindow, std::string& text) {
+    AppContext& app = App();
+    std::memset(app.toolInputText, 0, sizeof app.toolInputText);
+    INT_PTR result = DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TOOL_INPUT), mainWindow, ToolInputDialogProc, 0);
+    if (result != IDOK) return false;
+    text = FieldText(app.toolInputText);
+    return true;
+}
+
+// Hands one command line to the runner once it is idle. False when it
+// could not be started.
+bool StartOnRunner(HWND mainWindow, CProcess* runner, const std::string& commandLine) {
+    AppContext& app = App();
+    if (!runner->idleEvent) return false;
+    // Without limit, but still answering what runner threads send here.
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &runner->idleEvent, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0) break;
+        if (r != WAIT_OBJECT_0 + 1) return false;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    if (!ResetEvent(runner->idleEvent)) return false;
+    ClearRunnerFields(runner);
+    SetField(runner->commandLine, commandLine);
+    SetField(runner->workFolder, FieldText(app.currentTool.WorkFolder));
+    runner->notifyWindow = mainWindow;
+    runner->notifyMessage = WM_APP_TOOL_EVENT;
+    runner->showCommand = static_cast<int16_t>(app.currentTool.ShowWindow & 0xFFFF);
+    runner->timeout = app.currentTool.Timeout;
+    return Start(runner) >= 0;
+}
+
+void ChooseNextCommand(HWND mainWindow) {
+    AppContext& app = App();
+    HWND list = EntryList(mainWindow);
+    if (list) {
+        int first = FirstSelected(list);
+        int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        if (app.currentTool.ExecStyle == 1) {
+            if (first >= 0) SetItemState(list, first, 0, LVIS_SELECTED);
+            app.toolNextIndex = FirstSelected(list);
+            if (app.toolNextIndex >= 0) {
+                RunToolCommand(mainWindow, app.toolNextIndex);
+                return;
+            }
+        } else if (app.currentTool.ExecStyle == 2) {
+            if (++app.toolNextIndex < count) {
+                RunToolCommand(mainWindow, app.toolNextIndex);
+                return;
+            }
+        }
+    }
+    EndRun(mainWindow);
+}
+
+}  // namespace
+
+int StartToolRun(HWND mainWindow, int commandId) {
+    AppContext& app = App();
+    if (app.toolRunning) {
+        Refuse(mainWindow, "ツールコマンドは実行中です");
+        return 0;
+    }
+    HWND list = EntryList(mainWindow);
+    if (!list) return -1;
+    if (commandId < IDM_TOOL1 || commandId > IDM_TOOL5) {
+        Refuse(mainWindow, "ツールが未登録です");
+        return 0;
+    }
+    int number = commandId - IDM_TOOL1 + 1;
+    char section[16];
+    std::snprintf(section, sizeof section, "Tool%d", number);
+    ToolSetting tool;
+    if (!LoadToolSetting(mainWindow, section, &tool)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "ツールが未登録です(No.%d)", number);
+        Refuse(mainWindow, text);
+        return 0;
+    }
+    int first = FirstSelected(list);
+    if (tool.ExecStyle == 1 && first < 0) {
+        Refuse(mainWindow, "ツールの実行には対象となるエントリが最低１以上指定されていないければなりません");
+        return 0;
+    }
+    if (tool.ExecStyle == 2) {
+        if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0) {
+            Refuse(mainWindow, "ツールの実行対象となるエントリが登録されていません");
+            return 0;
+        }
+        first = 0;
+    }
+    app.currentTool = tool;
+    app.toolNextIndex = first < 0 ? 0 : first;
+    g_closeRequested = false;
+    AppendCommandLog(mainWindow, "ツールコマンドの実行開始...");
+    return RunToolCommand(mainWindow, first);
+}
+
+int RunToolCommand(HWND mainWindow, int index) {
+    AppContext& app = App();
+    CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
+    HWND tab = TabControl(mainWindow);
+    HWND list = tab ? PageWindow(tab, 0) : nullptr;
+    if (!runner || !list) {
+        ClearRunState();
+        return -1;
+    }
+    AskToolInput ask = [mainWindow](std::string& text) { return AskInput(mainWindow, text); };
+    std::string arguments;
+    if (index < 0) {
+        arguments = ExpandToolArguments(app.currentTool.Argv, sizeof app.currentTool.Argv, nullptr, ask);
+    } else {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = index;
+        CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+        const WakeEntry* entry = nullptr;
+        if (store && SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+            entry = store->FindEntry(static_cast<int>(item.lParam));
+        if (!entry) {
+            // The entry has gone during the run: the run ends here, as if
+            // it had come to its last command.
+            EndRun(mainWindow);
+            return 0;
+        }
+        arguments = ExpandToolArguments(app.currentTool.Argv, sizeof app.currentTool.Argv, entry, ask);
+        SetItemState(list, index, INDEXTOSTATEIMAGEMASK(kToolMarkStateImage), LVIS_STATEIMAGEMASK);
+    }
+    SwitchPage(mainWindow, tab, 1);
+    AppendCommandLog(mainWindow, "ｺﾏﾝﾄﾞの実行を開始します...");
+    std::string commandLine = BuildToolCommandLine(FieldText(app.currentTool.Command), arguments);
+    if (!StartOnRunner(mainWindow, runner, commandLine)) {
+        AppendCommandLog(mainWindow, "ツールコマンドの実行に失敗しました");
+        // No completion will come for this command.
+        if (app.currentTool.IsEnable) {
+            SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", "");
+            SetRunButtons(mainWindow, true);
+            ClearRunState();
+            CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）", false);
+        }
+        return 0;
+    }
+    OpenCommandLineDialog(mainWindow);
+    return 0;
+}
+
+LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
+    CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
+    if (!status) {
+        ShowError(mainWindow, "ステータスバー操作クラスが喪失しました(内部エラー)");
+        AppendCommandLog(mainWindow, "致命的なエラー");
+        return -1;
+    }
+    AppContext& app = App();
+    const char* text = reinterpret_cast<const char*>(value);
+    switch (code) {
+    case TOOL_EVENT_STARTED:
+        app.toolRunning = 1;
+        SetRunButtons(mainWindow, false);
+        AppendCommandLog(mainWindow, text ? text : "");
+        status->SetPartText(0, "ﾂｰﾙｺﾏﾝﾄﾞを実行中です...");
+        status->SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
+        break;
+    case TOOL_EVENT_OUTPUT:
+        AppendCommandLog(mainWindow, text ? text : "");
+        break;
+    case TOOL_EVENT_FINISHED: {
+        char line[96];
+        std::snprintf(line, sizeof line, "ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=%d", static_cast<int32_t>(value));
+        AppendCommandLog(mainWindow, line);
+        ChooseNextCommand(mainWindow);
+        break;
+    }
+    case TOOL_EVENT_ERROR:
+        AppendCommandLog(mainWindow, text ? text : "");
+        status->SetPartText(0, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました");
+        status->SetPartText(1, "");
+        SetRunButtons(mainWindow, true);
+        CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）", true);
+        break;
+    case TOOL_EVENT_STOPPED:
+        // A forced stop (cancel, failed start, shutdown): no completion will
+        // follow, so the run ends here with the error status left showing.
+        ClearRunState();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: {
+            char text[1024] = {};
+            int n = GetDlgItemTextA(dialog, IDC_INPUT_TEXT, text, sizeof text);
+            AppContext& app = App();
+            std::memset(app.toolInputText, 0, sizeof app.toolInputText);
+            std::memcpy(app.toolInputText, text, Cp932PrefixLength(text, n > 0 ? n : 0, kMaxPlaceholderText));
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_INPUT_BROWSE: {
+            char path[260] = {};
+            GetModuleFileNameA(nullptr, path, sizeof path - 1);
+            OPENFILENAMEA open = {};
+            open.lStructSize = sizeof open;
+            open.hwndOwner = dialog;
+            open.lpstrFilter = "全てのﾌｧｲﾙ (*.*)\0*.*\0";
+            open.lpstrFile = path;
+            open.nMaxFile = sizeof path;
+            open.lpstrTitle = "ﾌｧｲﾙの参照";
+            open.Flags = 0x89004;
+            if (GetOpenFileNameA(&open)) {
+                std::string quoted = std::string("\"") + path + "\"";
+                SetDlgItemTextA(dialog, IDC_INPUT_TEXT, quoted.c_str());
+            }
+            return TRUE;
+        }
+        }
+        break;
+    }
+    return FALSE;
+}

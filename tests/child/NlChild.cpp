@@ -1,0 +1,93 @@
+// A console program the tests run as a tool. Each argument is one step,
+// carried out in order:
+//   -w TEXT   write TEXT to standard output in one write; \n \r \f \\ and
+//             \xHH are decoded, so CP932 bytes need no code page of their own
+//   -e TEXT   the same to standard error
+//   -n COUNT  write COUNT lines "line N" with CR LF, as fast as possible
+//   -s MS     sleep
+//   -r        read standard input until it ends
+//   -x CODE   exit at once with CODE
+// Without -x it exits with 0.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string Decode(const char* text) {
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        if (*p != '\\' || !p[1]) {
+            out += *p;
+            continue;
+        }
+        ++p;
+        switch (*p) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 'f': out += '\f'; break;
+        case 'x':
+            if (p[1] && p[2]) {
+                char hex[3] = {p[1], p[2], 0};
+                out += static_cast<char>(std::strtoul(hex, nullptr, 16));
+                p += 2;
+            }
+            break;
+        default: out += *p; break;
+        }
+    }
+    return out;
+}
+
+void WriteAll(HANDLE handle, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD wrote = 0;
+        if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote, nullptr)) return;
+        done += wrote;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    for (int i = 1; i < argc; ++i) {
+        std::string step = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (step == "-w") {
+            WriteAll(out, Decode(value));
+            ++i;
+        } else if (step == "-e") {
+            WriteAll(err, Decode(value));
+            ++i;
+        } else if (step == "-n") {
+            long count = std::strtol(value, nullptr, 10);
+            std::string block;
+            char line[32];
+            for (long n = 1; n <= count; ++n) {
+                block += std::string(line, std::snprintf(line, sizeof line, "line %ld\r\n", n));
+                if (block.size() >= 8192) {
+                    WriteAll(out, block);
+                    block.clear();
+                }
+            }
+            WriteAll(out, block);
+            ++i;
+        } else if (step == "-s") {
+            Sleep(static_cast<DWORD>(std::strtoul(value, nullptr, 10)));
+            ++i;
+        } else if (step == "-r") {
+            char buffer[256];
+            DWORD got = 0;
+            while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got) {}
+        } else if (step == "-x") {
+            return static_cast<int>(std::strtol(value, nullptr, 10));
+        }
+    }
+    return 0;
+}
