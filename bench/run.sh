@@ -13,7 +13,7 @@ cd "$ROOT"
 bash scripts/setup.sh || { echo "bench: setup failed" >&2; exit 1; }
 cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
   { echo "bench: configure failed" >&2; exit 1; }
-cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench \
+cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench tool_run_bench nl_child \
   >"$BUILD/bench-build.log" 2>&1 || { tail -30 "$BUILD/bench-build.log"; exit 1; }
 
 source "$ROOT/tests/lib/netns.sh"
@@ -32,4 +32,5 @@ run_bench datafile_bench
 run_bench command_log_bench
 run_bench wake_list_sort_bench
 run_bench app_start_bench
+run_bench tool_run_bench
 exit $failed
