@@ -20,6 +20,12 @@ namespace {
 std::string Decode(const char* text) {
     std::string out;
     for (const char* p = text; *p; ++p) {
+        // A double-byte character's trail byte may be 0x5C: no escape.
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+            out += *p++;
+            out += *p;
+            continue;
+        }
         if (*p != '\\' || !p[1]) {
             out += *p;
             continue;

@@ -1,0 +1,267 @@
+// Tool runs as a user sees them: a tool registered in Tools.ini before the
+// start runs the project's console child for one entry, for the selected
+// ones or for all, and its output lands on the Command Log line by line.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "AppFixture.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kCmdTool1 = 40014, kCmdTool2 = 40015, kCmdSelectAll = 40021, kCmdCancel = 40020;
+constexpr int kToolMark = 4;
+constexpr int kTabLog = 1;
+const SYSTEMTIME kNever = {};
+
+struct Tool {
+    int number;
+    int execStyle;
+    std::string argv;          // arguments after the child's own path
+    int timeout = 0;
+    std::string command = "";  // empty: the test child
+};
+
+// Unquoted: the profile reader drops quotes around a whole value, and the
+// build path holds no space.
+std::string ChildCommand() { return ExeFolder() + "NlChild.exe"; }
+
+// Writes Tools.ini in the data folder, as the registration dialog would.
+void WriteTools(const std::vector<Tool>& tools) {
+    std::string ini;
+    for (const Tool& t : tools) {
+        ini += "[Tool" + std::to_string(t.number) + "]\r\n";
+        ini += "IsEnable=1\r\nTitle=child " + std::to_string(t.number) + "\r\n";
+        ini += "ExecStyle=" + std::to_string(t.execStyle) + "\r\n";
+        ini += "Command=" + (t.command.empty() ? ChildCommand() : t.command) + "\r\n";
+        ini += "Argv=" + t.argv + "\r\nArgvFlag=0x00000000\r\nWorkFolder=\r\n";
+        ini += "Timeout=" + std::to_string(t.timeout) + "\r\nShowWindow=0\r\n";
+    }
+    ASSERT_TRUE(WriteFileBytes(DataFolder() + "\\Tools.ini", ini));
+}
+
+EntryRecord Entry(int id, const char* name, uint8_t last, const char* host) {
+    EntryFields f = {name, {10, 77, 0, last}, {255, 255, 255, 0}, 9, {0x00, 0x1B, 0x21, 0x3A, 0x4B, last},
+                     host, "", "", kNever, kNever, kNever, 0};
+    return MakeRecord(f, id);
+}
+
+std::vector<EntryRecord> ThreeEntries() {
+    return {Entry(1, "PC1", 11, "host-one"), Entry(2, "PC2", 12, "host-two"), Entry(3, "PC3", 13, "host-three")};
+}
+
+class ToolRunTest : public AppFixture {
+protected:
+    std::string Status(int part) const { return StatusText(app.StatusBar(), part); }
+    bool RunCompleted() const { return Status(0) == "ﾂｰﾙｺﾏﾝﾄﾞの実行が完了しました"; }
+    bool HasLine(const std::string& line) const {
+        std::vector<std::string> lines = LogLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    // The Command Log from the run's first line on.
+    std::vector<std::string> RunLines() const {
+        std::vector<std::string> lines = LogLines();
+        auto first = std::find(lines.begin(), lines.end(), "ツールコマンドの実行開始...");
+        return std::vector<std::string>(first, lines.end());
+    }
+    void SetSelected(int row, bool selected) {
+        RemoteBuffer buffer(app.Main(), sizeof(LVITEMA));
+        ASSERT_TRUE(buffer.IsValid());
+        LVITEMA item = {};
+        item.stateMask = LVIS_SELECTED;
+        item.state = selected ? LVIS_SELECTED : 0;
+        ASSERT_TRUE(buffer.Write(0, &item, sizeof item));
+        SendMessageA(app.WakeList(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
+    }
+    // Answers the argument prompt with `text`.
+    void AnswerPrompt(const std::string& text) {
+        HWND prompt = WaitDialog(app.Pid(), "ｺﾏﾝﾄﾞ引数の指定");
+        ASSERT_NE(nullptr, prompt);
+        SendMessageA(ChildById(prompt, 1021), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        ClickButton(prompt, IDOK);
+        ASSERT_TRUE(WaitGone(prompt));
+    }
+    // The expected lines of one command: its start, its command line, what
+    // it printed and its completion.
+    static std::vector<std::string> CommandLines(const std::string& commandLine, std::vector<std::string> output,
+                                                 int exitCode) {
+        std::vector<std::string> lines = {"ｺﾏﾝﾄﾞの実行を開始します...", commandLine};
+        lines.insert(lines.end(), output.begin(), output.end());
+        lines.push_back("ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=" + std::to_string(exitCode));
+        return lines;
+    }
+};
+
+TEST_F(ToolRunTest, OnceForTheSelectedEntryWithPlaceholdersAndPrompt) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-w \"$(IP)|$(mask)|$(MAC)|$(Host)|$(ip)|$(INPUT)\\n\" -x 3"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    ASSERT_NO_FATAL_FAILURE(SetSelected(1, true));
+    ASSERT_NO_FATAL_FAILURE(SetSelected(2, true));
+    app.PostCommand(kCmdTool1);
+    ASSERT_NO_FATAL_FAILURE(AnswerPrompt("typed ソ"));
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 20000)) << Status(0);
+
+    const std::string args = "-w \"10.77.0.12|255.255.255.0|00-1B-21-3A-4B-0C|host-two|$(ip)|typed ソ\\n\" -x 3";
+    std::vector<std::string> expected = {"ツールコマンドの実行開始..."};
+    for (const std::string& line :
+         CommandLines(ChildCommand() + " " + args, {"10.77.0.12|255.255.255.0|00-1B-21-3A-4B-0C|host-two|$(ip)|typed ソ"}, 3))
+        expected.push_back(line);
+    EXPECT_EQ(expected, RunLines());
+    EXPECT_EQ("", Status(1));
+    EXPECT_EQ(kTabLog, tabs::Current(app.Tab()));
+    // Only the first selected entry ran; the selection is left alone.
+    EXPECT_EQ(kToolMark, listview::StateImage(app.WakeList(), 1));
+    EXPECT_NE(kToolMark, listview::StateImage(app.WakeList(), 2));
+    EXPECT_EQ((std::vector<bool>{false, true, true}), listview::SelectedRows(app.WakeList()));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, ForEachSelectedEntryDeselectingEachWhenDone) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{2, 1, "-w $(HOST)\\n"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    ASSERT_NO_FATAL_FAILURE(SetSelected(0, true));
+    ASSERT_NO_FATAL_FAILURE(SetSelected(2, true));
+    app.PostCommand(kCmdTool2);
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 30000)) << Status(0);
+    std::vector<std::string> expected = {"ツールコマンドの実行開始..."};
+    for (const char* host : {"host-one", "host-three"})
+        for (const std::string& line : CommandLines(ChildCommand() + " -w " + host + "\\n", {host}, 0))
+            expected.push_back(line);
+    EXPECT_EQ(expected, RunLines());
+    EXPECT_EQ((std::vector<bool>{false, false, false}), listview::SelectedRows(app.WakeList()));
+    EXPECT_EQ(kToolMark, listview::StateImage(app.WakeList(), 0));
+    EXPECT_NE(kToolMark, listview::StateImage(app.WakeList(), 1));
+    EXPECT_EQ(kToolMark, listview::StateImage(app.WakeList(), 2));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, ForAllEntriesOutputIsCutIntoLines) {
+    // A form feed first, CR LF, bare LF, empty lines, CP932 text ("あい" is
+    // 82 A0 82 A2) with a character split over two writes, standard error,
+    // a last line without LF.
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 2,
+        "-w \"\\f$(IP) start\\r\\n\" -w \"\\n\\nbare\\n\" -w \\x82\\xa0\\x82 -s 100 -w \\xa2\\n -e err\\n -w end"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 40000)) << Status(0);
+    std::vector<std::string> lines = RunLines();
+    std::vector<std::string> expected = {"ツールコマンドの実行開始..."};
+    for (int last : {11, 12, 13}) {
+        std::string ip = "10.77.0." + std::to_string(last);
+        std::string commandLine = ChildCommand() + " -w \"\\f" + ip +
+                                  " start\\r\\n\" -w \"\\n\\nbare\\n\" -w \\x82\\xa0\\x82 -s 100 -w \\xa2\\n -e err\\n -w end";
+        for (const std::string& line : CommandLines(commandLine, {ip + " start ", "bare", "あい", "err", "end"}, 0))
+            expected.push_back(line);
+    }
+    EXPECT_EQ(expected, lines);
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(kToolMark, listview::StateImage(app.WakeList(), row)) << row;
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, TimeOutStopsTheChildAndTheRunEnds) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-w waiting\\n -s 30000", 500}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 20000)) << Status(0);
+    std::vector<std::string> expected = {"ツールコマンドの実行開始...", "ｺﾏﾝﾄﾞの実行を開始します...",
+                                         ChildCommand() + " -w waiting\\n -s 30000", "waiting",
+                                         "プロセスがタイムアウトしました", "プロセスを強制停止しました",
+                                         "ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=259"};
+    EXPECT_EQ(expected, RunLines());
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, CtrlBreakStopsTheCommandAndTheNextRunIsNotRefused) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-w reading\\n -r"}, {2, 0, "-w again -x 5"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("reading"); }, 10000));
+    EXPECT_EQ("ﾂｰﾙｺﾏﾝﾄﾞを実行中です...", Status(0));
+    EXPECT_EQ("中止するにはCtrl+Breakを押して下さい", Status(1));
+    ASSERT_TRUE(BringToFront(app.Main()));
+    PressKey(VK_CANCEL, {VK_CONTROL});
+    HWND box = WaitDialog(app.Pid(), "Nodelark", 3000);
+    ASSERT_NE(nullptr, box) << "Ctrl+Break did not ask";
+    EXPECT_EQ("ツール実行を中止します", MessageBoxText(box));
+    ClickButton(box, IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("プロセスを強制停止しました 終了コードは 1 です"); }, 10000));
+    EXPECT_EQ("ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", Status(0));
+    std::vector<std::string> lines = LogLines();
+    EXPECT_EQ(1, static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+                  return l.rfind("プロセス終了待機スレッド強制停止 handle=", 0) == 0;
+              })));
+
+    app.PostCommand(kCmdTool2);
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 20000)) << Status(0);
+    EXPECT_TRUE(HasLine("ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=5"));
+    EXPECT_FALSE(HasLine("ツールコマンドは実行中です"));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, UnknownCommandReportsTheFailureAndTheNextRunIsNotRefused) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-x 1", 0, "no-such-tool-here.exe"}, {2, 0, "-w fine"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    app.PostCommand(kCmdTool1);
+    HWND box = WaitDialog(app.Pid(), "エラー", 10000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("プロセスの生成に失敗しました", MessageBoxText(box));
+    ClickButton(box, IDOK);
+    HWND detail = WaitDialog(app.Pid(), "エラー詳細", 5000);
+    ASSERT_NE(nullptr, detail);
+    ClickButton(detail, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("ツールコマンドの実行に失敗しました"); }, 5000));
+    std::vector<std::string> lines = RunLines();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ("no-such-tool-here.exe -x 1", lines[2]);
+    EXPECT_EQ("プロセスの生成に失敗しました", lines[3]);
+    EXPECT_EQ(0u, lines[4].rfind("プロセスを強制停止しました 終了コードは ", 0));
+    EXPECT_EQ("ツールコマンドの実行に失敗しました", lines[5]);
+
+    app.PostCommand(kCmdTool2);
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 20000)) << Status(0);
+    EXPECT_TRUE(HasLine("fine"));
+    EXPECT_FALSE(HasLine("ツールコマンドは実行中です"));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, RefusesAnUnregisteredToolAndAStyleOneRunWithoutSelection) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{2, 1, "-w x"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    struct Refusal {
+        int command;
+        const char* text;
+    };
+    for (const Refusal& r : {Refusal{kCmdTool1, "ツールが未登録です(No.1)"},
+                             Refusal{kCmdTool2, "ツールの実行には対象となるエントリが最低１以上指定されていないければなりません"}}) {
+        app.PostCommand(r.command);
+        HWND box = WaitDialog(app.Pid(), "Nodelark", 5000);
+        ASSERT_NE(nullptr, box) << r.text;
+        EXPECT_EQ(r.text, MessageBoxText(box));
+        ClickButton(box, IDOK);
+        ASSERT_TRUE(WaitGone(box));
+        EXPECT_EQ(r.text, LogLines().back());
+    }
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, CommandLineToolRunForANamedEntryEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{2, 0, "-w $(HOST)"}}));
+    std::string bytes = FileOf(ThreeEntries());
+    ASSERT_TRUE(WriteFileBytes(DataFile(), bytes));
+    ASSERT_TRUE(app.Start("/t2 PC1"));
+    ASSERT_TRUE(app.WaitExit(30000)) << "the program did not end after its run";
+    EXPECT_EQ(0u, app.ExitCode());
+    std::vector<std::string> lines;
+    for (const std::string& line : CrLfLines(ReadFileBytes(LogFile())))
+        if (line.size() > 20) lines.push_back(line.substr(20));   // after the date and time
+    auto at = [&](const std::string& text) { return std::find(lines.begin(), lines.end(), text); };
+    ASSERT_NE(lines.end(), at("コマンドラインからの実行依頼（エントリ指定有り）"));
+    EXPECT_NE(lines.end(), at("host-one"));
+    EXPECT_NE(lines.end(), at("ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=0"));
+    EXPECT_NE(lines.end(), at("コマンドラインからの実行依頼の為アプリケーション終了（コマンド）"));
+    EXPECT_LT(at("host-one"), at("コマンドラインからの実行依頼の為アプリケーション終了（コマンド）"));
+}
+
+}  // namespace
+}  // namespace e2e
