@@ -1,6 +1,9 @@
 // Tool runs as a user sees them: a tool registered in Tools.ini before the
 // start runs the project's console child for one entry, for the selected
 // ones or for all, and its output lands on the Command Log line by line.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -261,6 +264,49 @@ TEST_F(ToolRunTest, CommandLineToolRunForANamedEntryEndsTheProgram) {
     EXPECT_NE(lines.end(), at("ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=0"));
     EXPECT_NE(lines.end(), at("コマンドラインからの実行依頼の為アプリケーション終了（コマンド）"));
     EXPECT_LT(at("host-one"), at("コマンドラインからの実行依頼の為アプリケーション終了（コマンド）"));
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+int CountChildren() {
+    int count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, "NlChild.exe") == 0) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+TEST_F(ToolRunTest, ClosingWhileACommandRunsStopsItAndExitsCleanly) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-w reading\\n -r"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("reading"); }, 10000));
+    EXPECT_EQ(1, CountChildren());
+    EXPECT_EQ(0, app.Close(15000));
+    EXPECT_TRUE(WaitUntil([] { return CountChildren() == 0; }, 5000)) << "the child outlived the program";
+}
+
+TEST_F(ToolRunTest, CommandLineRunEndsTheProgramOnceAtItsFirstError) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{3, 0, "-s 30000", 500}}));
+    std::string bytes = FileOf(ThreeEntries());
+    ASSERT_TRUE(WriteFileBytes(DataFile(), bytes));
+    ASSERT_TRUE(app.Start("/t3"));
+    ASSERT_TRUE(app.WaitExit(30000)) << "the program did not end after the time-out";
+    EXPECT_EQ(0u, app.ExitCode());
+    std::string log = ReadFileBytes(LogFile());
+    const std::string closing = "コマンドラインからの実行依頼の為アプリケーション終了（エラー）";
+    size_t first = log.find(closing);
+    ASSERT_NE(std::string::npos, first);
+    EXPECT_EQ(std::string::npos, log.find(closing, first + 1)) << "the closing line came twice";
+    EXPECT_NE(std::string::npos, log.find("プロセスがタイムアウトしました"));
+    EXPECT_TRUE(WaitUntil([] { return CountChildren() == 0; }, 5000));
 }
 
 }  // namespace
