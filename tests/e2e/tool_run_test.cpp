@@ -182,6 +182,8 @@ TEST_F(ToolRunTest, CtrlBreakStopsTheCommandAndTheNextRunIsNotRefused) {
     ASSERT_TRUE(WaitUntil([&] { return HasLine("reading"); }, 10000));
     EXPECT_EQ("ﾂｰﾙｺﾏﾝﾄﾞを実行中です...", Status(0));
     EXPECT_EQ("中止するにはCtrl+Breakを押して下さい", Status(1));
+    for (int command : {40006, 40007, 40012})
+        EXPECT_EQ(0, ToolbarState(app.Toolbar(), command) & TBSTATE_ENABLED) << command << " stays enabled while running";
     ASSERT_TRUE(BringToFront(app.Main()));
     PressKey(VK_CANCEL, {VK_CONTROL});
     HWND box = WaitDialog(app.Pid(), "Nodelark", 3000);
@@ -199,6 +201,8 @@ TEST_F(ToolRunTest, CtrlBreakStopsTheCommandAndTheNextRunIsNotRefused) {
     ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 20000)) << Status(0);
     EXPECT_TRUE(HasLine("ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=5"));
     EXPECT_FALSE(HasLine("ツールコマンドは実行中です"));
+    for (int command : {40006, 40007, 40012})
+        EXPECT_NE(0, ToolbarState(app.Toolbar(), command) & TBSTATE_ENABLED) << command << " not enabled again";
     EXPECT_EQ(0, app.Close());
 }
 
