@@ -24,6 +24,7 @@ LRESULT CALLBACK WakeStandInProc(HWND window, UINT message, WPARAM wParam, LPARA
         OnWakeDone(window, wParam);
         return 0;
     }
+    if (message == WM_APP_WAKE_ROWS) return OnWakeRows(window, lParam);
     if (OnCommandLogMessage(window, message, wParam)) return 0;
     return DefWindowProcA(window, message, wParam, lParam);
 }
