@@ -1,6 +1,7 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
-# the Wake List page and on the Command Log page, and the About box, with a
+# the Wake List page and on the Command Log page, the About box, and the Wake
+# List after a wake run, with a
 # small sample data file. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
@@ -102,6 +103,18 @@ ABOUT=$(in_app xdotool search --onlyvisible --pid "$(in_app xdotool getwindowpid
 shoot "$ABOUT" about.png
 in_app xdotool key Escape
 sleep 0.5
+
+# A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
+# the packets stay inside the namespaces. The shot shows the state images.
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+in_app xdotool key --clearmodifiers alt+f
+sleep 0.5
+in_app xdotool key w
+sleep 0.3
+in_app xdotool key w
+sleep 4
+shoot "$MAIN" wake-run.png
+
 # Alt+F4 closes it as a user would; the clean-up ends whatever is left.
 in_app xdotool key --clearmodifiers alt+F4
 for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done
