@@ -30,7 +30,7 @@ WIN_LISTENER_LOG=$(nl_ns_winpath "$LISTENER_LOG")
 
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE"
 in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
-  timeout 900 wine "$TESTS" --gtest_color=no "$@" </dev/null
+  timeout 2100 wine "$TESTS" --gtest_color=no "$@" </dev/null
 rc=$?
 echo "e2e: test program exit code $rc"
 exit $rc
