@@ -223,6 +223,71 @@ TEST_F(ToolsDialogTest, QuestionsBeforeLosingEditsOrSavingAShortTimeoutAndDelete
     EXPECT_EQ(0, app.Close());
 }
 
+// The explorer-style open dialog: its file name box, then OK.
+void ChooseFile(HWND fileDialog, const std::string& path) {
+    HWND nameBox = nullptr;
+    for (const ChildInfo& child : Children(fileDialog))
+        if (child.id == 1148 && child.className == "Edit") nameBox = child.window;
+    ASSERT_NE(nameBox, nullptr) << "no file name box";
+    SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    for (const ChildInfo& child : Children(fileDialog))
+        if (child.id == IDOK && child.className == "Button") PostMessageA(child.window, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitGone(fileDialog)) << "the file dialog stayed open";
+}
+
+TEST_F(ToolsDialogTest, BrowsingFillsTheCommandTheFolderAndTheArguments) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    const std::string exe = ExePath();
+
+    // "..." of the command: the chosen file replaces the text, unquoted.
+    TypeText(dialog, kToolCommand, "old.exe");
+    Press(dialog, kToolCommandBrowse);
+    HWND files = WaitDialog(app.Pid(), "実行ｺﾏﾝﾄﾞ指定");
+    ASSERT_NE(files, nullptr) << "no file dialog for the command";
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(files, exe));
+    EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolCommand) == exe; })) << FieldText(dialog, kToolCommand);
+
+    // "参照..." of the placeholder menu: the file joins the arguments in quotes.
+    TypeText(dialog, kToolArgv, "-f ");
+    PostMessageA(dialog, WM_COMMAND, 40036, 0);
+    files = WaitDialog(app.Pid(), "ﾌｧｲﾙ参照");
+    ASSERT_NE(files, nullptr) << "no file dialog for the arguments";
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(files, exe));
+    EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolArgv) == "-f \"" + exe + "\""; }))
+        << FieldText(dialog, kToolArgv);
+
+    // "..." of the folder: the browser starts at the typed folder (its
+    // trailing backslash dropped) and OK puts the folder back.
+    TypeText(dialog, kToolFolder, "C:\\windows\\");
+    Press(dialog, kToolFolderBrowse);
+    HWND browser = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND d : ProcessDialogs(app.Pid()))
+            if (d != dialog) browser = d;
+        return browser != nullptr;
+    })) << "no folder browser";
+    bool titled = false;
+    for (const ChildInfo& child : Children(browser)) titled |= child.text == "実行時の作業ﾌｫﾙﾀﾞ指定";
+    EXPECT_TRUE(titled) << "the browser does not show its title";
+    HWND tree = nullptr;
+    for (const ChildInfo& child : Children(browser))
+        if (child.className == "SysTreeView32") tree = child.window;
+    ASSERT_NE(tree, nullptr);
+    // The browser selects the folder once it has initialised.
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0; }));
+    ClickButton(browser, IDOK);
+    ASSERT_TRUE(WaitGone(browser));
+    EXPECT_TRUE(WaitUntil([&] { return _stricmp(FieldText(dialog, kToolFolder).c_str(), "C:\\windows") == 0; }))
+        << FieldText(dialog, kToolFolder);
+
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ("更新せずに終了しますか？", AnswerMessageBox(app.Pid(), IDYES));
+    EXPECT_TRUE(WaitGone(dialog));
+    EXPECT_EQ(0, app.Close());
+}
+
 TEST_F(ToolsDialogTest, ASaveThatCannotReachTheFileSaysSo) {
     // A folder where the settings file should be: every write fails.
     DeleteFileA(ToolsIni().c_str());
