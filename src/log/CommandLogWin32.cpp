@@ -64,7 +64,8 @@ struct PendingLine {
 };
 std::mutex g_pendingLock;
 std::deque<PendingLine> g_pending;
-bool g_flushPosted = false;
+// The main window that a flush message is on its way to, if any.
+HWND g_flushPostedTo = nullptr;
 
 }  // namespace
 
@@ -79,8 +80,9 @@ void AppendCommandLog(HWND mainWindow, const char* text) {
         g_pending.push_back({mainWindow, FormatClock(LocalNow()), text});
         // Older lines would only be pushed out of the page again.
         if (g_pending.size() > static_cast<size_t>(kCommandLogMaxLines)) g_pending.pop_front();
-        post = !g_flushPosted;
-        g_flushPosted = true;
+        // A window gone before its flush came must not hold up the next one.
+        post = g_flushPostedTo != mainWindow;
+        g_flushPostedTo = mainWindow;
     }
     // Without the flush message the lines would never reach the page.
     if (post && !PostMessageA(mainWindow, WM_APP_LOG_FLUSH, 0, 0)) FlushCommandLog(mainWindow);
@@ -94,7 +96,7 @@ void FlushCommandLog(HWND mainWindow) {
     {
         std::lock_guard<std::mutex> hold(g_pendingLock);
         lines.swap(g_pending);
-        g_flushPosted = false;
+        g_flushPostedTo = nullptr;
     }
     HWND list = CommandLogPage(mainWindow);
     if (!list || lines.empty()) return;

@@ -244,6 +244,8 @@ INT_PTR CALLBACK ToolsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             SendDlgItemMessageA(dialog, IDC_TOOL_SHOW_WINDOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         for (const char* text : kExecStyleTexts)
             SendDlgItemMessageA(dialog, IDC_TOOL_EXEC_STYLE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        // Stays off when no settings can be found and nothing is loaded.
+        EnableWindow(GetDlgItem(dialog, IDC_TOOL_DELETE), FALSE);
         RefreshToolList(dialog, 0);
         App().toolsDialogDirty = 0;
         return TRUE;
