@@ -1,8 +1,8 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
-# the Wake List page and on the Command Log page, the About box, and the Wake
-# List after a wake run, with a
-# small sample data file. Nodelark runs inside network namespaces made for
+# the Wake List page and on the Command Log page, the tool registration
+# dialog, the About box, and the Wake List after a wake run, with a small
+# sample data file and two tools. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -58,6 +58,21 @@ open(sys.argv[1], "wb").write(out)
 PY
 [ -s "$DATA/Ent.dat" ] || nl_ns_fail "cannot write the sample data file"
 
+# Two registered tools, as the registration dialog writes them.
+python3 - "$DATA/Tools.ini" <<'PY'
+import sys
+tools = [
+    ("疎通確認 (ping)", 1, "C:\\Windows\\System32\\ping.exe", "-n 2 $(IP)", "", 10000, 1),
+    ("リモートデスクトップ接続", 1, "mstsc.exe", "/v:$(HOST)", "", 0, 1),
+]
+lines = []
+for n, (title, style, command, argv, folder, timeout, show) in enumerate(tools, 1):
+    lines += ["[Tool%d]" % n, "IsEnable=1", "Title=" + title, "ExecStyle=%d" % style, "Command=" + command,
+              "Argv=" + argv, "ArgvFlag=0x00000000", "WorkFolder=" + folder, "Timeout=%d" % timeout,
+              "ShowWindow=%d" % show]
+open(sys.argv[1], "wb").write(("\r\n".join(lines) + "\r\n").encode("cp932"))
+PY
+
 in_app wine "$EXE" </dev/null >/dev/null 2>&1 &
 APP_PID=$!
 
@@ -101,6 +116,14 @@ in_app xdotool key a
 ABOUT=$(in_app xdotool search --onlyvisible --pid "$(in_app xdotool getwindowpid "$MAIN")" --name . 2>/dev/null | grep -vx "$MAIN" | head -1)
 [ -n "$ABOUT" ] || nl_ns_fail "About box did not appear"
 shoot "$ABOUT" about.png
+in_app xdotool key Escape
+sleep 0.5
+# The registration dialog, from the Tools menu, showing tool 1.
+in_app xdotool key --clearmodifiers alt+t
+sleep 0.5
+in_app xdotool key e
+TOOLS=$(find_window "ﾂｰﾙの登録") || nl_ns_fail "registration dialog did not appear"
+shoot "$TOOLS" tools-dialog.png
 in_app xdotool key Escape
 sleep 0.5
 

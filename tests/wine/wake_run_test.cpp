@@ -133,6 +133,8 @@ TEST_F(WakeRunEndings, MissingObjectsEndTheRunWithTheirText) {
         App().wakeSelectedOnly = 0;
         ASSERT_EQ(1, StartWakeRun(main_)) << c.label;
         ASSERT_TRUE(PumpUntil([&] { return RunOver(); })) << c.label << ": the window stayed disabled";
+        // Lines join the page a moment after they were written.
+        PumpUntil([&] { return LogLines().size() >= 3; });
         EXPECT_EQ(c.text, Status(0)) << c.label;
         EXPECT_EQ("", Status(1)) << c.label;
         EXPECT_FALSE(IsWindowVisible(status_->ProgressBar())) << c.label;
@@ -156,6 +158,7 @@ TEST_F(WakeRunEndings, MissingStatusBarStillEnablesTheWindow) {
     EXPECT_STREQ("ステータスバー操作クラスが喪失しました(内部エラー)", text);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([&] { return RunOver(); })) << "the window stayed disabled";
+    PumpUntil([&] { return LogLines().size() >= 3; });
     const std::vector<std::string> expected = {"WakeUpパケットの送信開始...", "致命的なエラー", "WakeUpパケットの送信完了"};
     EXPECT_EQ(expected, LogLines());
 }
