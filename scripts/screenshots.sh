@@ -1,7 +1,8 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
-# the Wake List page and on the Command Log page, the About box, and a tool
-# run over every entry, with a small sample data file. Nodelark runs inside network namespaces made for
+# the Wake List page and on the Command Log page, the tool registration
+# dialog, the About box, the Wake List after a wake run, and a tool run over
+# every entry, with a small sample data file and three tools. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -57,19 +58,24 @@ open(sys.argv[1], "wb").write(out)
 PY
 [ -s "$DATA/Ent.dat" ] || nl_ns_fail "cannot write the sample data file"
 
-# One registered tool: the project's console test child, run for every
-# entry, printing a line built from the entry's placeholders.
+# Registered tools, as the registration dialog writes them. The third is the
+# project's console test child, which the tool-run shot runs for every entry
+# (nothing it does touches the network).
 CHILD_WIN=$(nl_ns_winpath "$BUILD/src/NlChild.exe")
 [ -n "$CHILD_WIN" ] || nl_ns_fail "missing $BUILD/src/NlChild.exe"
 python3 - "$DATA/Tools.ini" "$CHILD_WIN" <<'PY'
 import sys
-ini = (
-    "[Tool1]\r\nIsEnable=1\r\nTitle=稼働確認\r\nExecStyle=2\r\n"
-    f"Command={sys.argv[2]}\r\n"
-    'Argv=-w "確認中: $(HOST) ($(IP))\\r\\n" -w "MAC $(MAC) 応答あり\\r\\n"\r\n'
-    "ArgvFlag=0x00000000\r\nWorkFolder=\r\nTimeout=30000\r\nShowWindow=0\r\n"
-)
-open(sys.argv[1], "wb").write(ini.encode("cp932"))
+tools = [
+    ("疎通確認 (ping)", 1, "C:\\Windows\\System32\\ping.exe", "-n 2 $(IP)", "", 10000, 1),
+    ("リモートデスクトップ接続", 1, "mstsc.exe", "/v:$(HOST)", "", 0, 1),
+    ("稼働確認", 2, sys.argv[2], '-w "確認中: $(HOST) ($(IP))\\r\\n" -w "MAC $(MAC) 応答あり\\r\\n"', "", 30000, 0),
+]
+lines = []
+for n, (title, style, command, argv, folder, timeout, show) in enumerate(tools, 1):
+    lines += ["[Tool%d]" % n, "IsEnable=1", "Title=" + title, "ExecStyle=%d" % style, "Command=" + command,
+              "Argv=" + argv, "ArgvFlag=0x00000000", "WorkFolder=" + folder, "Timeout=%d" % timeout,
+              "ShowWindow=%d" % show]
+open(sys.argv[1], "wb").write(("\r\n".join(lines) + "\r\n").encode("cp932"))
 PY
 
 in_app wine "$EXE" </dev/null >/dev/null 2>&1 &
@@ -117,13 +123,32 @@ ABOUT=$(in_app xdotool search --onlyvisible --pid "$(in_app xdotool getwindowpid
 shoot "$ABOUT" about.png
 in_app xdotool key Escape
 sleep 0.5
+# The registration dialog, from the Tools menu, showing tool 1.
+in_app xdotool key --clearmodifiers alt+t
+sleep 0.5
+in_app xdotool key e
+TOOLS=$(find_window "ﾂｰﾙの登録") || nl_ns_fail "registration dialog did not appear"
+shoot "$TOOLS" tools-dialog.png
+in_app xdotool key Escape
+sleep 0.5
 
-# Tool 1 from the tools menu, for all six entries; shot once the last
+# A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
+# the packets stay inside the namespaces. The shot shows the state images.
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+in_app xdotool key --clearmodifiers alt+f
+sleep 0.5
+in_app xdotool key w
+sleep 0.3
+in_app xdotool key w
+sleep 4
+shoot "$MAIN" wake-run.png
+
+# Tool 3 from the tools menu, for all six entries; shot once the last
 # command's completion is in the log file.
 in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
 in_app xdotool key --clearmodifiers alt+t
 sleep 0.5
-in_app xdotool key 1
+in_app xdotool key 3
 for _ in $(seq 150); do
   done_count=$(iconv -f CP932 -t UTF-8 "$DATA/Nodelark.log" 2>/dev/null | grep -c 'ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=')
   [ "${done_count:-0}" -ge 6 ] && break
@@ -132,6 +157,7 @@ done
 [ "${done_count:-0}" -ge 6 ] || echo "screenshots: the tool run did not finish in time" >&2
 sleep 1
 shoot "$MAIN" tool-run.png
+
 # Alt+F4 closes it as a user would; the clean-up ends whatever is left.
 in_app xdotool key --clearmodifiers alt+F4
 for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done

@@ -275,6 +275,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (OnCommand(window, LOWORD(wParam))) return 0;
         break;
     case WM_APP_WAKE_DONE: OnWakeDone(window, wParam); return 0;
+    case WM_APP_WAKE_ROWS: return OnWakeRows(window, lParam);
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
     case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
     case WM_APP_LOG_FLUSH:

@@ -20,7 +20,9 @@ std::string ReadName(const char* p) {
     std::string name;
     while (*p && *p != end) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        const size_t width = (IsCp932LeadByte(c) && p[1]) ? 2 : 1;
+        // A lead byte pairs only with a real trail byte: in broken text a
+        // space or a quote after it still ends the name.
+        const size_t width = (IsCp932LeadByte(c) && IsCp932TrailByte(static_cast<unsigned char>(p[1]))) ? 2 : 1;
         if (name.size() + width > kCommandLineNameMax) break;
         name.append(p, width);
         p += width;

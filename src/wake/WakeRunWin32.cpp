@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "common/AppError.h"
 #include "common/LocalTimeWin32.h"
@@ -21,6 +23,19 @@
 #include "wake/MagicPacket.h"
 #include "wake/SocketCommWin32.h"
 #include "wake/WakeRunText.h"
+
+// One Wake List row as the worker sees it.
+struct WakeRow {
+    bool read;          // false when the row could not be read
+    bool selected;
+    WakeEntry* entry;   // the store's record, null when its id is gone
+};
+
+struct WakeRows {
+    HWND list;
+    CEntList* store;
+    std::vector<WakeRow> rows;
+};
 
 namespace {
 
@@ -50,7 +65,7 @@ bool SendTo(CSocketComm& socket, const WakeEntry& entry) {
     return socket.SendPacket(packet.data(), static_cast<int>(static_cast<uint32_t>(entry.port) & 0xFFFF)) >= 1;
 }
 
-// Steps 2 to 4 of a run; raises the text the run ends with.
+// The checks and the loop of a run; raises the text the run ends with.
 void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
     AppContext& app = App();
     HWND tab = TabControl(mainWindow);
@@ -68,17 +83,18 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
     status.SetPartText(0, "Wake on Lan...");
     status.SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
 
+    // Every row in one message to the UI thread: asked one message per row,
+    // a long list cost a window-server round trip for each, skipped or not.
+    WakeRows snapshot = {list, store, {}};
+    SendMessageA(mainWindow, WM_APP_WAKE_ROWS, 0, reinterpret_cast<LPARAM>(&snapshot));
+
     for (int row = 0; row < count; ++row) {
         if (app.wakeCancel) throw AppError("WakeUpパケットの送信を中止しました");
-        // Parameter and selection in one message: on a long list each message
-        // to the UI thread is what the walk costs.
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM | LVIF_STATE;
-        item.iItem = row;
-        item.stateMask = LVIS_SELECTED;
-        if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-        if (app.wakeSelectedOnly && !(item.state & LVIS_SELECTED)) continue;
-        WakeEntry* entry = store->FindEntry(static_cast<int>(item.lParam));
+        if (row >= static_cast<int>(snapshot.rows.size())) break;
+        const WakeRow& item = snapshot.rows[row];
+        if (!item.read) continue;
+        if (app.wakeSelectedOnly && !item.selected) continue;
+        WakeEntry* entry = item.entry;
         if (!entry || !IsWakeTarget(*entry)) continue;
 
         if (entry->excluded) {
@@ -142,6 +158,27 @@ bool g_doneWhileAsking = false;
 WPARAM g_doneResult = 0;
 
 }  // namespace
+
+LRESULT OnWakeRows(HWND, LPARAM request) {
+    auto* snapshot = reinterpret_cast<WakeRows*>(request);
+    if (!snapshot || !snapshot->list || !snapshot->store) return 0;
+    // The first record of each id, as a search from the front would find.
+    std::unordered_map<int32_t, WakeEntry*> byId;
+    byId.reserve(snapshot->store->EntryCount());
+    for (WakeEntry* e = snapshot->store->FirstEntry(); e; e = snapshot->store->NextEntry()) byId.emplace(e->id, e);
+    const int count = static_cast<int>(SendMessageA(snapshot->list, LVM_GETITEMCOUNT, 0, 0));
+    snapshot->rows.assign(count, WakeRow{false, false, nullptr});
+    for (int row = 0; row < count; ++row) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM | LVIF_STATE;
+        item.iItem = row;
+        item.stateMask = LVIS_SELECTED;
+        if (!SendMessageA(snapshot->list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        auto found = byId.find(static_cast<int32_t>(item.lParam));
+        snapshot->rows[row] = WakeRow{true, (item.state & LVIS_SELECTED) != 0, found == byId.end() ? nullptr : found->second};
+    }
+    return 1;
+}
 
 int StartWakeRun(HWND mainWindow) {
     AppContext& app = App();

@@ -3,6 +3,11 @@
 // command-line mode.
 #include <windows.h>
 
+// Sent by the worker to the main window: lParam points to a WakeRows record
+// that the main thread fills from the Wake List in one go.
+constexpr UINT WM_APP_WAKE_ROWS = WM_APP + 0x2A2;
+LRESULT OnWakeRows(HWND mainWindow, LPARAM request);
+
 // 1 when the worker was started, 0 otherwise.
 int StartWakeRun(HWND mainWindow);
 // The worker's report, WM_APP_WAKE_DONE: wParam 0 after the whole list,

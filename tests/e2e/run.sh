@@ -19,16 +19,8 @@ NL_NS_LABEL=e2e
 nl_ns_setup e2e nle2e nle2 "$BUILD"
 
 # The peer counts what arrives at the app's directed broadcast address.
-LISTENER_PID=
-stop_listener() { [ -n "$LISTENER_PID" ] && kill "$LISTENER_PID" 2>/dev/null; wait "$LISTENER_PID" 2>/dev/null; LISTENER_PID=; }
-NL_NS_EXTRA_CLEANUP=stop_listener
-LISTENER_LOG="$NL_NS_TMP/listener.log"
-: >"$LISTENER_LOG"
-ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/net/wake_listener.py" \
-  10.77.0.255 "$LISTENER_LOG" "$NL_NS_TMP/listener.ready" 7 9 &
-LISTENER_PID=$!
-for _ in $(seq 100); do [ -f "$NL_NS_TMP/listener.ready" ] && break; sleep 0.1; done
-[ -f "$NL_NS_TMP/listener.ready" ] || nl_ns_fail "listener did not start"
+nl_ns_start_listener
+LISTENER_LOG=$NL_NS_LISTENER_LOG
 
 mkdir -p "$SHOTS"
 WIN_EXE=$(nl_ns_winpath "$EXE")
@@ -38,7 +30,7 @@ WIN_LISTENER_LOG=$(nl_ns_winpath "$LISTENER_LOG")
 
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE"
 in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
-  timeout 900 wine "$TESTS" --gtest_color=no "$@" </dev/null
+  timeout 2100 wine "$TESTS" --gtest_color=no "$@" </dev/null
 rc=$?
 echo "e2e: test program exit code $rc"
 exit $rc

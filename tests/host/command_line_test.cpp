@@ -60,3 +60,10 @@ TEST(CommandLine, ToolNumberAndWakeFlag) {
 }
 
 }  // namespace
+
+TEST(CommandLine, BrokenDoubleByteTextStillEndsTheNameAtASpace) {
+    // 0xE1 is a lead byte, but a space is no trail byte: the name is "\xE1".
+    CommandLineRequest r = ParseCommandLine("/x /t2\xE1 PC1");
+    EXPECT_EQ(40015, r.command);
+    EXPECT_EQ("\xE1", r.name);
+}

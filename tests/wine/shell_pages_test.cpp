@@ -135,6 +135,8 @@ std::string ReadFile(const std::string& path) {
 
 TEST_F(PagesFixture, AppendShowsTimeAndTextAndKeepsAtMost6145Lines) {
     AppendCommandLog(main_, "first");
+    EXPECT_EQ(0, RowCount(log_)) << "a line waits for the flush";
+    PumpMessages();
     ASSERT_EQ(1, RowCount(log_));
     std::string time = CellText(log_, 0, 0);
     ASSERT_EQ(8u, time.size());
@@ -142,15 +144,23 @@ TEST_F(PagesFixture, AppendShowsTimeAndTextAndKeepsAtMost6145Lines) {
     EXPECT_EQ(':', time[5]);
     EXPECT_EQ("first", CellText(log_, 0, 1));
 
-    SendMessageA(log_, WM_SETREDRAW, FALSE, 0);
     for (int i = 1; i < 6145; ++i) AppendCommandLog(main_, ("line " + std::to_string(i)).c_str());
+    FlushCommandLog(main_);
     EXPECT_EQ(6145, RowCount(log_));
     EXPECT_EQ("first", CellText(log_, 0, 1));
     AppendCommandLog(main_, "newest");
+    FlushCommandLog(main_);
     EXPECT_EQ(6145, RowCount(log_));
     EXPECT_EQ("line 1", CellText(log_, 0, 1));
     EXPECT_EQ("newest", CellText(log_, 6144, 1));
     EXPECT_EQ(8u, CellText(log_, 6144, 0).size());
+
+    // A burst longer than the page keeps its own newest lines, in order.
+    for (int i = 0; i < 7000; ++i) AppendCommandLog(main_, ("burst " + std::to_string(i)).c_str());
+    FlushCommandLog(main_);
+    EXPECT_EQ(6145, RowCount(log_));
+    EXPECT_EQ("burst 855", CellText(log_, 0, 1));
+    EXPECT_EQ("burst 6999", CellText(log_, 6144, 1));
 }
 
 TEST_F(PagesFixture, AfterABurstThePageShowsItsNewestLine) {
@@ -192,6 +202,7 @@ TEST_F(PagesFixture, AppendFromAWorkerThreadReachesThePage) {
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     }
     CloseHandle(worker);
+    PumpMessages();
     ASSERT_EQ(1, RowCount(log_));
     EXPECT_EQ("from the worker", CellText(log_, 0, 1));
 }
