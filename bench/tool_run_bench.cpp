@@ -25,9 +25,16 @@ double g_firstLine = 0, g_lastLine = 0;
 // What the main window does with the runner's notices, reduced to the log.
 LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kNotify) return DefWindowProcA(window, message, wParam, lParam);
-    if (wParam == TOOL_EVENT_OUTPUT) {
-        if (g_lines++ == 0) g_firstLine = BenchSeconds();
-        AppendCommandLog(g_main, reinterpret_cast<const char*>(lParam));
+    if (wParam == TOOL_EVENT_OUTPUT || wParam == TOOL_EVENT_OUTPUT_LINES) {
+        if (g_lines == 0) g_firstLine = BenchSeconds();
+        if (wParam == TOOL_EVENT_OUTPUT) {
+            AppendCommandLog(g_main, reinterpret_cast<const char*>(lParam));
+            ++g_lines;
+        } else {
+            const ToolOutputLines* batch = reinterpret_cast<const ToolOutputLines*>(lParam);
+            for (size_t i = 0; i < batch->count; ++i) AppendCommandLog(g_main, batch->lines[i]);
+            g_lines += static_cast<int>(batch->count);
+        }
         g_lastLine = BenchSeconds();
     } else if (wParam == TOOL_EVENT_FINISHED || wParam == TOOL_EVENT_STOPPED) {
         g_done = true;

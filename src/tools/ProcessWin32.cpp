@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "tools/OutputLines.h"
 
@@ -191,7 +192,23 @@ int Start(CProcess* runner) {
 
 DWORD WINAPI OutputReaderThread(LPVOID parameter) {
     CProcess* runner = static_cast<CProcess*>(parameter);
-    OutputLineCutter cutter([runner](const std::string& line) { Notify(runner, TOOL_EVENT_OUTPUT, line.c_str()); });
+    std::vector<std::string> lines;
+    OutputLineCutter cutter([&lines](const std::string& line) { lines.push_back(line); });
+    // The lines of one read go out together, in the order they came.
+    auto sendLines = [runner, &lines] {
+        if (lines.size() == 1) {
+            Notify(runner, TOOL_EVENT_OUTPUT, lines[0].c_str());
+        } else if (lines.size() > 1) {
+            std::vector<const char*> texts;
+            texts.reserve(lines.size());
+            for (const std::string& line : lines) texts.push_back(line.c_str());
+            ToolOutputLines batch = {texts.size(), texts.data()};
+            if (runner->notifyMessage)
+                SendMessageA(runner->notifyWindow, runner->notifyMessage, TOOL_EVENT_OUTPUT_LINES,
+                             reinterpret_cast<LPARAM>(&batch));
+        }
+        lines.clear();
+    };
     char chunk[kMaxReadChunk + 1];
     DWORD idleMs = 1;
     // Read until every writer has gone (broken pipe), so that what the child
@@ -210,8 +227,10 @@ DWORD WINAPI OutputReaderThread(LPVOID parameter) {
         DWORD want = available < kMaxReadChunk ? available : kMaxReadChunk;
         if (!ReadFile(runner->outputRead, chunk, want, &got, nullptr) && GetLastError() != ERROR_MORE_DATA) break;
         if (got) cutter.Feed(chunk, got);
+        sendLines();
     }
     cutter.Finish();
+    sendLines();
     if (ProcessEnded(runner->process)) Notify(runner, TOOL_EVENT_STATUS, "親プロセスの停止を確認");
     return 0;
 }

@@ -12,7 +12,17 @@ constexpr WPARAM TOOL_EVENT_FINISHED = 3;   // posted, lParam: the exit code
 // so the owner of the run can end it.
 constexpr WPARAM TOOL_EVENT_STOPPED = 4;
 constexpr WPARAM TOOL_EVENT_STATUS = 5;     // sent, lParam: a status text
+// Sent by the reader when one read brought several lines: lParam points to
+// a ToolOutputLines. One line alone still goes as TOOL_EVENT_OUTPUT. Each
+// sent message costs a round trip between threads, so a fast tool would
+// otherwise be held to the pace of those round trips.
+constexpr WPARAM TOOL_EVENT_OUTPUT_LINES = 6;
 constexpr WPARAM TOOL_EVENT_ERROR = 9;      // sent, lParam: an error text
+
+struct ToolOutputLines {
+    size_t count;
+    const char* const* lines;
+};
 
 struct CProcess {
     HANDLE idleEvent;       // "CProcess_EventObject": signalled while idle

@@ -261,6 +261,10 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
     case TOOL_EVENT_OUTPUT:
         AppendCommandLog(mainWindow, text ? text : "");
         break;
+    case TOOL_EVENT_OUTPUT_LINES:
+        if (const ToolOutputLines* batch = reinterpret_cast<const ToolOutputLines*>(value))
+            for (size_t i = 0; i < batch->count; ++i) AppendCommandLog(mainWindow, batch->lines[i]);
+        break;
     case TOOL_EVENT_FINISHED: {
         char line[96];
         std::snprintf(line, sizeof line, "ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=%d", static_cast<int32_t>(value));

@@ -22,6 +22,12 @@ struct Event {
 std::vector<Event>* g_events = nullptr;
 
 LRESULT CALLBACK CollectProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kNotify && g_events && wParam == TOOL_EVENT_OUTPUT_LINES) {
+        // Kept as single lines, in order, so the checks read the same.
+        const ToolOutputLines* batch = reinterpret_cast<const ToolOutputLines*>(lParam);
+        for (size_t i = 0; i < batch->count; ++i) g_events->push_back({TOOL_EVENT_OUTPUT, batch->lines[i], 0});
+        return 0;
+    }
     if (message == kNotify && g_events) {
         bool hasText = wParam != TOOL_EVENT_FINISHED && lParam;
         g_events->push_back({wParam, hasText ? reinterpret_cast<const char*>(lParam) : "", lParam});
