@@ -344,6 +344,41 @@ TEST_F(EntryDialogTest, EditAndDeleteWithoutASelectionSayWhy) {
     EXPECT_EQ(app.Close(), 0);
 }
 
+// Both pages carry the record as "WakeEntryData"; a page that has lost it
+// refuses OK and the sheet stays open.
+TEST_F(EntryDialogTest, APageWithoutItsRecordRefusesTheApply) {
+    ASSERT_NO_FATAL_FAILURE(LaunchWithRows(1));
+    const std::vector<std::string> before = Rows();
+    for (bool details : {false, true}) {
+        SCOPED_TRACE(details ? "付加情報" : "送信先");
+        SelectRows(app.WakeList(), {0});
+        HWND sheet = OpenSheet(kCmdEditEntry);
+        ASSERT_NE(sheet, nullptr);
+        HWND destination = DestinationPageOf(sheet);
+        HWND other = ShowDetailsPage(sheet);
+        ASSERT_NE(other, nullptr);
+        HANDLE record = GetPropA(destination, "WakeEntryData");
+        EXPECT_NE(record, nullptr);
+        EXPECT_EQ(GetPropA(other, "WakeEntryData"), record) << "both pages edit the same record";
+        HWND page = details ? other : destination;
+        SetBox(destination, kEntryName, "refused");
+        ASSERT_NE(RemovePropA(page, "WakeEntryData"), nullptr);
+        ASSERT_TRUE(ClickAndWait(sheet, IDOK));
+        EXPECT_TRUE(IsWindowVisible(sheet)) << "the sheet closed without its record";
+        ASSERT_NO_FATAL_FAILURE(Close(sheet, IDCANCEL));
+        EXPECT_EQ(Rows(), before);
+    }
+    // The same click with the record in place does close the sheet.
+    SelectRows(app.WakeList(), {0});
+    HWND sheet = OpenSheet(kCmdEditEntry);
+    ASSERT_NE(sheet, nullptr);
+    SetBox(DestinationPageOf(sheet), kEntryName, "accepted");
+    ASSERT_TRUE(ClickAndWait(sheet, IDOK));
+    EXPECT_TRUE(WaitGone(sheet));
+    EXPECT_TRUE(WaitUntil([&] { return listview::Text(app.WakeList(), 0, 0) == "accepted"; }));
+    EXPECT_EQ(app.Close(), 0);
+}
+
 // ---- look-ups, inside the test namespaces: 10.77.0.1 is the peer, named
 // peerhost.test by the namespace's hosts file.
 
