@@ -74,6 +74,85 @@ bool SameTime(const SYSTEMTIME& a, const SYSTEMTIME& b) { return std::memcmp(&a,
 // Everything after the id, which the program gives afresh.
 std::string Body(const EntryRecord& r) { return RecordBytes(r).substr(4); }
 
+struct ControlCase {
+    int id;
+    const char* className;
+    const char* text;       // nullptr: not checked
+    int limit;              // EM_GETLIMITTEXT; 0: not checked
+    DWORD styles;           // all of these set
+};
+
+// Labels carry no id of their own; each must be on its page once.
+void ExpectLabels(HWND page, std::initializer_list<const char*> labels) {
+    std::vector<ChildInfo> children = Children(page);
+    for (const char* label : labels) {
+        int found = 0;
+        for (const ChildInfo& child : children)
+            if (child.className == "Static" && child.text == label) ++found;
+        EXPECT_EQ(found, 1) << label;
+    }
+    int icons = 0;
+    for (const ChildInfo& child : children)
+        if (child.className == "Static" && (GetWindowLongA(child.window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) ++icons;
+    EXPECT_EQ(icons, 1) << "the entry icon";
+}
+
+void ExpectControls(HWND page, const std::vector<ControlCase>& cases) {
+    for (const ControlCase& c : cases) {
+        SCOPED_TRACE(c.id);
+        HWND control = GetDlgItem(page, c.id);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(ClassName(control), c.className);
+        if (c.text) EXPECT_EQ(WindowText(control), c.text);
+        if (c.limit) EXPECT_EQ(SendMessageA(control, EM_GETLIMITTEXT, 0, 0), c.limit);
+        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & c.styles, c.styles);
+    }
+}
+
+TEST_F(EntryDialogTest, SheetShowsEveryControlOfBothPages) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    HWND sheet = OpenSheet(kCmdNewEntry);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(GetWindow(sheet, GW_OWNER), app.Main());
+    HWND apply = GetDlgItem(sheet, 0x3021);
+    EXPECT_TRUE(!apply || !IsWindowVisible(apply)) << "the sheet has no Apply button";
+    HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    ASSERT_EQ(tabs::Count(tab), 2);
+    EXPECT_EQ(tabs::Caption(tab, 0), "送信先");
+    EXPECT_EQ(tabs::Caption(tab, 1), "付加情報");
+
+    HWND page = DestinationPageOf(sheet);
+    ASSERT_NE(page, nullptr);
+    ExpectLabels(page, {"ＩＰアドレス (&I):", "サブネットマスク (&M):", "ポート番号 (&P):", "ＭＡＣアドレス (&F):",
+                        "コンピュータ名 (&H):"});
+    std::vector<ControlCase> destination = {
+        {kEntryName, "Edit", nullptr, 127, 0},
+        {kEntryIp, "SysIPAddress32", nullptr, 0, 0},
+        {kEntryMask, "SysIPAddress32", nullptr, 0, 0},
+        {kEntryPort, "Edit", nullptr, 0, ES_NUMBER | ES_RIGHT},
+        {kEntryHost, "Edit", nullptr, 255, 0},
+        {kEntryMacLookUp, "Button", "...", 0, 0},
+        {kEntryHostLookUp, "Button", "...", 0, 0},
+        {kEntryExclude, "Button", "送信対象外とする (&O)", 0, BS_AUTOCHECKBOX},
+    };
+    for (int i = 0; i < 6; ++i) destination.push_back({kEntryMac1 + i, "Edit", nullptr, 2, 0});
+    ExpectControls(page, destination);
+
+    HWND details = ShowDetailsPage(sheet);
+    ASSERT_NE(details, nullptr);
+    ExpectLabels(details, {"エントリ付加情報の登録", "場所 (&P):", "コメント (&C):", "最終送信日時 (&L):",
+                           "更新日時 (&U):", "登録日 (&A):"});
+    ExpectControls(details, {
+        {kDetailPlace, "Edit", nullptr, 255, 0},
+        {kDetailComment, "Edit", nullptr, 255, ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | WS_HSCROLL},
+        {kDetailLastSent, "Edit", "(未設定)", 0, ES_READONLY},
+        {kDetailUpdated, "Edit", "(未設定)", 0, ES_READONLY},
+        {kDetailRegistered, "Edit", "(未設定)", 0, ES_READONLY},
+    });
+    ASSERT_NO_FATAL_FAILURE(Close(sheet, IDCANCEL));
+    EXPECT_EQ(app.Close(), 0);
+}
+
 TEST_F(EntryDialogTest, AddThroughTheSheetShowsTheRowAndKeepsTheEntry) {
     ASSERT_NO_FATAL_FAILURE(Launch());
     ASSERT_TRUE(BringToFront(app.Main()));
