@@ -1,7 +1,7 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
-# the Wake List page and on the Command Log page, and the About box, with a
-# small sample data file. Nodelark runs inside network namespaces made for
+# the Wake List page and on the Command Log page, the About box and the entry
+# sheet, with a small sample data file. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -100,6 +100,18 @@ in_app xdotool key a
 ABOUT=$(in_app xdotool search --onlyvisible --pid "$(in_app xdotool getwindowpid "$MAIN")" --name . 2>/dev/null | grep -vx "$MAIN" | head -1)
 [ -n "$ABOUT" ] || nl_ns_fail "About box did not appear"
 shoot "$ABOUT" about.png
+in_app xdotool key Escape
+sleep 0.5
+
+# The entry sheet over the first entry: select all, then "ｴﾝﾄﾘ編集" edits
+# the first selected row.
+in_app xdotool key --clearmodifiers ctrl+a
+sleep 0.3
+in_app xdotool key --clearmodifiers alt+e
+sleep 0.5
+in_app xdotool key e
+SHEET=$(find_window "エントリ設定") || nl_ns_fail "entry sheet did not appear"
+shoot "$SHEET" entry-dialog.png
 in_app xdotool key Escape
 sleep 0.5
 # Alt+F4 closes it as a user would; the clean-up ends whatever is left.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/DialogTemplate.h"
 #include "common/FixedText.h"
 #include "entries/EntryFields.h"
 #include "entries/NetLookUpWin32.h"
@@ -134,6 +135,19 @@ INT_PTR Answer(HWND page, LONG_PTR result) {
 
 bool IsApply(LPARAM lParam) { return reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY); }
 
+// The sheet measures its pages in its own font's dialog units, while both
+// page templates are laid out in 10 point: in the sheet's smaller default
+// font the pages would be cut off at the right and the bottom (the look-up
+// buttons among them). The sheet is given the pages' point size instead.
+constexpr uint16_t kPagePointSize = 10;
+
+int CALLBACK SheetCallback(HWND, UINT message, LPARAM lParam) {
+    if (message == PSCB_PRECREATE) {
+        if (uint16_t* points = DialogTemplatePointSize(reinterpret_cast<void*>(lParam))) *points = kPagePointSize;
+    }
+    return 0;
+}
+
 HPROPSHEETPAGE MakePage(int templateId, DLGPROC procedure, WakeEntry& entry) {
     PROPSHEETPAGEA page = {};
     page.dwSize = sizeof page;
@@ -217,7 +231,7 @@ INT_PTR ShowEntryDialog(HWND owner, WakeEntry& entry) {
     }
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof header;
-    header.dwFlags = PSH_USEICONID | PSH_NOAPPLYNOW;
+    header.dwFlags = PSH_USEICONID | PSH_NOAPPLYNOW | PSH_USECALLBACK;
     header.hwndParent = owner;
     header.hInstance = App().instance;
     header.pszIcon = MAKEINTRESOURCEA(IDI_ENTRY);
@@ -225,5 +239,6 @@ INT_PTR ShowEntryDialog(HWND owner, WakeEntry& entry) {
     header.nPages = 2;
     header.nStartPage = 0;
     header.phpage = pages;
+    header.pfnCallback = SheetCallback;
     return PropertySheetA(&header);
 }

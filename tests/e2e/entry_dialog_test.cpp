@@ -97,14 +97,34 @@ void ExpectLabels(HWND page, std::initializer_list<const char*> labels) {
     EXPECT_EQ(icons, 1) << "the entry icon";
 }
 
+// Every control of the page lies inside the part of the sheet it shows in.
+void ExpectAllVisible(HWND sheet, HWND page) {
+    RECT shown = {};
+    GetClientRect(sheet, &shown);
+    MapWindowPoints(sheet, nullptr, reinterpret_cast<POINT*>(&shown), 2);
+    RECT pageRect = {};
+    GetWindowRect(page, &pageRect);
+    IntersectRect(&shown, &shown, &pageRect);
+    for (const ChildInfo& child : Children(page)) {
+        RECT r = {};
+        GetWindowRect(child.window, &r);
+        EXPECT_TRUE(r.left >= shown.left && r.top >= shown.top && r.right <= shown.right && r.bottom <= shown.bottom)
+            << "control " << child.id << " \"" << child.text << "\" is cut off";
+    }
+}
+
 void ExpectControls(HWND page, const std::vector<ControlCase>& cases) {
     for (const ControlCase& c : cases) {
         SCOPED_TRACE(c.id);
         HWND control = GetDlgItem(page, c.id);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(ClassName(control), c.className);
-        if (c.text) EXPECT_EQ(WindowText(control), c.text);
-        if (c.limit) EXPECT_EQ(SendMessageA(control, EM_GETLIMITTEXT, 0, 0), c.limit);
+        if (c.text) {
+            EXPECT_EQ(WindowText(control), c.text);
+        }
+        if (c.limit) {
+            EXPECT_EQ(SendMessageA(control, EM_GETLIMITTEXT, 0, 0), c.limit);
+        }
         EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & c.styles, c.styles);
     }
 }
@@ -137,6 +157,7 @@ TEST_F(EntryDialogTest, SheetShowsEveryControlOfBothPages) {
     };
     for (int i = 0; i < 6; ++i) destination.push_back({kEntryMac1 + i, "Edit", nullptr, 2, 0});
     ExpectControls(page, destination);
+    ExpectAllVisible(sheet, page);
 
     HWND details = ShowDetailsPage(sheet);
     ASSERT_NE(details, nullptr);
@@ -149,6 +170,7 @@ TEST_F(EntryDialogTest, SheetShowsEveryControlOfBothPages) {
         {kDetailUpdated, "Edit", "(未設定)", 0, ES_READONLY},
         {kDetailRegistered, "Edit", "(未設定)", 0, ES_READONLY},
     });
+    ExpectAllVisible(sheet, details);
     ASSERT_NO_FATAL_FAILURE(Close(sheet, IDCANCEL));
     EXPECT_EQ(app.Close(), 0);
 }
