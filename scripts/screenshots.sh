@@ -1,7 +1,8 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
-# the Wake List page and on the Command Log page, the About box and the entry
-# sheet, with a small sample data file. Nodelark runs inside network namespaces made for
+# the Wake List page and on the Command Log page, the About box, the entry
+# sheet, and the Wake List after a wake run, with a small sample data file.
+# Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -114,6 +115,21 @@ SHEET=$(find_window "エントリ設定") || nl_ns_fail "entry sheet did not app
 shoot "$SHEET" entry-dialog.png
 in_app xdotool key Escape
 sleep 0.5
+# Ctrl+R inverts the selection back to none.
+in_app xdotool key --clearmodifiers ctrl+r
+sleep 0.3
+
+# A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
+# the packets stay inside the namespaces. The shot shows the state images.
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+in_app xdotool key --clearmodifiers alt+f
+sleep 0.5
+in_app xdotool key w
+sleep 0.3
+in_app xdotool key w
+sleep 4
+shoot "$MAIN" wake-run.png
+
 # Alt+F4 closes it as a user would; the clean-up ends whatever is left.
 in_app xdotool key --clearmodifiers alt+F4
 for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done

@@ -86,7 +86,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
             MessageBoxA(app.mainWindow, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
         }
         exitCode = 0;
+    } catch (...) {
+        exitCode = 0;
     }
+    // A failure after the window was made still goes through the normal
+    // shutdown, which saves the entries.
+    if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
     WSACleanup();
     if (mutex) CloseHandle(mutex);
     return exitCode;
