@@ -1,8 +1,9 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
 # the Wake List page and on the Command Log page, the tool registration
-# dialog, the About box, the Wake List after a wake run, and a tool run over
-# every entry, with a small sample data file and three tools. Nodelark runs inside network namespaces made for
+# dialog, the About box, the entry sheet, the Wake List after a wake run,
+# and a tool run over every entry, with a small sample data file and three
+# tools. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -131,6 +132,21 @@ TOOLS=$(find_window "ﾂｰﾙの登録") || nl_ns_fail "registration dialog did
 shoot "$TOOLS" tools-dialog.png
 in_app xdotool key Escape
 sleep 0.5
+
+# The entry sheet over the first entry: select all, then "ｴﾝﾄﾘ編集" edits
+# the first selected row.
+in_app xdotool key --clearmodifiers ctrl+a
+sleep 0.3
+in_app xdotool key --clearmodifiers alt+e
+sleep 0.5
+in_app xdotool key e
+SHEET=$(find_window "エントリ設定") || nl_ns_fail "entry sheet did not appear"
+shoot "$SHEET" entry-dialog.png
+in_app xdotool key Escape
+sleep 0.5
+# Ctrl+R inverts the selection back to none.
+in_app xdotool key --clearmodifiers ctrl+r
+sleep 0.3
 
 # A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
 # the packets stay inside the namespaces. The shot shows the state images.

@@ -28,8 +28,15 @@ WIN_SHOTS=$(nl_ns_winpath "$SHOTS")
 WIN_LISTENER_LOG=$(nl_ns_winpath "$LISTENER_LOG")
 [ -n "$WIN_EXE" ] && [ -n "$WIN_LISTENER_LOG" ] || nl_ns_fail "winepath"
 
-echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE"
+# The peer's hardware address as its namespace reports it, for the MAC
+# look-up to be checked against.
+PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | head -1 | cut -d' ' -f2 |
+  tr 'a-f:' 'A-F-')
+[ ${#PEER_MAC} -eq 17 ] || nl_ns_fail "no hardware address in $NL_NS_PEER"
+
+echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
 in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
+  NL_E2E_PEER_MAC="$PEER_MAC" \
   timeout 2100 wine "$TESTS" --gtest_color=no "$@" </dev/null
 rc=$?
 echo "e2e: test program exit code $rc"

@@ -25,7 +25,9 @@ protected:
         app.PostCommand(kCmdTools);
         HWND dialog = WaitDialog(app.Pid(), kToolsDialogCaption);
         EXPECT_NE(dialog, nullptr) << "the registration dialog did not open";
-        if (dialog) EXPECT_EQ(GetWindow(dialog, GW_OWNER), app.Main());
+        if (dialog) {
+            EXPECT_EQ(GetWindow(dialog, GW_OWNER), app.Main());
+        }
         return dialog;
     }
 

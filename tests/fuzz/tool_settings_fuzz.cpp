@@ -27,8 +27,9 @@ public:
         buffer[n] = '\0';
         return n;
     }
-    void WriteString(const char* section, const char* key, const char* value) override {
+    bool WriteString(const char* section, const char* key, const char* value) override {
         values[std::string(section) + "/" + key] = value;
+        return true;
     }
     std::map<std::string, std::string> values;
 };
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     MemoryProfile written;
-    WriteToolSetting(written, "Tool1", first);
+    FUZZ_CHECK(WriteToolSetting(written, "Tool1", first));
     ToolSetting second;
     FUZZ_CHECK(ReadToolSetting(written, "Tool1", &second) == 1);
     FUZZ_CHECK(second.IsEnable == 1);
