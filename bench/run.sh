@@ -13,7 +13,7 @@ cd "$ROOT"
 bash scripts/setup.sh || { echo "bench: setup failed" >&2; exit 1; }
 cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
   { echo "bench: configure failed" >&2; exit 1; }
-cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench \
+cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench entry_files_bench \
   >"$BUILD/bench-build.log" 2>&1 || { tail -30 "$BUILD/bench-build.log"; exit 1; }
 
 source "$ROOT/tests/lib/netns.sh"
@@ -25,11 +25,13 @@ failed=0
 run_bench() {
   echo
   echo "== $1"
-  in_app NL_E2E_EXE="$WIN_EXE" timeout 900 wine "$BUILD/bench/$1.exe" </dev/null || { echo "bench: $1 failed"; failed=1; }
+  in_app NL_E2E_EXE="$WIN_EXE" NL_BENCH_SHOTS="${NL_BENCH_SHOTS:-}" timeout 900 wine "$BUILD/bench/$1.exe" </dev/null || { echo "bench: $1 failed"; failed=1; }
 }
 echo "bench: namespace $NL_NS_APP, display $DISPLAY"
 run_bench datafile_bench
 run_bench command_log_bench
 run_bench wake_list_sort_bench
 run_bench app_start_bench
+mkdir -p "$ROOT/build/bench-shots"
+NL_BENCH_SHOTS=$(nl_ns_winpath "$ROOT/build/bench-shots") run_bench entry_files_bench
 exit $failed
