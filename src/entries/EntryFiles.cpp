@@ -17,80 +17,151 @@ constexpr uint32_t kRecordSize = sizeof(WakeEntry);
 // makes a large file slow.
 constexpr size_t kChunkBytes = 256 * kRecordSize;
 
-void AppendDecimal(std::string& out, int64_t value) {
+char* PutDecimal(char* p, int64_t value) {
     char digits[24];
     char* end = digits + sizeof digits;
-    char* p = end;
+    char* d = end;
     const bool negative = value < 0;
     uint64_t v = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     do {
-        *--p = static_cast<char>('0' + v % 10);
+        *--d = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v);
-    if (negative) *--p = '-';
-    out.append(p, end);
+    if (negative) *--d = '-';
+    const size_t n = static_cast<size_t>(end - d);
+    std::memcpy(p, d, n);
+    return p + n;
 }
 
-void AppendOctets(std::string& out, const uint8_t octets[4]) {
+char* PutOctets(char* p, const uint8_t octets[4]) {
     for (int i = 0; i < 4; ++i) {
-        if (i) out += '.';
-        AppendDecimal(out, octets[i]);
+        if (i) *p++ = '.';
+        const unsigned v = octets[i];
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
     }
+    return p;
 }
 
-void AppendMac(std::string& out, const uint8_t mac[6]) {
+char* PutMac(char* p, const uint8_t mac[6]) {
     static const char hex[] = "0123456789ABCDEF";
-    char text[17];
     for (int i = 0; i < 6; ++i) {
-        text[i * 3] = hex[mac[i] >> 4];
-        text[i * 3 + 1] = hex[mac[i] & 15];
-        if (i < 5) text[i * 3 + 2] = '-';
+        if (i) *p++ = '-';
+        *p++ = hex[mac[i] >> 4];
+        *p++ = hex[mac[i] & 15];
     }
-    out.append(text, sizeof text);
+    return p;
 }
 
 template <size_t N>
-void AppendQuoted(std::string& out, const char (&field)[N]) {
-    out += '"';
-    out.append(field, FieldLength(field));
-    out += '"';
+char* PutQuoted(char* p, const char (&field)[N]) {
+    *p++ = '"';
+    const size_t n = FieldLength(field);
+    std::memcpy(p, field, n);
+    p += n;
+    *p++ = '"';
+    return p;
 }
 
-// Collects pieces in a buffer and writes it a chunk at a time. When a write
-// fails or falls short, the file position goes back to the end of the last
-// piece that reached the file whole, so the caller's truncation leaves no
-// half piece behind.
+// The longest listing line: four texts at their full widths, two addresses,
+// a MAC address, two numbers and the punctuation.
+constexpr size_t kListingLineMax = 128 + 3 * 256 + 2 * 15 + 17 + 2 * 21 + 40;
+constexpr int kListingPieces = 9;
+
+// Formats one line into `out` (room for kListingLineMax bytes); `ends` gets
+// the offset just after each of the nine pieces. Returns the line's length.
+size_t FormatListingLine(char* out, const WakeEntry& e, int rowNumber, uint16_t ends[kListingPieces]) {
+    char* p = out;
+    int piece = 0;
+    auto end = [&] { ends[piece++] = static_cast<uint16_t>(p - out); };
+    p = PutDecimal(p, rowNumber);
+    *p++ = ',';
+    end();
+    p = PutQuoted(p, e.name);
+    *p++ = ',';
+    end();
+    *p++ = '"';
+    p = PutOctets(p, e.ipAddress);
+    *p++ = '"';
+    *p++ = ',';
+    end();
+    *p++ = '"';
+    p = PutOctets(p, e.subnetMask);
+    *p++ = '"';
+    *p++ = ',';
+    end();
+    p = PutDecimal(p, e.port);
+    *p++ = ',';
+    end();
+    *p++ = '"';
+    p = PutMac(p, e.macAddress);
+    *p++ = '"';
+    *p++ = ',';
+    end();
+    p = PutQuoted(p, e.hostName);
+    *p++ = ',';
+    end();
+    p = PutQuoted(p, e.place);
+    *p++ = ',';
+    end();
+    p = PutQuoted(p, e.comment);
+    *p++ = '\r';
+    *p++ = '\n';
+    end();
+    return static_cast<size_t>(p - out);
+}
+
+// Collects lines or records in a buffer and writes it a chunk at a time.
+// When a write fails or falls short, the file position goes back to the end
+// of the last piece that reached the file whole, so the caller's truncation
+// leaves no half piece behind.
 class PieceWriter {
 public:
-    explicit PieceWriter(RecordFile& file) : file_(file) {}
+    explicit PieceWriter(RecordFile& file) : file_(file) { buffer_.reset(new char[kChunkBytes + kListingLineMax]); }
 
-    std::string& Buffer() { return buffer_; }
-    // The buffer's current end closes a piece; `unit` when it also closes a
-    // line or a record.
-    void EndPiece(bool unit) { EndPieceAt(buffer_.size(), unit); }
-    void EndPieceAt(size_t offset, bool unit) { ends_.push_back({offset, unit}); }
-    bool Full() const { return buffer_.size() >= kChunkBytes; }
-    bool Failed() const { return failed_; }
-    int Units() const { return units_; }
+    // Room for one more unit of up to kListingLineMax bytes.
+    char* Tail() { return buffer_.get() + used_; }
+    // The next `size` bytes at Tail() are one unit made of `pieces` pieces
+    // ending at `ends`; `counted` when it is a line or a record.
+    void Take(size_t size, const uint16_t* ends, int pieces, bool counted) {
+        Unit unit;
+        unit.start = used_;
+        unit.pieces = static_cast<uint8_t>(pieces);
+        unit.counted = counted;
+        for (int i = 0; i < pieces; ++i) unit.ends[i] = ends[i];
+        units_.push_back(unit);
+        used_ += size;
+    }
+    void Put(const void* bytes, size_t size, bool counted) {
+        std::memcpy(Tail(), bytes, size);
+        const uint16_t end = static_cast<uint16_t>(size);
+        Take(size, &end, 1, counted);
+    }
+    bool Full() const { return used_ >= kChunkBytes; }
+    int Count() const { return count_; }
 
     bool Flush() {
         if (failed_) return false;
-        if (buffer_.empty()) return true;
+        if (used_ == 0) return true;
         uint32_t done = 0;
-        const bool ok = file_.Write(buffer_.data(), static_cast<uint32_t>(buffer_.size()), done);
-        if (done > buffer_.size()) done = static_cast<uint32_t>(buffer_.size());
-        if (ok && done == buffer_.size()) {
-            for (const End& end : ends_) units_ += end.unit ? 1 : 0;
-            base_ += buffer_.size();
-            buffer_.clear();
-            ends_.clear();
-            return true;
-        }
+        const bool ok = file_.Write(buffer_.get(), static_cast<uint32_t>(used_), done);
+        if (done > used_) done = static_cast<uint32_t>(used_);
         size_t keep = 0;
-        for (const End& end : ends_) {
-            if (end.offset > done) break;
-            keep = end.offset;
-            units_ += end.unit ? 1 : 0;
+        for (const Unit& unit : units_) {
+            if (unit.start + unit.ends[unit.pieces - 1] <= done) {
+                keep = unit.start + unit.ends[unit.pieces - 1];
+                count_ += unit.counted ? 1 : 0;
+                continue;
+            }
+            for (int i = 0; i < unit.pieces && unit.start + unit.ends[i] <= done; ++i) keep = unit.start + unit.ends[i];
+            break;
+        }
+        if (ok && done == used_) {
+            base_ += used_;
+            used_ = 0;
+            units_.clear();
+            return true;
         }
         file_.Seek(base_ + keep);
         failed_ = true;
@@ -98,54 +169,30 @@ public:
     }
 
 private:
-    struct End {
-        size_t offset;
-        bool unit;
+    struct Unit {
+        size_t start;
+        uint16_t ends[kListingPieces];
+        uint8_t pieces;
+        bool counted;
     };
     RecordFile& file_;
-    std::string buffer_;
-    std::vector<End> ends_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+    std::vector<Unit> units_;
     uint64_t base_ = 0;
-    int units_ = 0;
+    int count_ = 0;
     bool failed_ = false;
 };
 
 }  // namespace
 
-void AppendListingLine(std::string& out, const WakeEntry& e, int rowNumber, std::vector<size_t>* pieceEnds) {
-    auto end = [&] {
-        if (pieceEnds) pieceEnds->push_back(out.size());
-    };
-    AppendDecimal(out, rowNumber);
-    out += ',';
-    end();
-    AppendQuoted(out, e.name);
-    out += ',';
-    end();
-    out += '"';
-    AppendOctets(out, e.ipAddress);
-    out += "\",";
-    end();
-    out += '"';
-    AppendOctets(out, e.subnetMask);
-    out += "\",";
-    end();
-    AppendDecimal(out, e.port);
-    out += ',';
-    end();
-    out += '"';
-    AppendMac(out, e.macAddress);
-    out += "\",";
-    end();
-    AppendQuoted(out, e.hostName);
-    out += ',';
-    end();
-    AppendQuoted(out, e.place);
-    out += ',';
-    end();
-    AppendQuoted(out, e.comment);
-    out += "\r\n";
-    end();
+void AppendListingLine(std::string& out, const WakeEntry& entry, int rowNumber, std::vector<size_t>* pieceEnds) {
+    char line[kListingLineMax];
+    uint16_t ends[kListingPieces];
+    const size_t length = FormatListingLine(line, entry, rowNumber, ends);
+    if (pieceEnds)
+        for (uint16_t end : ends) pieceEnds->push_back(out.size() + end);
+    out.append(line, length);
 }
 
 std::string FormatExchangeHeader(int64_t count) {
@@ -175,48 +222,51 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
                              const std::function<void()>& step) {
     FileWriteResult result;
     PieceWriter writer(file);
-    writer.Buffer() = kListingHeader;
-    writer.EndPiece(false);
+    writer.Put(kListingHeader, sizeof kListingHeader - 1, false);
     if (!writer.Flush()) {
         result.headerFailed = true;
         return result;
     }
     if (afterHeader) afterHeader();
-    std::vector<size_t> ends;
     int row = 0;
-    for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) {
-        ends.clear();
-        AppendListingLine(writer.Buffer(), *entry, ++row, &ends);
-        for (size_t i = 0; i < ends.size(); ++i) writer.EndPieceAt(ends[i], i + 1 == ends.size());
+    uint16_t ends[kListingPieces];
+    WakeEntry* entry = store.FirstEntry();
+    WakeEntry* next = entry ? store.NextEntry() : nullptr;
+    for (; entry; entry = next, next = next ? store.NextEntry() : nullptr) {
+        // The records lie scattered over the heap: ask for the next one's
+        // text lines while this one is formatted.
+        if (next) {
+            for (const char* line : {next->name, next->hostName, next->place, next->comment})
+                __builtin_prefetch(line);
+        }
+        const size_t length = FormatListingLine(writer.Tail(), *entry, ++row, ends);
+        writer.Take(length, ends, kListingPieces, true);
         if (step) step();
         if (writer.Full() && !writer.Flush()) break;
     }
     writer.Flush();
-    result.count = writer.Units();
+    result.count = writer.Count();
     return result;
 }
 
 FileWriteResult WriteExchange(CEntList& store, RecordFile& file, const std::function<void()>& afterHeader,
-                              const std::function<void()>& step,
-                              int64_t forcedCount) {
+                              const std::function<void()>& step, int64_t forcedCount) {
     FileWriteResult result;
     PieceWriter writer(file);
-    writer.Buffer() = FormatExchangeHeader(forcedCount >= 0 ? forcedCount : store.EntryCount());
-    writer.EndPiece(false);
+    const std::string header = FormatExchangeHeader(forcedCount >= 0 ? forcedCount : store.EntryCount());
+    writer.Put(header.data(), header.size(), false);
     if (!writer.Flush()) {
         result.headerFailed = true;
         return result;
     }
     if (afterHeader) afterHeader();
-    writer.Buffer().reserve(kChunkBytes);
     for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) {
-        writer.Buffer().append(reinterpret_cast<const char*>(entry), kRecordSize);
-        writer.EndPiece(true);
+        writer.Put(entry, kRecordSize, true);
         if (step) step();
         if (writer.Full() && !writer.Flush()) break;
     }
     writer.Flush();
-    result.count = writer.Units();
+    result.count = writer.Count();
     return result;
 }
 

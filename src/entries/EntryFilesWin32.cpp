@@ -17,44 +17,44 @@
 namespace {
 
 // The progress bar moves once per item as far as the user can see, but a
-// hundred thousand messages and repaints would cost more than the work: steps
-// are passed on in small batches, and the bar is repainted a few times a
-// second, since no message is handled until the command returns.
+// hundred thousand messages, each repainting the bar, would cost far more
+// than the work: steps are passed on together a few dozen times a second,
+// and the bar is repainted then, since no message is handled until the
+// command returns.
 class ProgressPacer {
 public:
     explicit ProgressPacer(CProgStbar* status) : status_(status) {}
 
     void Begin(int total) {
         status_->BeginProgress(total);
-        batch_ = std::max(1, total / 1000);
         Paint();
     }
     void Step() {
-        if (++pending_ >= batch_) Flush();
+        ++pending_;
+        if (GetTickCount() - lastPaint_ >= kPaintMs) Flush();
     }
     void End() {
         Flush();
         status_->EndProgress();
     }
+
+private:
     void Paint() {
         UpdateWindow(status_->StatusBar());
         if (HWND bar = status_->ProgressBar()) UpdateWindow(bar);
         lastPaint_ = GetTickCount();
     }
-
-private:
     void Flush() {
         HWND bar = status_->ProgressBar();
         // Unlike a step, a delta stops at the end of the range: a header
         // whose count is too small does not make the bar start over.
         if (bar && pending_) SendMessageA(bar, PBM_DELTAPOS, pending_, 0);
         pending_ = 0;
-        if (GetTickCount() - lastPaint_ >= kPaintMs) Paint();
+        Paint();
     }
 
-    static constexpr DWORD kPaintMs = 40;
+    static constexpr DWORD kPaintMs = 30;
     CProgStbar* status_;
-    int batch_ = 1;
     int pending_ = 0;
     DWORD lastPaint_ = 0;
 };
