@@ -25,16 +25,20 @@ class ProgressPacer {
 public:
     explicit ProgressPacer(CProgStbar* status) : status_(status) {}
 
+    // A short job never waits for a repaint; the message loop paints its
+    // end state once the command returns.
     void Begin(int total) {
         status_->BeginProgress(total);
-        Paint();
+        lastPaint_ = GetTickCount();
     }
     void Step() {
         ++pending_;
         if (GetTickCount() - lastPaint_ >= kPaintMs) Flush();
     }
     void End() {
-        Flush();
+        HWND bar = status_->ProgressBar();
+        if (bar && pending_) SendMessageA(bar, PBM_DELTAPOS, pending_, 0);
+        pending_ = 0;
         status_->EndProgress();
     }
 
@@ -63,10 +67,7 @@ HANDLE CreateForWriting(const char* path) {
     return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void SetStatus(CProgStbar* status, const char* text) {
-    status->SetPartText(0, text);
-    UpdateWindow(status->StatusBar());
-}
+void SetStatus(CProgStbar* status, const char* text) { status->SetPartText(0, text); }
 
 }  // namespace
 
