@@ -54,12 +54,12 @@ char* PutMac(char* p, const uint8_t mac[6]) {
     return p;
 }
 
+// Texts are short as a rule: one pass that copies up to the terminator (or
+// the field's width) beats finding the end first and copying after.
 template <size_t N>
 char* PutQuoted(char* p, const char (&field)[N]) {
     *p++ = '"';
-    const size_t n = FieldLength(field);
-    std::memcpy(p, field, n);
-    p += n;
+    for (size_t i = 0; i < N && field[i]; ++i) *p++ = field[i];
     *p++ = '"';
     return p;
 }

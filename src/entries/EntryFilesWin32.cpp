@@ -32,8 +32,7 @@ public:
         lastPaint_ = GetTickCount();
     }
     void Step() {
-        ++pending_;
-        if (GetTickCount() - lastPaint_ >= kPaintMs) Flush();
+        if ((++pending_ & 63) == 0 && GetTickCount() - lastPaint_ >= kPaintMs) Flush();
     }
     void End() {
         HWND bar = status_->ProgressBar();
