@@ -1,7 +1,9 @@
 #!/bin/bash
 # Builds the Windows tree and runs every benchmark under Wine, printing each
 # figure: the data file's load and save, AppendCommandLog's line rate, one
-# Wake List header sort, and Nodelark.exe's start-up. All of it runs inside a
+# Wake List header sort, Nodelark.exe's start-up, and the entry files (import,
+# CSV listing, export) with a screenshot of the progress bar half way
+# through an import in build/bench-shots. All of it runs inside a
 # pair of network namespaces made for this run (Nodelark.exe opens a socket
 # at start), with its own Wine prefix copy and Xvfb.
 # Usage: bench/run.sh [BUILD_DIR]   (default build/win)

@@ -228,21 +228,38 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
         return result;
     }
     if (afterHeader) afterHeader();
-    int row = 0;
     uint16_t ends[kListingPieces];
-    WakeEntry* entry = store.FirstEntry();
-    WakeEntry* next = entry ? store.NextEntry() : nullptr;
-    for (; entry; entry = next, next = next ? store.NextEntry() : nullptr) {
-        // The records lie scattered over the heap: ask for the next one's
-        // text lines while this one is formatted.
-        if (next) {
-            for (const char* line : {next->name, next->hostName, next->place, next->comment})
-                __builtin_prefetch(line);
-        }
-        const size_t length = FormatListingLine(writer.Tail(), *entry, ++row, ends);
+    int row = 0;
+    auto put = [&](const WakeEntry& entry) {
+        const size_t length = FormatListingLine(writer.Tail(), entry, ++row, ends);
         writer.Take(length, ends, kListingPieces, true);
         if (step) step();
-        if (writer.Full() && !writer.Flush()) break;
+        return !writer.Full() || writer.Flush();
+    };
+    // The records lie scattered over the heap: their text lines are asked
+    // for a few records ahead of the one being formatted. Without room for
+    // the list of records, they go one by one.
+    std::vector<const WakeEntry*> entries;
+    bool listed = true;
+    try {
+        entries.reserve(store.EntryCount());
+    } catch (const std::bad_alloc&) {
+        listed = false;
+    }
+    if (listed) {
+        for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) entries.push_back(entry);
+        constexpr size_t kAhead = 4;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (i + kAhead < entries.size()) {
+                const WakeEntry* ahead = entries[i + kAhead];
+                for (const char* line : {ahead->name, ahead->hostName, ahead->place, ahead->comment})
+                    __builtin_prefetch(line);
+            }
+            if (!put(*entries[i])) break;
+        }
+    } else {
+        for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry())
+            if (!put(*entry)) break;
     }
     writer.Flush();
     result.count = writer.Count();
