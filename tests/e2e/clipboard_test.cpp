@@ -53,15 +53,21 @@ TEST_F(ClipboardTest, ThreeRowsCopiedAndPastedTwiceComeBackAsSixNewEntries) {
             EXPECT_EQ(listview::Image(list, row), listview::Image(list, copied[i]));
         }
     }
-    // Paste while the Command Log shows adds nothing.
+    // On the Command Log page, paste adds nothing and copy leaves the entry
+    // copy buffer as it was.
     app.Command(kCmdSwitchTab);
     app.Command(kCmdPaste);
+    app.Command(kCmdSelectAll);
+    app.Command(kCmdCopy);
     app.Command(kCmdSwitchTab);
     EXPECT_EQ(listview::Count(list), 10);
+    app.Command(kCmdPaste);
+    ASSERT_EQ(listview::Count(list), 13);
+    EXPECT_EQ(listview::Text(list, 12, 0), "ｺﾋﾟｰ " + listview::Text(list, 3, 0));
 
     EXPECT_EQ(app.Close(), 0);
     std::vector<std::string> saved = Records(ReadFileBytes(DataFile()));
-    ASSERT_EQ(saved.size(), 10u);
+    ASSERT_EQ(saved.size(), 13u);
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < 3; ++i) {
             EntryRecord expected = records[copied[i]];
