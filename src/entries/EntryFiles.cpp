@@ -118,7 +118,18 @@ size_t FormatListingLine(char* out, const WakeEntry& e, int rowNumber, uint16_t 
 // leaves no half piece behind.
 class PieceWriter {
 public:
-    explicit PieceWriter(RecordFile& file) : file_(file) { buffer_.reset(new char[kChunkBytes + kListingLineMax]); }
+    // Takes all its memory here, so that nothing fails half way through.
+    explicit PieceWriter(RecordFile& file) : file_(file) {
+        buffer_.reset(new (std::nothrow) char[kChunkBytes + kListingLineMax]);
+        try {
+            // A chunk holds far fewer units than this: a listing line has at
+            // least 50 bytes.
+            units_.reserve(kChunkBytes / 32);
+        } catch (const std::bad_alloc&) {
+            buffer_.reset();
+        }
+    }
+    bool Ready() const { return buffer_ != nullptr; }
 
     // Room for one more unit of up to kListingLineMax bytes.
     char* Tail() { return buffer_.get() + used_; }
@@ -222,6 +233,10 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
                              const std::function<void()>& step) {
     FileWriteResult result;
     PieceWriter writer(file);
+    if (!writer.Ready()) {
+        result.headerFailed = true;
+        return result;
+    }
     writer.Put(kListingHeader, sizeof kListingHeader - 1, false);
     if (!writer.Flush()) {
         result.headerFailed = true;
@@ -270,6 +285,10 @@ FileWriteResult WriteExchange(CEntList& store, RecordFile& file, const std::func
                               const std::function<void()>& step, int64_t forcedCount) {
     FileWriteResult result;
     PieceWriter writer(file);
+    if (!writer.Ready()) {
+        result.headerFailed = true;
+        return result;
+    }
     const std::string header = FormatExchangeHeader(forcedCount >= 0 ? forcedCount : store.EntryCount());
     writer.Put(header.data(), header.size(), false);
     if (!writer.Flush()) {

@@ -37,6 +37,8 @@ std::string FormatExchangeHeader(int64_t count);
 bool ParseExchangeHeader(const char* bytes, size_t size, int* count);
 
 struct FileWriteResult {
+    // The first line or the header did not reach the file (or there was no
+    // memory to write with): nothing else was written.
     bool headerFailed = false;
     int count = 0;  // complete lines or records in the file
 };
