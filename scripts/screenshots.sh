@@ -1,7 +1,8 @@
 #!/bin/bash
 # Saves the documentation screenshots to docs/screenshots/: the main window on
-# the Wake List page and on the Command Log page, and the About box, with a
-# small sample data file. Nodelark runs inside network namespaces made for
+# the Wake List page and on the Command Log page, the tool registration
+# dialog, the About box, the entry sheet, and the Wake List after a wake run,
+# with a small sample data file and two tools. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -57,6 +58,21 @@ open(sys.argv[1], "wb").write(out)
 PY
 [ -s "$DATA/Ent.dat" ] || nl_ns_fail "cannot write the sample data file"
 
+# Two registered tools, as the registration dialog writes them.
+python3 - "$DATA/Tools.ini" <<'PY'
+import sys
+tools = [
+    ("疎通確認 (ping)", 1, "C:\\Windows\\System32\\ping.exe", "-n 2 $(IP)", "", 10000, 1),
+    ("リモートデスクトップ接続", 1, "mstsc.exe", "/v:$(HOST)", "", 0, 1),
+]
+lines = []
+for n, (title, style, command, argv, folder, timeout, show) in enumerate(tools, 1):
+    lines += ["[Tool%d]" % n, "IsEnable=1", "Title=" + title, "ExecStyle=%d" % style, "Command=" + command,
+              "Argv=" + argv, "ArgvFlag=0x00000000", "WorkFolder=" + folder, "Timeout=%d" % timeout,
+              "ShowWindow=%d" % show]
+open(sys.argv[1], "wb").write(("\r\n".join(lines) + "\r\n").encode("cp932"))
+PY
+
 in_app wine "$EXE" </dev/null >/dev/null 2>&1 &
 APP_PID=$!
 
@@ -102,6 +118,41 @@ ABOUT=$(in_app xdotool search --onlyvisible --pid "$(in_app xdotool getwindowpid
 shoot "$ABOUT" about.png
 in_app xdotool key Escape
 sleep 0.5
+# The registration dialog, from the Tools menu, showing tool 1.
+in_app xdotool key --clearmodifiers alt+t
+sleep 0.5
+in_app xdotool key e
+TOOLS=$(find_window "ﾂｰﾙの登録") || nl_ns_fail "registration dialog did not appear"
+shoot "$TOOLS" tools-dialog.png
+in_app xdotool key Escape
+sleep 0.5
+
+# The entry sheet over the first entry: select all, then "ｴﾝﾄﾘ編集" edits
+# the first selected row.
+in_app xdotool key --clearmodifiers ctrl+a
+sleep 0.3
+in_app xdotool key --clearmodifiers alt+e
+sleep 0.5
+in_app xdotool key e
+SHEET=$(find_window "エントリ設定") || nl_ns_fail "entry sheet did not appear"
+shoot "$SHEET" entry-dialog.png
+in_app xdotool key Escape
+sleep 0.5
+# Ctrl+R inverts the selection back to none.
+in_app xdotool key --clearmodifiers ctrl+r
+sleep 0.3
+
+# A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
+# the packets stay inside the namespaces. The shot shows the state images.
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+in_app xdotool key --clearmodifiers alt+f
+sleep 0.5
+in_app xdotool key w
+sleep 0.3
+in_app xdotool key w
+sleep 4
+shoot "$MAIN" wake-run.png
+
 # Alt+F4 closes it as a user would; the clean-up ends whatever is left.
 in_app xdotool key --clearmodifiers alt+F4
 for _ in $(seq 50); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.2; done

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(g++ cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb
           x11-utils xdotool imagemagick locales fonts-ipafont-gothic iproute2
-          googletest libgtest-dev python3 python3-pil)
+          googletest libgtest-dev python3 python3-pil clang libclang-rt-14-dev)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -65,6 +65,8 @@ LRESULT OnToolbarDropDown(HWND mainWindow, const NMTOOLBARA* info) {
 
 LRESULT OnWakeListNotify(HWND mainWindow, NMHDR* header) {
     HWND list = header->hwndFrom;
+    // No edit and no re-sort while a wake run walks the rows.
+    if (WakeRunActive()) return DefWindowProcA(mainWindow, WM_NOTIFY, header->idFrom, reinterpret_cast<LPARAM>(header));
     switch (header->code) {
     case NM_DBLCLK:
         HasSelection(list) ? OnEditEntry(mainWindow) : OnNewEntry(mainWindow);
@@ -110,6 +112,7 @@ LRESULT OnNotify(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
+    if (WakeRunActive()) return 0;
     try {
         HWND tab = TabControl(mainWindow);
         if (!tab) throw AppError("タブウィンドウハンドルの取得に失敗しました");
@@ -135,30 +138,9 @@ LRESULT OnContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void OnWakeDone(HWND mainWindow) {
-    AppContext& app = App();
-    if (app.wakeThread) {
-        CloseHandle(app.wakeThread);
-        app.wakeThread = nullptr;
-    }
-    app.wakeThreadId = 0;
-    EnableWindow(mainWindow, TRUE);
-    AppendCommandLog(mainWindow, "WakeUpパケットの送信完了");
-    if (app.commandLineMode) {
-        Sleep(500);
-        if (app.commandLineDialog) {
-            DestroyWindow(app.commandLineDialog);
-            app.commandLineDialog = nullptr;
-        }
-        AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
-        SendMessageA(mainWindow, WM_CLOSE, 0, 0);
-    }
-}
-
 void OnCancel(HWND mainWindow) {
-    AppContext& app = App();
-    if (app.wakeThread) {
-        if (AskYesNo(mainWindow, "送信処理を中止します")) app.wakeCancel = 1;
+    if (WakeRunActive()) {
+        OnWakeCancel(mainWindow);
         return;
     }
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
@@ -241,8 +223,14 @@ void OnFilterCommand(HWND mainWindow) {
         RefreshEntryList(mainWindow);
 }
 
+// While a wake run reads the list and the store, only the cancel and the
+// user guide get through: the accelerators reach this window even though it
+// is disabled.
+bool AllowedDuringWakeRun(int id) { return id == IDM_THREAD_CANCEL || id == IDM_README; }
+
 bool OnCommand(HWND mainWindow, int id) {
     AppContext& app = App();
+    if (WakeRunActive() && !AllowedDuringWakeRun(id)) return true;
     switch (id) {
     case IDM_EXIT: SendMessageA(mainWindow, WM_CLOSE, 0, 0); break;
     case IDM_ABOUT: DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialog, 0); break;
@@ -272,9 +260,7 @@ bool OnCommand(HWND mainWindow, int id) {
     return true;
 }
 
-}  // namespace
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_DESTROY: return OnDestroy(window);
@@ -288,7 +274,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         if (OnCommand(window, LOWORD(wParam))) return 0;
         break;
-    case WM_APP_WAKE_DONE: OnWakeDone(window); return 0;
+    case WM_APP_WAKE_DONE: OnWakeDone(window, wParam); return 0;
+    case WM_APP_WAKE_ROWS: return OnWakeRows(window, lParam);
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
     case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
     case WM_APP_LOG_FLUSH:
@@ -297,4 +284,21 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+// No exception crosses into the system's code: a command's failure text is
+// shown the usual way, and anything else ends the program through its normal
+// shutdown, so the entries are saved.
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Dispatch(window, message, wParam, lParam);
+    } catch (const AppError& e) {
+        ShowError(window, e.Text());
+        return 0;
+    } catch (...) {
+        if (!ShutdownInProgress()) DestroyWindow(window);
+        return 0;
+    }
 }

@@ -33,18 +33,25 @@ bool WaitPumpingSentMessages(HANDLE handle, DWORD timeoutMs) {
 // The rule: nothing that a worker uses is released while the worker may still
 // run. A wake run is asked to stop and waited for; a running tool command is
 // stopped by force and its runner waited for until idle. Only then do the
-// objects go.
-void StopBackgroundWork(HWND mainWindow) {
+// objects go. False when the wake worker did not end in time.
+bool StopBackgroundWork(HWND mainWindow) {
     AppContext& app = App();
+    bool wakeEnded = true;
     if (app.wakeThread) {
         app.wakeCancel = 1;
-        WaitPumpingSentMessages(app.wakeThread, 30000);
+        // The worker's end report arrives during this wait and closes the
+        // run's own handle: wait on a copy.
+        HANDLE copy = nullptr;
+        DuplicateHandle(GetCurrentProcess(), app.wakeThread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
+        wakeEnded = WaitPumpingSentMessages(copy ? copy : app.wakeThread, 30000);
+        if (copy) CloseHandle(copy);
     }
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
     if (runner && runner->processId != 0) {
         ForceStop(runner);
         if (runner->idleEvent) WaitPumpingSentMessages(runner->idleEvent, 30000);
     }
+    return wakeEnded;
 }
 
 bool g_shuttingDown = false;
@@ -56,7 +63,15 @@ bool ShutdownInProgress() { return g_shuttingDown; }
 int OnDestroy(HWND mainWindow) {
     g_shuttingDown = true;
     AppendCommandLog(mainWindow, "Nodelark 終了します");
-    StopBackgroundWork(mainWindow);
+    const bool wakeEnded = StopBackgroundWork(mainWindow);
+    if (!wakeEnded) {
+        // Freeing what a live worker still uses could crash at the last
+        // moment; the process is ending anyway, so those objects stay.
+        AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドが終了しないため、使用中のオブジェクトを解放せずに終了します");
+        if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) store->SaveDataFile();
+        PostQuitMessage(0);
+        return 0;
+    }
 
     if (CEntList* store = DetachObject<CEntList>(mainWindow, kEntListProp)) {
         store->SaveDataFile();

@@ -80,13 +80,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         RunCommandLine(app.mainWindow, commandLine ? commandLine : "");
         exitCode = RunMessageLoop();
     } catch (const StartupError& e) {
+        // A window that failed in its construction was destroyed again, and
+        // its destruction asked the loop to quit: that request would close
+        // the box at once.
+        MSG pending;
+        while (PeekMessageA(&pending, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
         if (e.text && *e.text) {
             char text[512];
             std::snprintf(text, sizeof text, "%s\n(ErrorCode:0x%08lx)", e.text, static_cast<unsigned long>(e.code));
             MessageBoxA(app.mainWindow, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
         }
         exitCode = 0;
+    } catch (...) {
+        exitCode = 0;
     }
+    // A failure after the window was made still goes through the normal
+    // shutdown, which saves the entries.
+    if (app.mainWindow && IsWindow(app.mainWindow)) DestroyWindow(app.mainWindow);
     WSACleanup();
     if (mutex) CloseHandle(mutex);
     return exitCode;

@@ -4,6 +4,7 @@
 #include <string>
 
 inline bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+inline bool IsCp932TrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
 
 // True when the text's last character is a backslash.
 bool EndsInBackslash(const std::string& text);

@@ -1,6 +1,142 @@
+// Add, edit and delete: the store and the Wake List change together.
 #include "entries/EntryCommandsWin32.h"
 
-// Add, edit and delete come with their own work.
-void OnNewEntry(HWND) {}
-void OnEditEntry(HWND) {}
-void OnDeleteEntries(HWND) {}
+#include <commctrl.h>
+
+#include "common/AppError.h"
+#include "common/LocalTimeWin32.h"
+#include "entries/EntList.h"
+#include "entries/EntryDialogWin32.h"
+#include "entries/WakeEntry.h"
+#include "entries/WakeListColumns.h"
+#include "entries/WakeListWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
+
+namespace {
+
+// The add command names the store one way, edit and delete another.
+constexpr char kNoStoreOnAdd[] = "エントリ管理クラスインスタンスの取得に失敗しました";
+constexpr char kNoStore[] = "エントリ管理クラスクラスインスタンスの取得に失敗しました";
+constexpr char kNoTab[] = "タブウィンドウハンドルの取得に失敗しました";
+constexpr char kNoList[] = "リストビューウィンドウハンドルの取得に失敗しました";
+constexpr char kAddFailed[] = "エントリ追加に失敗しました";
+constexpr char kNothingToEdit[] = "編集対象を選択してください";
+constexpr char kEditGone[] = "メモリの確保に失敗しました";
+constexpr char kNothingToDelete[] = "削除対象を選択してください";
+constexpr char kDeleteQuestion[] = "エントリーを削除します";
+
+struct Targets {
+    CEntList* store;
+    HWND list;
+};
+
+Targets FindTargets(HWND mainWindow, const char* noStoreText) {
+    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+    if (!store) throw AppError(noStoreText);
+    HWND tab = TabControl(mainWindow);
+    if (!tab) throw AppError(kNoTab);
+    HWND list = PageWindow(tab, -1);
+    if (!list) throw AppError(kNoList);
+    return {store, list};
+}
+
+int FirstSelectedRow(HWND list) {
+    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+int RowId(HWND list, int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return static_cast<int>(item.lParam);
+}
+
+int RowOfId(HWND list, int id) {
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = id;
+    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+// Same first column, image and parameter as InsertListItem gives a row.
+void UpdateRow(HWND list, int row, const WakeEntry& entry) {
+    std::string name = WakeListCellText(entry, 0);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = const_cast<char*>(name.c_str());
+    item.iImage = entry.excluded ? 1 : 0;
+    item.lParam = entry.id;
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SetListItemColumns(list, row, entry);
+}
+
+// Only an OK counts: a sheet that never opened changed nothing either.
+bool Confirmed(INT_PTR sheetResult) { return sheetResult > 0; }
+
+}  // namespace
+
+int OnNewEntry(HWND mainWindow) {
+    try {
+        Targets t = FindTargets(mainWindow, kNoStoreOnAdd);
+        WakeEntry entry;
+        InitNewEntry(entry);
+        if (Confirmed(ShowEntryDialog(mainWindow, entry))) {
+            entry.registeredTime = LocalNow();
+            if (t.store->AddEntry(entry) < 0) throw AppError(kAddFailed);
+            InsertListItem(mainWindow, entry);
+        }
+        SetFocus(t.list);
+        return 1;
+    } catch (const AppError& e) {
+        ShowError(mainWindow, e.Text());
+        return 0;
+    }
+}
+
+int OnEditEntry(HWND mainWindow) {
+    try {
+        Targets t = FindTargets(mainWindow, kNoStore);
+        int row = FirstSelectedRow(t.list);
+        if (row < 0) throw AppError(kNothingToEdit);
+        const WakeEntry* stored = t.store->FindEntry(RowId(t.list, row));
+        if (!stored) throw AppError(kEditGone);
+        WakeEntry copy = *stored;
+        if (Confirmed(ShowEntryDialog(mainWindow, copy))) {
+            copy.updatedTime = LocalNow();
+            if (WakeEntry* target = t.store->FindEntry(copy.id)) *target = copy;
+            // The row is found again by its id: rows may have moved while
+            // the dialog was open.
+            int shown = RowOfId(t.list, copy.id);
+            if (shown >= 0 && EntryPassesFilter(copy)) UpdateRow(t.list, shown, copy);
+        }
+        SetFocus(t.list);
+        return 1;
+    } catch (const AppError& e) {
+        ShowError(mainWindow, e.Text());
+        return 0;
+    }
+}
+
+int OnDeleteEntries(HWND mainWindow) {
+    try {
+        Targets t = FindTargets(mainWindow, kNoStore);
+        if (FirstSelectedRow(t.list) < 0) throw AppError(kNothingToDelete);
+        if (AskYesNo(mainWindow, kDeleteQuestion)) {
+            SendMessageA(t.list, WM_SETREDRAW, FALSE, 0);
+            for (int row; (row = FirstSelectedRow(t.list)) >= 0;) {
+                t.store->RemoveEntry(RowId(t.list, row));
+                if (!SendMessageA(t.list, LVM_DELETEITEM, row, 0)) break;
+            }
+            SendMessageA(t.list, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(t.list, nullptr, TRUE);
+        }
+        SetFocus(t.list);
+        return 1;
+    } catch (const AppError& e) {
+        ShowError(mainWindow, e.Text());
+        return 0;
+    }
+}

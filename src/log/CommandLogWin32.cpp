@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,77 +43,99 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
            written == bytes.size();
 }
 
-// The page whose drawing is switched off for a burst of lines, with a flush
-// on its way to the main window; null otherwise. Drawing and scrolling the
-// list once per line is what made a fast stream of output crawl; the user
-// sees the same page once the flush has run, before the next paint.
-void* volatile g_burstPage = nullptr;
+void ScrollToNewest(HWND list) {
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    if (count > 0 && SendMessageA(list, LVM_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&bounds)))
+        SendMessageA(list, LVM_SCROLL, 0, bounds.bottom);
+}
+
+// Lines on their way to the page. Adding rows to a shown list one message at
+// a time (each with its scroll bar and layout work) is what made a stream of
+// output crawl, and switching the list's drawing off between messages hides
+// it from the mouse. So lines wait here, and the main window moves them in
+// one go shortly after a burst began, drawing switched off only inside that
+// one step.
+struct PendingLine {
+    HWND mainWindow;
+    std::string clock;
+    std::string text;
+};
+std::mutex g_pendingLock;
+std::deque<PendingLine> g_pending;
+// The main window that a flush message is on its way to, if any.
+HWND g_flushPostedTo = nullptr;
 
 }  // namespace
 
-// Every message below is sent to the page, so from a worker thread the list
-// still changes only on the UI thread.
+// The log file gets the line at once, on the calling thread, in call order;
+// the page gets it with the next flush.
 void AppendCommandLog(HWND mainWindow, const char* text) {
     HWND list = CommandLogPage(mainWindow);
     if (!list || !text) return;
-    std::string clock = FormatClock(LocalNow());
-
-    if (InterlockedExchangePointer(const_cast<void**>(&g_burstPage), list) != list) {
-        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-        // What the system's own redraw switch does: a window marked hidden
-        // skips the scroll bar and layout work each new row would cause.
-        SetWindowLongA(list, GWL_STYLE, GetWindowLongA(list, GWL_STYLE) & ~WS_VISIBLE);
-        PostMessageA(mainWindow, WM_APP_LOG_FLUSH, 0, 0);
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> hold(g_pendingLock);
+        g_pending.push_back({mainWindow, FormatClock(LocalNow()), text});
+        // Older lines would only be pushed out of the page again.
+        if (g_pending.size() > static_cast<size_t>(kCommandLogMaxLines)) g_pending.pop_front();
+        // A window gone before its flush came must not hold up the next one.
+        post = g_flushPostedTo != mainWindow;
+        g_flushPostedTo = mainWindow;
     }
-
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    if (CommandLogMustDropOldest(count)) {
-        SendMessageA(list, LVM_DELETEITEM, 0, 0);
-        --count;
-    }
-
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = count;
-    item.pszText = const_cast<char*>(clock.c_str());
-    item.iImage = kPaperImage;
-    int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index < 0) return;
-
-    LVITEMA cell = {};
-    cell.mask = LVIF_TEXT;
-    cell.iItem = index;
-    cell.iSubItem = 1;
-    cell.pszText = const_cast<char*>(text);
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
+    // Without the flush message the lines would never reach the page.
+    if (post && !PostMessageA(mainWindow, WM_APP_LOG_FLUSH, 0, 0)) FlushCommandLog(mainWindow);
 
     CAppLog* log = FindObject<CAppLog>(mainWindow, kAppLogPropName);
     if (log && log->IsOpen()) log->WriteLine(text);
 }
 
 void FlushCommandLog(HWND mainWindow) {
-    HWND tab = TabControl(mainWindow);
+    std::deque<PendingLine> lines;
+    {
+        std::lock_guard<std::mutex> hold(g_pendingLock);
+        lines.swap(g_pending);
+        g_flushPostedTo = nullptr;
+    }
     HWND list = CommandLogPage(mainWindow);
-    if (!list) return;
-    InterlockedCompareExchangePointer(const_cast<void**>(&g_burstPage), nullptr, list);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    // The page is shown again only while its tab is in front.
-    LONG style = GetWindowLongA(list, GWL_STYLE);
-    if (PageWindow(tab, -1) == list) style |= WS_VISIBLE;
-    else style &= ~WS_VISIBLE;
-    SetWindowLongA(list, GWL_STYLE, style);
-    // The newest line is visible even when the user had scrolled up.
+    if (!list || lines.empty()) return;
+
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    RECT bounds = {};
-    bounds.left = LVIR_BOUNDS;
-    if (count > 0 && SendMessageA(list, LVM_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&bounds)))
-        SendMessageA(list, LVM_SCROLL, 0, bounds.bottom);
+    int drop = CommandLogRowsToDrop(count, static_cast<int>(lines.size()));
+    if (drop == count && count > 0) {
+        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    } else {
+        for (int i = 0; i < drop; ++i) SendMessageA(list, LVM_DELETEITEM, 0, 0);
+    }
+    count -= drop;
+    for (const PendingLine& line : lines) {
+        if (line.mainWindow != mainWindow) continue;
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = count;
+        item.pszText = const_cast<char*>(line.clock.c_str());
+        item.iImage = kPaperImage;
+        int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (index < 0) continue;
+        LVITEMA cell = {};
+        cell.mask = LVIF_TEXT;
+        cell.iItem = index;
+        cell.iSubItem = 1;
+        cell.pszText = const_cast<char*>(line.text.c_str());
+        SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
+        ++count;
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    // The newest line is visible even when the user had scrolled up.
+    ScrollToNewest(list);
     RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 bool OnCommandLogMessage(HWND mainWindow, UINT message, WPARAM wParam) {
     if (message == WM_APP_LOG_FLUSH) {
-        SetTimer(mainWindow, kLogFlushTimer, kLogFlushDelayMs, nullptr);
+        if (!SetTimer(mainWindow, kLogFlushTimer, kLogFlushDelayMs, nullptr)) FlushCommandLog(mainWindow);
         return true;
     }
     if (message == WM_TIMER && wParam == kLogFlushTimer) {
@@ -123,6 +147,7 @@ bool OnCommandLogMessage(HWND mainWindow, UINT message, WPARAM wParam) {
 }
 
 int ExportCommandLog(HWND mainWindow, const char* path) {
+    FlushCommandLog(mainWindow);  // lines still on their way belong in the file
     HWND list = CommandLogPage(mainWindow);
     CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
     if (!list || !status) return -1;

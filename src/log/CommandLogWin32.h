@@ -2,14 +2,17 @@
 // The Command Log page: every report to the user goes through here.
 #include <windows.h>
 
-// Asks the main window to repaint the page once a burst of lines is in.
+// Asks the main window to move the lines of a burst into the page.
 constexpr UINT WM_APP_LOG_FLUSH = WM_APP + 0x2A0;
 constexpr UINT_PTR kLogFlushTimer = 0x2A0;
 constexpr UINT kLogFlushDelayMs = 50;
 
-// Callable from the main thread and from worker threads.
+// Callable from the main thread and from worker threads. The line reaches
+// the log file at once and the page within kLogFlushDelayMs, with the lines
+// around it in one step.
 void AppendCommandLog(HWND mainWindow, const char* text);
-// Repaints the page after a burst and scrolls to its newest line.
+// Moves the waiting lines into the page and scrolls to its newest line; on
+// the main thread (or, should the flush message be refused, the caller's).
 void FlushCommandLog(HWND mainWindow);
 // The main window's share of the repaint: WM_APP_LOG_FLUSH starts a short
 // timer, so that lines arriving one message at a time still share a repaint,

@@ -26,9 +26,9 @@ size_t PrivateProfile::GetString(const char* section, const char* key, char* buf
     return GetPrivateProfileStringA(section, key, "", buffer, static_cast<DWORD>(size), path_);
 }
 
-void PrivateProfile::WriteString(const char* section, const char* key, const char* value) {
-    if (!*path_) return;
-    WritePrivateProfileStringA(section, key, value, path_);
+bool PrivateProfile::WriteString(const char* section, const char* key, const char* value) {
+    if (!*path_) return false;
+    return WritePrivateProfileStringA(section, key, value, path_) != FALSE;
 }
 
 int LoadToolSetting(HWND window, const char* section, ToolSetting* record) {
@@ -42,16 +42,14 @@ int LoadToolSetting(HWND window, const char* section, ToolSetting* record) {
 
 int SaveToolSetting(const char* section, const ToolSetting* record) {
     CSetup* setup = FindObject<CSetup>(App().toolsDialogOwner, kSetupPropName);
-    if (!setup) return 0;
-    if (!record) return 0;
+    if (!setup || !record || !setup->Path()[0]) return 0;
     PrivateProfile profile(setup->Path());
-    WriteToolSetting(profile, section, *record);
-    return 1;
+    return WriteToolSetting(profile, section, *record) ? 1 : 0;
 }
 
-void DeleteToolSetting(const char* section) {
+int DeleteToolSetting(const char* section) {
     CSetup* setup = FindObject<CSetup>(App().toolsDialogOwner, kSetupPropName);
-    if (!setup) return;
+    if (!setup || !setup->Path()[0]) return 0;
     PrivateProfile profile(setup->Path());
-    WriteToolDeleted(profile, section);
+    return WriteToolDeleted(profile, section) ? 1 : 0;
 }

@@ -36,7 +36,7 @@ public:
     explicit PrivateProfile(const char* path) : path_(path ? path : "") {}
     uint32_t GetInt(const char* section, const char* key, int defaultValue) override;
     size_t GetString(const char* section, const char* key, char* buffer, size_t size) override;
-    void WriteString(const char* section, const char* key, const char* value) override;
+    bool WriteString(const char* section, const char* key, const char* value) override;
 
 private:
     const char* path_;
@@ -44,7 +44,8 @@ private:
 
 // `window` carries the settings object. Returns 1 when the tool is registered.
 int LoadToolSetting(HWND window, const char* section, ToolSetting* record);
-// Both find the settings object on App().toolsDialogOwner. Save returns 1
-// when it wrote the tool, 0 when the object (or the record) is missing.
+// Both find the settings object on App().toolsDialogOwner and return 1 when
+// the tool reached the file; 0 when the object or the record is missing, the
+// settings path is empty (nothing is written then) or a write failed.
 int SaveToolSetting(const char* section, const ToolSetting* record);
-void DeleteToolSetting(const char* section);
+int DeleteToolSetting(const char* section);

@@ -21,11 +21,11 @@ void ReadText(ProfileStore& store, const char* section, const char* key, char (&
     field[N - 1] = '\0';
 }
 
-void WriteNumber(ProfileStore& store, const char* section, const char* key, const char* form,
+bool WriteNumber(ProfileStore& store, const char* section, const char* key, const char* form,
                  long long value) {
     char text[16];
     std::snprintf(text, sizeof text, form, value);
-    store.WriteString(section, key, text);
+    return store.WriteString(section, key, text);
 }
 
 // A tool's text in one of its two forms: with its title when registered.
@@ -85,22 +85,23 @@ int ReadToolSetting(ProfileStore& store, const char* section, ToolSetting* recor
     return 1;
 }
 
-void WriteToolSetting(ProfileStore& store, const char* section, const ToolSetting& record) {
-    if (!section) return;
-    store.WriteString(section, "IsEnable", "1");
-    store.WriteString(section, "Title", FieldText(record.Title).c_str());
-    WriteNumber(store, section, "ExecStyle", "%lld", record.ExecStyle);
-    store.WriteString(section, "Command", FieldText(record.Command).c_str());
-    store.WriteString(section, "Argv", FieldText(record.Argv).c_str());
-    WriteNumber(store, section, "ArgvFlag", "0x%08llx", record.ArgvFlag);
-    store.WriteString(section, "WorkFolder", FieldText(record.WorkFolder).c_str());
-    WriteNumber(store, section, "Timeout", "%lld", record.Timeout);
-    WriteNumber(store, section, "ShowWindow", "%lld", record.ShowWindow);
+bool WriteToolSetting(ProfileStore& store, const char* section, const ToolSetting& record) {
+    if (!section) return false;
+    bool ok = store.WriteString(section, "IsEnable", "1");
+    ok &= store.WriteString(section, "Title", FieldText(record.Title).c_str());
+    ok &= WriteNumber(store, section, "ExecStyle", "%lld", record.ExecStyle);
+    ok &= store.WriteString(section, "Command", FieldText(record.Command).c_str());
+    ok &= store.WriteString(section, "Argv", FieldText(record.Argv).c_str());
+    ok &= WriteNumber(store, section, "ArgvFlag", "0x%08llx", record.ArgvFlag);
+    ok &= store.WriteString(section, "WorkFolder", FieldText(record.WorkFolder).c_str());
+    ok &= WriteNumber(store, section, "Timeout", "%lld", record.Timeout);
+    ok &= WriteNumber(store, section, "ShowWindow", "%lld", record.ShowWindow);
+    return ok;
 }
 
-void WriteToolDeleted(ProfileStore& store, const char* section) {
-    if (!section) return;
-    WriteNumber(store, section, "IsEnable", "%lld", 0);
+bool WriteToolDeleted(ProfileStore& store, const char* section) {
+    if (!section) return false;
+    return WriteNumber(store, section, "IsEnable", "%lld", 0);
 }
 
 std::string ToolSettingsPath(const std::string& dataFolder) {

@@ -20,7 +20,8 @@ public:
     virtual uint32_t GetInt(const char* section, const char* key, int defaultValue) = 0;
     // Returns the number of bytes copied, terminator not counted.
     virtual size_t GetString(const char* section, const char* key, char* buffer, size_t size) = 0;
-    virtual void WriteString(const char* section, const char* key, const char* value) = 0;
+    // False when the value did not reach the file.
+    virtual bool WriteString(const char* section, const char* key, const char* value) = 0;
 };
 
 // "0x" or "0X" followed by hexadecimal digits, read up to the first non-digit;
@@ -39,10 +40,12 @@ std::string ToolListText(int tool, const ToolSetting& setting);
 // Zeroes the record, then fills it when the section says the tool is
 // registered. Returns 1 when registered, 0 when not.
 int ReadToolSetting(ProfileStore& store, const char* section, ToolSetting* record);
-// Writes all nine keys, "IsEnable" always as "1".
-void WriteToolSetting(ProfileStore& store, const char* section, const ToolSetting& record);
-// Marks the tool as not registered; its other keys stay in the file.
-void WriteToolDeleted(ProfileStore& store, const char* section);
+// Writes all nine keys, "IsEnable" always as "1". False when any write
+// failed; the keys are still all tried, so a later save can mend the rest.
+bool WriteToolSetting(ProfileStore& store, const char* section, const ToolSetting& record);
+// Marks the tool as not registered; its other keys stay in the file. False
+// when the write failed.
+bool WriteToolDeleted(ProfileStore& store, const char* section);
 
 // "Tools.ini" in the data folder; empty when the folder cannot be used, in
 // which case nothing is read from or written to any settings file.

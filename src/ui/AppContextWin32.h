@@ -42,3 +42,6 @@ struct AppContext {
 };
 
 AppContext& App();
+
+// A wake run is under way from its start until its end report is handled.
+inline bool WakeRunActive() { return App().wakeThread != nullptr || App().wakeThreadId != 0; }

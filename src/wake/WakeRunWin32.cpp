@@ -1,6 +1,287 @@
+// The wake run: one worker thread walks the Wake List and sends each entry
+// its magic packet; windows change only through messages to the UI thread.
 #include "wake/WakeRunWin32.h"
 
-// The wake run arrives with its own work; until then the command is inert
-// (and sends nothing).
-void StartWakeRun(HWND) {}
-void RunCommandLine(HWND, const char*) {}
+#include <commctrl.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "common/AppError.h"
+#include "common/LocalTimeWin32.h"
+#include "common/TextFormat.h"
+#include "entries/EntList.h"
+#include "log/CommandLogWin32.h"
+#include "resource.h"
+#include "ui/AppContextWin32.h"
+#include "ui/CommandLineDialogWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
+#include "wake/CommandLine.h"
+#include "wake/MagicPacket.h"
+#include "wake/SocketCommWin32.h"
+#include "wake/WakeRunText.h"
+
+// One Wake List row as the worker sees it.
+struct WakeRow {
+    bool read;          // false when the row could not be read
+    bool selected;
+    WakeEntry* entry;   // the store's record, null when its id is gone
+};
+
+struct WakeRows {
+    HWND list;
+    CEntList* store;
+    std::vector<WakeRow> rows;
+};
+
+namespace {
+
+constexpr DWORD kPauseMs = 500;
+constexpr int kLastSentColumn = 8;
+constexpr int kSentImage = 2;
+constexpr int kFailedImage = 3;
+
+void SetStateImage(HWND list, int row, int image) {
+    LVITEMA item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(image);
+    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void SetCellText(HWND list, int row, int column, const std::string& text) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+// Sends to one entry; false when the send failed.
+bool SendTo(CSocketComm& socket, const WakeEntry& entry) {
+    if (!socket.IsStarted()) return false;
+    MagicPacket packet = BuildMagicPacket(entry.macAddress);
+    return socket.SendPacket(packet.data(), static_cast<int>(static_cast<uint32_t>(entry.port) & 0xFFFF)) >= 1;
+}
+
+// The checks and the loop of a run; raises the text the run ends with.
+void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
+    AppContext& app = App();
+    HWND tab = TabControl(mainWindow);
+    if (!tab) throw AppError("タブウィンドウハンドルの取得に失敗しました");
+    HWND list = PageWindow(tab, -1);
+    if (!list) throw AppError("リストビューウィンドウハンドルの取得に失敗しました");
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    if (count <= 0) throw AppError("WakeUp送信先が未登録です");
+    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+    if (!store) throw AppError("エントリ管理クラスが喪失しました(内部エラー)");
+    CSocketComm* socket = FindObject<CSocketComm>(mainWindow, kSocketProp);
+    if (!socket) throw AppError("ソケット通信クラスが喪失しました(内部エラー)");
+
+    status.BeginProgress(count);
+    status.SetPartText(0, "Wake on Lan...");
+    status.SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
+
+    // Every row in one message to the UI thread: asked one message per row,
+    // a long list cost a window-server round trip for each, skipped or not.
+    WakeRows snapshot = {list, store, {}};
+    SendMessageA(mainWindow, WM_APP_WAKE_ROWS, 0, reinterpret_cast<LPARAM>(&snapshot));
+
+    for (int row = 0; row < count; ++row) {
+        if (app.wakeCancel) throw AppError("WakeUpパケットの送信を中止しました");
+        if (row >= static_cast<int>(snapshot.rows.size())) break;
+        const WakeRow& item = snapshot.rows[row];
+        if (!item.read) continue;
+        if (app.wakeSelectedOnly && !item.selected) continue;
+        WakeEntry* entry = item.entry;
+        if (!entry || !IsWakeTarget(*entry)) continue;
+
+        if (entry->excluded) {
+            status.SetPartText(0, ExcludedStatusText(*entry).c_str());
+        } else {
+            status.SetPartText(0, BroadcastStatusText(*entry).c_str());
+            if (SendTo(*socket, *entry)) {
+                entry->lastSentTime = LocalNow();
+                SetCellText(list, row, kLastSentColumn, FormatDateTime(entry->lastSentTime));
+                AppendCommandLog(mainWindow, WakeSuccessText(*entry).c_str());
+                SetStateImage(list, row, kSentImage);
+            } else {
+                SetStateImage(list, row, kFailedImage);
+            }
+        }
+        status.StepProgress();
+        Sleep(kPauseMs);
+    }
+    status.SetPartText(0, "送信を完了しました");
+}
+
+void WakeWorker(HWND mainWindow) {
+    if (!mainWindow || !IsWindow(mainWindow)) {
+        MessageBoxA(nullptr, "ウィンドウハンドルが喪失しました(内部エラー)", kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+        return;
+    }
+    CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
+    if (!status) {
+        MessageBoxA(mainWindow, "ステータスバー操作クラスが喪失しました(内部エラー)", kProductName,
+                    MB_ICONHAND | MB_SYSTEMMODAL);
+        AppendCommandLog(mainWindow, "致命的なエラー");
+        // The run still reports its end, or the window would stay disabled.
+        SendMessageA(mainWindow, WM_APP_WAKE_DONE, 1, 0);
+        return;
+    }
+    WPARAM result = 0;
+    try {
+        SendToListedEntries(mainWindow, *status);
+    } catch (const AppError& e) {
+        status->SetPartText(0, e.Text());
+        AppendCommandLog(mainWindow, e.Text());
+        result = 1;
+    } catch (...) {
+        // Nothing may leave this thread without the end report.
+        result = 1;
+    }
+    status->SetPartText(1, "");
+    status->EndProgress();
+    SendMessageA(mainWindow, WM_APP_WAKE_DONE, result, 0);
+}
+
+DWORD WINAPI WakeWorkerThread(LPVOID parameter) {
+    WakeWorker(static_cast<HWND>(parameter));
+    return 0;
+}
+
+// The cancel question is a modal loop: a run that ends while it is open is
+// finished once the question has closed.
+bool g_askingCancel = false;
+bool g_doneWhileAsking = false;
+WPARAM g_doneResult = 0;
+
+}  // namespace
+
+LRESULT OnWakeRows(HWND, LPARAM request) {
+    auto* snapshot = reinterpret_cast<WakeRows*>(request);
+    if (!snapshot || !snapshot->list || !snapshot->store) return 0;
+    // The first record of each id, as a search from the front would find.
+    std::unordered_map<int32_t, WakeEntry*> byId;
+    byId.reserve(snapshot->store->EntryCount());
+    for (WakeEntry* e = snapshot->store->FirstEntry(); e; e = snapshot->store->NextEntry()) byId.emplace(e->id, e);
+    const int count = static_cast<int>(SendMessageA(snapshot->list, LVM_GETITEMCOUNT, 0, 0));
+    snapshot->rows.assign(count, WakeRow{false, false, nullptr});
+    for (int row = 0; row < count; ++row) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM | LVIF_STATE;
+        item.iItem = row;
+        item.stateMask = LVIS_SELECTED;
+        if (!SendMessageA(snapshot->list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        auto found = byId.find(static_cast<int32_t>(item.lParam));
+        snapshot->rows[row] = WakeRow{true, (item.state & LVIS_SELECTED) != 0, found == byId.end() ? nullptr : found->second};
+    }
+    return 1;
+}
+
+int StartWakeRun(HWND mainWindow) {
+    AppContext& app = App();
+    if (app.wakeThread) {
+        ShowError(mainWindow, "スレッドが起動中です（ハンドルが有効です）");
+        return 0;
+    }
+    if (app.wakeThreadId != 0) {
+        ShowError(mainWindow, "スレッドが起動中です");
+        return 0;
+    }
+    AppendCommandLog(mainWindow, "WakeUpパケットの送信開始...");
+    app.wakeCancel = 0;
+    // Started suspended so that the run's state is in place before the
+    // worker can report its end.
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, WakeWorkerThread, mainWindow, CREATE_SUSPENDED, &id);
+    if (!thread) {
+        ShowError(mainWindow, "スレッドの起動に失敗しました");
+        AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドの起動に失敗しました");
+        return 0;
+    }
+    app.wakeThread = thread;
+    app.wakeThreadId = id;
+    EnableWindow(mainWindow, FALSE);
+    OpenCommandLineDialog(mainWindow);
+    ResumeThread(thread);
+    return 1;
+}
+
+void OnWakeDone(HWND mainWindow, WPARAM result) {
+    if (g_askingCancel) {
+        g_doneWhileAsking = true;
+        g_doneResult = result;
+        return;
+    }
+    AppContext& app = App();
+    if (app.wakeThread) {
+        CloseHandle(app.wakeThread);
+        app.wakeThread = nullptr;
+    }
+    app.wakeThreadId = 0;
+    EnableWindow(mainWindow, TRUE);
+    // The worker cannot move the focus of this thread's windows itself.
+    if (result == 0) {
+        if (HWND list = PageWindow(TabControl(mainWindow), -1)) SetFocus(list);
+    }
+    AppendCommandLog(mainWindow, "WakeUpパケットの送信完了");
+    if (app.commandLineMode) {
+        Sleep(kPauseMs);
+        CloseCommandLineDialog();
+        AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
+        SendMessageA(mainWindow, WM_CLOSE, 0, 0);
+    }
+}
+
+void OnWakeCancel(HWND mainWindow) {
+    AppContext& app = App();
+    if (!app.wakeThread) return;
+    g_askingCancel = true;
+    bool yes = AskYesNo(mainWindow, "送信処理を中止します");
+    g_askingCancel = false;
+    if (g_doneWhileAsking) {
+        g_doneWhileAsking = false;
+        OnWakeDone(mainWindow, g_doneResult);
+        return;
+    }
+    if (yes) app.wakeCancel = 1;
+}
+
+LRESULT SelectAndRun(HWND mainWindow, const char* name, int command) {
+    HWND list = PageWindow(TabControl(mainWindow), -1);
+    if (!list || !name) return -1;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        char text[128] = {};
+        LVITEMA item = {};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        text[sizeof text - 1] = 0;
+        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, text, -1, name, -1) != CSTR_EQUAL) continue;
+        LVITEMA select = {};
+        select.stateMask = LVIS_SELECTED;
+        select.state = LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&select));
+        App().commandLineMode = 1;
+        AppendCommandLog(mainWindow, "コマンドラインからの実行依頼（エントリ指定有り）");
+        return SendMessageA(mainWindow, WM_COMMAND, static_cast<WPARAM>(command), 0);
+    }
+    return -1;
+}
+
+int RunCommandLine(HWND mainWindow, const char* commandLine) {
+    CommandLineRequest request = ParseCommandLine(commandLine);
+    if (!request.found) return 0;
+    if (!request.name.empty()) {
+        SelectAndRun(mainWindow, request.name.c_str(), request.command);
+        return 1;
+    }
+    App().commandLineMode = 1;
+    AppendCommandLog(mainWindow, "コマンドラインからの実行依頼（エントリ指定無し）");
+    SendMessageA(mainWindow, WM_COMMAND, static_cast<WPARAM>(request.command), 0);
+    return 1;
+}

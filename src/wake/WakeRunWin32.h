@@ -1,6 +1,24 @@
 #pragma once
-// The wake run on its worker thread, and command-line mode.
+// The wake run on its worker thread, its cancel and its end, and
+// command-line mode.
 #include <windows.h>
 
-void StartWakeRun(HWND mainWindow);
-void RunCommandLine(HWND mainWindow, const char* commandLine);
+// Sent by the worker to the main window: lParam points to a WakeRows record
+// that the main thread fills from the Wake List in one go.
+constexpr UINT WM_APP_WAKE_ROWS = WM_APP + 0x2A2;
+LRESULT OnWakeRows(HWND mainWindow, LPARAM request);
+
+// 1 when the worker was started, 0 otherwise.
+int StartWakeRun(HWND mainWindow);
+// The worker's report, WM_APP_WAKE_DONE: wParam 0 after the whole list,
+// 1 after an error or a cancel.
+void OnWakeDone(HWND mainWindow, WPARAM result);
+// The cancel command while a run is active: asks, then flags the worker.
+void OnWakeCancel(HWND mainWindow);
+
+// Acts on the first known option of the arguments: 1 when it did (also when
+// the named entry was not found), 0 when there was none.
+int RunCommandLine(HWND mainWindow, const char* commandLine);
+// Selects the first Wake List row named `name` (case-insensitive) and sends
+// `command`; the command's result, or -1 when no row matched.
+LRESULT SelectAndRun(HWND mainWindow, const char* name, int command);

@@ -82,8 +82,11 @@ void ResetDataFolder() {
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
+        const std::string name = found.cFileName;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileA((folder + "\\" + found.cFileName).c_str());
+            DeleteFileA((folder + "\\" + name).c_str());
+        else if (name != "." && name != "..")
+            RemoveDirectoryA((folder + "\\" + name).c_str());  // a test's stand-in for a file
     } while (FindNextFileA(find, &found));
     FindClose(find);
 }

@@ -55,9 +55,18 @@ protected:
         ResetDataFolder();
     }
 
+    // Every test ends with the program closed; a hang or a crash on the way
+    // out fails the test that caused it.
     void TearDown() override {
+        if (!app.Process()) return;
+        if (!app.Running()) {
+            EXPECT_EQ(0u, app.ExitCode()) << "Nodelark did not exit cleanly";
+            return;
+        }
+        const bool dialogsOpen = !ProcessDialogs(app.Pid()).empty();
         for (HWND dialog : ProcessDialogs(app.Pid())) PostMessageA(dialog, WM_CLOSE, 0, 0);
-        app.Close(5000);
+        EXPECT_EQ(0, app.Close(10000)) << "Nodelark did not exit cleanly"
+                                       << (dialogsOpen ? " (a dialog was still open)" : "");
     }
 
     // Starts the program, optionally over a data file holding these bytes.

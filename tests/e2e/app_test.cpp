@@ -5,71 +5,7 @@
 namespace e2e {
 namespace {
 
-struct Item { const char* text; UINT id; };  // text "-" is a separator
-struct Popup { const char* text; std::vector<Item> items; };
-
-const std::vector<Popup> kMainMenu = {
-    {"ﾌｧｲﾙ (&F)", {{"MagicPacket送信 (&W)", 0}, {"-", 0}, {"ｴﾝﾄﾘ一覧をﾌｧｲﾙに出力 (&S)", 40035},
-                   {"-", 0}, {"ｴｸｽﾎﾟｰﾄ (&E)", 40019}, {"ｲﾝﾎﾟｰﾄ (&I)", 40034}, {"-", 0},
-                   {"ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", 40001}}},
-    {"編集 (&E)", {{"ｴﾝﾄﾘ新規登録 (&I)", 40007}, {"ｴﾝﾄﾘ編集 (&E)", 40010}, {"ｴﾝﾄﾘ削除 (&D)", 40011},
-                  {"-", 0}, {"ｱﾄﾞﾚｽﾌｨﾙﾀ (&F)", 40038}, {"-", 0}, {"ｺﾋﾟｰ (&C)\tCtrl+C", 40039},
-                  {"貼り付け (&C)\tCtrl+V", 40040}, {"-", 0}, {"全て選択 (&A)\tCtrl+A", 40021},
-                  {"選択の反転 (&R)\tCtrl+R", 40022}, {"-", 0}, {"ﾀﾌﾞ切替 (&C)\tCtrl+TAB", 40028}}},
-    {"ﾂｰﾙ (&T)", {{"&1:(未登録)", 40014}, {"&2:(未登録)", 40015}, {"&3:(未登録)", 40016},
-                 {"&4:(未登録)", 40017}, {"&5:(未登録)", 40018}, {"-", 0},
-                 {"ﾂｰﾙの登録・修正 (&E)", 40012}}},
-    {"ﾍﾙﾌﾟ (&H)", {{"About (&A)", 40004}, {"-", 0}, {"ReadMe (&H)\tF1", 40032}}},
-};
-
-const std::vector<Popup> kLogMenu = {
-    {"ﾌｧｲﾙ (&F)", {{"ｴｸｽﾎﾟｰﾄ (&E)", 40030}, {"-", 0}, {"ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", 40001}}},
-    {"編集 (&E)", {{"ｺﾋﾟｰ (&C)\tCtrl+C", 40039}, {"-", 0}, {"全て選択 (&A)\tCtrl+A", 40021},
-                  {"選択の反転 (&R)\tCtrl+R", 40022}, {"-", 0}, {"ﾀﾌﾞ切替 (&C)\tCtrl+TAB", 40028}}},
-    {"ﾍﾙﾌﾟ (&H)", {{"About (&A)", 40004}, {"-", 0}, {"ﾍﾙﾌﾟ (&H)\tF1", 40032}}},
-};
-
-void ExpectMenu(const std::vector<MenuItem>& actual, const std::vector<Popup>& expected) {
-    ASSERT_EQ(actual.size(), expected.size());
-    for (size_t p = 0; p < expected.size(); ++p) {
-        SCOPED_TRACE(expected[p].text);
-        EXPECT_EQ(actual[p].text, expected[p].text);
-        ASSERT_EQ(actual[p].items.size(), expected[p].items.size());
-        for (size_t i = 0; i < expected[p].items.size(); ++i) {
-            const Item& want = expected[p].items[i];
-            const MenuItem& got = actual[p].items[i];
-            if (std::string(want.text) == "-") {
-                EXPECT_TRUE(got.IsSeparator()) << "item " << i;
-            } else {
-                EXPECT_EQ(got.text, want.text) << "item " << i;
-                EXPECT_EQ(got.id, want.id) << "item " << i;
-            }
-        }
-    }
-}
-
-// Wine keeps menus inside their process: another process sees no items.
-bool MenuReadable(HMENU menu) { return GetMenuItemCount(menu) > 0; }
-
 using StartTest = AppFixture;
-using MenuTest = AppFixture;
-
-TEST_F(MenuTest, MenuBarHoldsTheWakeListMenuWithUnregisteredToolsGreyed) {
-    ASSERT_NO_FATAL_FAILURE(Launch());
-    HMENU bar = GetMenu(app.Main());
-    ASSERT_NE(bar, nullptr);
-    if (!MenuReadable(bar)) GTEST_SKIP() << "menus of another process cannot be read here";
-    std::vector<MenuItem> menu = ReadMenu(bar);
-    ASSERT_NO_FATAL_FAILURE(ExpectMenu(menu, kMainMenu));
-    ASSERT_EQ(menu[0].items[0].items.size(), 2u);
-    EXPECT_EQ(menu[0].items[0].items[0].text, "全エントリに送信 (&W)");
-    EXPECT_EQ(menu[0].items[0].items[0].id, 40006u);
-    EXPECT_EQ(menu[0].items[0].items[1].text, "選択中のエントリに送信 (&S)");
-    EXPECT_EQ(menu[0].items[0].items[1].id, 40033u);
-    for (int tool = 0; tool < 5; ++tool)
-        EXPECT_TRUE(menu[2].items[tool].state & MF_GRAYED) << "unregistered tool " << tool + 1;
-    EXPECT_FALSE(menu[2].items[6].state & MF_GRAYED);
-}
 
 TEST_F(StartTest, CleanStartShowsTheWakeListWithMenuAndOneLogLine) {
     ASSERT_NO_FATAL_FAILURE(Launch());
@@ -161,9 +97,6 @@ TEST_P(PageSwitchTest, PagesCycleWithTheirMenusAndToolbarStates) {
     EXPECT_NE(logMenu, nullptr);
     EXPECT_NE(logMenu, mainMenu) << "the menu bar was not swapped";
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(app.CommandLog()) && !IsWindowVisible(app.WakeList()); }));
-    if (MenuReadable(logMenu)) {
-        ASSERT_NO_FATAL_FAILURE(ExpectMenu(ReadMenu(logMenu), kLogMenu));
-    }
     for (int command : {kCmdWakeAll, kCmdNewEntry})
         EXPECT_FALSE(ToolbarState(toolbar, command) & TBSTATE_ENABLED) << command;
     EXPECT_TRUE(ToolbarState(toolbar, kCmdTools) & TBSTATE_ENABLED);

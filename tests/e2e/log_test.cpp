@@ -52,10 +52,16 @@ TEST_F(LogExportTest, CancelWritesNothing) {
     app.PostCommand(kCmdExportLog);
     HWND dialog = WaitDialog(app.Pid(), "出力をﾌｧｲﾙに保存");
     ASSERT_NE(dialog, nullptr);
+    // A name typed and then cancelled must not become a file.
+    const std::string target = TempFolder() + "\\cancelled.txt";
+    DeleteFileA(target.c_str());
+    if (HWND field = FileNameField(dialog)) SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
     ClickButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitGone(dialog));
     EXPECT_TRUE(app.Responds());
     EXPECT_EQ(StatusText(app.StatusBar(), 0), "ﾚﾃﾞｨ");
+    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(FileExists(ExeFolder() + "cancelled.txt"));
 }
 
 }  // namespace

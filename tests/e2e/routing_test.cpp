@@ -1,6 +1,7 @@
 // Commands as the user reaches them: context menus, the toolbar's drop-down
 // arrows, select all and invert, Ctrl+Break, and the Wake List's keys.
 #include "AppFixture.h"
+#include "EntryDialogDriver.h"
 
 #include <cstdlib>
 #include <functional>
@@ -351,53 +352,79 @@ TEST_F(RoutingTest, CtrlBreakWithNothingRunningDoesNothing) {
     EXPECT_TRUE(IsWindowEnabled(app.Main()));
 }
 
-// Enter and double-click with no entry selected, and Delete with one, reach
-// the entry commands; whatever those do, the entries stay as they were.
-TEST_F(RoutingTest, EnterDoubleClickAndDeleteKeepTheProgramAndTheEntries) {
+// Enter and double-click reach the add command on empty space and the edit
+// command on a selected row; Delete asks before it removes the selection.
+TEST_F(RoutingTest, EnterDoubleClickAndDeleteReachTheEntryCommands) {
     ASSERT_NO_FATAL_FAILURE(LaunchWithRows(3));
-    // The program holds its data file open without sharing until it ends.
-    const std::string file = FileOf(records_);
     ASSERT_NO_FATAL_FAILURE(MaximizeInFront());
     HWND list = app.WakeList();
     ASSERT_EQ(FocusOf(app.Main()), list);
+    auto names = [&] {
+        std::vector<std::string> shown;
+        for (int r = 0, n = listview::Count(list); r < n; ++r) shown.push_back(listview::Text(list, r, 0));
+        return shown;
+    };
 
-    struct Action { const char* name; int selectRow; std::function<void()> act; };
+    struct Action {
+        const char* name;
+        int selectRow;                  // clicked first; -1 for none
+        std::function<void()> act;
+        const char* dialog;             // the caption of what opens
+        std::string shows;              // the sheet's name box, or the question
+        int answer;
+        std::vector<std::string> after; // the rows' names then
+    };
+    const std::string kNew = "新規@送信先";
     const Action actions[] = {
-        {"Enter with no selection", -1, [] { PressKey(VK_RETURN); }},
-        {"double-click on empty space", -1, [&] {
+        {"Enter with no selection, Cancel", -1, [] { PressKey(VK_RETURN); }, kEntrySheetCaption, kNew, IDCANCEL,
+         {"alpha", "ｻｰﾊﾞ室", "gamma"}},
+        {"double-click on empty space, OK", -1, [&] {
              Sleep(GetDoubleClickTime() + 100);
              DoubleClickAt(EmptyPoint(list));
-         }},
-        {"Delete with a selection", 1, [] { PressKey(VK_DELETE); }},
+         }, kEntrySheetCaption, kNew, IDOK, {"alpha", "ｻｰﾊﾞ室", "gamma", kNew}},
+        {"Enter with a selection, Cancel", 1, [] { PressKey(VK_RETURN); }, kEntrySheetCaption, "ｻｰﾊﾞ室", IDCANCEL,
+         {"alpha", "ｻｰﾊﾞ室", "gamma", kNew}},
+        {"double-click on a row, OK", -1, [&] {
+             Sleep(GetDoubleClickTime() + 100);
+             DoubleClickAt(RowPoint(list, 2));
+         }, kEntrySheetCaption, "gamma", IDOK, {"alpha", "ｻｰﾊﾞ室", "gamma", kNew}},
+        {"Delete with a selection, No", 0, [] { PressKey(VK_DELETE); }, "Nodelark", "エントリーを削除します", IDNO,
+         {"alpha", "ｻｰﾊﾞ室", "gamma", kNew}},
+        {"Delete with a selection, Yes", 0, [] { PressKey(VK_DELETE); }, "Nodelark", "エントリーを削除します", IDYES,
+         {"ｻｰﾊﾞ室", "gamma", kNew}},
     };
     for (const Action& action : actions) {
         SCOPED_TRACE(action.name);
-        std::vector<bool> before(3, false);
         if (action.selectRow >= 0) {
             ASSERT_NO_FATAL_FAILURE(SelectByClick(list, action.selectRow));
-            before[action.selectRow] = true;
         }
-        ASSERT_EQ(listview::SelectedRows(list), before);
         ASSERT_TRUE(BringToFront(app.Main()));
         action.act();
-        // Ctrl+R twice: once both have gone through, so has the action.
-        PressKey('R', {VK_CONTROL});
-        std::vector<bool> inverted;
-        for (bool on : before) inverted.push_back(!on);
-        ASSERT_TRUE(SelectionBecomes(list, inverted)) << "keys after the action were lost";
-        PressKey('R', {VK_CONTROL});
-        ASSERT_TRUE(SelectionBecomes(list, before));
+        HWND dialog = WaitDialog(app.Pid(), action.dialog);
+        ASSERT_NE(dialog, nullptr) << "nothing opened";
+        if (action.dialog == std::string("Nodelark")) {
+            EXPECT_EQ(MessageBoxText(dialog), action.shows);
+        } else {
+            EXPECT_EQ(Box(DestinationPageOf(dialog), kEntryName), action.shows);
+        }
+        ClickButton(dialog, action.answer);
+        ASSERT_TRUE(WaitGone(dialog));
+        EXPECT_TRUE(WaitUntil([&] { return names() == action.after; }));
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(app.Main()) == list; }, 3000));
         EXPECT_TRUE(ProcessDialogs(app.Pid()).empty());
-        EXPECT_TRUE(app.Responds());
-        ASSERT_EQ(listview::Count(list), 3);
-        for (int r = 0; r < 3; ++r) EXPECT_EQ(listview::Text(list, r, 0), records_[r].name);
     }
+    const std::string updated = listview::Text(list, 1, 9);
+    EXPECT_TRUE(IsStamp(updated) && updated != "0000/00/00 00:00:00") << updated;
 
     EXPECT_EQ(app.Close(), 0);
     std::string saved = ReadFileBytes(DataFile());
-    ASSERT_EQ(saved.size(), file.size());
-    for (size_t r = 0; r < 3; ++r)
-        EXPECT_EQ(saved.substr(r * 976 + 4, 972), file.substr(r * 976 + 4, 972)) << "record " << r;
+    ASSERT_EQ(saved.size(), 3 * sizeof(EntryRecord));
+    const std::string file = FileOf(records_);
+    EXPECT_EQ(saved.substr(4, 972), file.substr(976 + 4, 972)) << "ｻｰﾊﾞ室 is kept as it was";
+    // gamma: the same but for its update time.
+    EXPECT_EQ(saved.substr(976 + 4, 952), file.substr(2 * 976 + 4, 952));
+    EXPECT_EQ(saved.substr(976 + 972, 4), file.substr(2 * 976 + 972, 4));
+    EXPECT_EQ(saved.substr(2 * 976 + 4, kNew.size() + 1), kNew + '\0');
 }
 
 }  // namespace

@@ -18,14 +18,26 @@ NL_NS_LABEL=e2e
 [ -f "$TESTS" ] || nl_ns_fail "missing $TESTS"
 nl_ns_setup e2e nle2e nle2 "$BUILD"
 
+# The peer counts what arrives at the app's directed broadcast address.
+nl_ns_start_listener
+LISTENER_LOG=$NL_NS_LISTENER_LOG
+
 mkdir -p "$SHOTS"
 WIN_EXE=$(nl_ns_winpath "$EXE")
 WIN_SHOTS=$(nl_ns_winpath "$SHOTS")
-[ -n "$WIN_EXE" ] || nl_ns_fail "winepath"
+WIN_LISTENER_LOG=$(nl_ns_winpath "$LISTENER_LOG")
+[ -n "$WIN_EXE" ] && [ -n "$WIN_LISTENER_LOG" ] || nl_ns_fail "winepath"
 
-echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE"
-in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" \
-  timeout 900 wine "$TESTS" --gtest_color=no "$@" </dev/null
+# The peer's hardware address as its namespace reports it, for the MAC
+# look-up to be checked against.
+PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | head -1 | cut -d' ' -f2 |
+  tr 'a-f:' 'A-F-')
+[ ${#PEER_MAC} -eq 17 ] || nl_ns_fail "no hardware address in $NL_NS_PEER"
+
+echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
+in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
+  NL_E2E_PEER_MAC="$PEER_MAC" \
+  timeout 2100 wine "$TESTS" --gtest_color=no "$@" </dev/null
 rc=$?
 echo "e2e: test program exit code $rc"
 exit $rc

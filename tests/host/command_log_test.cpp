@@ -14,3 +14,11 @@ TEST(CommandLogCap, KeepsAtMost6145Lines) {
     EXPECT_FALSE(CommandLogMustDropOldest(6144));  // 6144 + new = 6145
     EXPECT_TRUE(CommandLogMustDropOldest(6145));
 }
+
+TEST(CommandLogText, BatchDropsJustEnoughOldLines) {
+    const struct { int lines, incoming, drop; } cases[] = {
+        {0, 1, 0}, {6144, 1, 0}, {6145, 1, 1}, {6000, 200, 55}, {6145, 6145, 6145}, {10, 6145, 10}, {6145, 0, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.drop, CommandLogRowsToDrop(c.lines, c.incoming)) << c.lines << " + " << c.incoming;
+}

@@ -28,14 +28,17 @@ public:
         buffer[n] = '\0';
         return n;
     }
-    void WriteString(const char* section, const char* key, const char* value) override {
+    bool WriteString(const char* section, const char* key, const char* value) override {
+        if (failWrites) return false;
         values[{section, key}] = value;
         writes.push_back(std::string(section) + ":" + key + "=" + value);
+        return true;
     }
     void Set(const char* section, const char* key, const std::string& value) { values[{section, key}] = value; }
 
     std::map<std::pair<std::string, std::string>, std::string> values;
     std::vector<std::string> writes;
+    bool failWrites = false;
 };
 
 bool IsAllZero(const ToolSetting& s) {
@@ -186,6 +189,16 @@ TEST(ToolSettingFile, DeleteWritesOnlyIsEnable) {
     EXPECT_EQ("Ping", (p.values[{"Tool3", "Title"}]));
     ToolSetting s;
     EXPECT_EQ(0, ReadToolSetting(p, "Tool3", &s));
+}
+
+TEST(ToolSettingFile, FailedWritesAreReported) {
+    FakeProfile p;
+    ToolSetting s = {};
+    EXPECT_TRUE(WriteToolSetting(p, "Tool1", s));
+    EXPECT_TRUE(WriteToolDeleted(p, "Tool1"));
+    p.failWrites = true;
+    EXPECT_FALSE(WriteToolSetting(p, "Tool1", s));
+    EXPECT_FALSE(WriteToolDeleted(p, "Tool1"));
 }
 
 TEST(DataPath, JoinsFolderAndName) {

@@ -113,3 +113,47 @@ TEST(MagicPacket, SixFFThenMacSixteenTimes) {
     }
     EXPECT_EQ(expected, hex);
 }
+
+#include "entries/WakeEntry.h"
+#include "wake/WakeRunText.h"
+
+namespace {
+
+WakeEntry TargetEntry() {
+    WakeEntry e{};
+    std::strcpy(e.name, "PC1");
+    const uint8_t ip[4] = {10, 0, 0, 5}, mask[4] = {255, 255, 255, 0}, mac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    std::memcpy(e.ipAddress, ip, 4);
+    std::memcpy(e.subnetMask, mask, 4);
+    std::memcpy(e.macAddress, mac, 6);
+    return e;
+}
+
+TEST(WakeRunText, WhichEntriesAreSentTo) {
+    struct Case { const char* label; void (*change)(WakeEntry&); bool target; };
+    const Case cases[] = {
+        {"complete", [](WakeEntry&) {}, true},
+        {"no address", [](WakeEntry& e) { std::memset(e.ipAddress, 0, 4); }, false},
+        {"no mask", [](WakeEntry& e) { std::memset(e.subnetMask, 0, 4); }, false},
+        {"MAC all zero", [](WakeEntry& e) { std::memset(e.macAddress, 0, 6); }, false},
+        {"one MAC octet is enough", [](WakeEntry& e) { std::memset(e.macAddress, 0, 5); }, true},
+        {"excluded is still a target (it is shown, not sent)", [](WakeEntry& e) { e.excluded = 1; }, true},
+    };
+    for (const Case& c : cases) {
+        WakeEntry e = TargetEntry();
+        c.change(e);
+        EXPECT_EQ(c.target, IsWakeTarget(e)) << c.label;
+    }
+}
+
+TEST(WakeRunText, StatusAndLogTexts) {
+    WakeEntry e = TargetEntry();
+    EXPECT_EQ("00-11-22-33-44-55 は送信対象外です", ExcludedStatusText(e));
+    EXPECT_EQ("00-11-22-33-44-55 にﾌﾞﾛｰﾄﾞｷｬｽﾄ送信", BroadcastStatusText(e));
+    EXPECT_EQ("[PC1(10.0.0.5)]への送信成功の通知", WakeSuccessText(e));
+    // A name that fills its field without a terminator is read at its width.
+    std::memset(e.name, 'N', sizeof e.name);
+    EXPECT_EQ("[" + std::string(128, 'N') + "(10.0.0.5)]への送信成功の通知", WakeSuccessText(e));
+}
+
+}  // namespace

@@ -25,6 +25,7 @@ nl_ns_fail() { echo "$NL_NS_LABEL setup: $*" >&2; exit 1; }
 nl_ns_cleanup() {
   set +e
   if [ -n "$NL_NS_EXTRA_CLEANUP" ]; then "$NL_NS_EXTRA_CLEANUP"; fi
+  nl_ns_stop_listener
   if [ -n "${WINEPREFIX:-}" ] && [ -n "$NL_NS_TMP" ] && [ -d "$NL_NS_TMP/prefix" ]; then
     WINEPREFIX="$NL_NS_TMP/prefix" timeout 20 wineserver -k >/dev/null 2>&1
   fi
@@ -115,4 +116,28 @@ nl_ns_setup() {
   in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
   in_app wine cmd.exe /c exit </dev/null >/dev/null 2>&1
   return 0
+}
+
+# Starts the UDP listener in the peer namespace, bound to the app's directed
+# broadcast address on ports 7 and 9; one line per datagram goes to
+# $NL_NS_TMP/listener.log (see tests/net/wake_listener.py). Sets
+# NL_NS_LISTENER_LOG and NL_NS_LISTENER_PID; the cleanup ends it.
+NL_NS_LISTENER_PID=
+NL_NS_LISTENER_LOG=
+nl_ns_stop_listener() {
+  if [ -n "$NL_NS_LISTENER_PID" ]; then
+    kill "$NL_NS_LISTENER_PID" 2>/dev/null
+    wait "$NL_NS_LISTENER_PID" 2>/dev/null
+  fi
+  NL_NS_LISTENER_PID=
+}
+nl_ns_start_listener() {
+  NL_NS_LISTENER_LOG="$NL_NS_TMP/listener.log"
+  : >"$NL_NS_LISTENER_LOG"
+  ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$NL_NS_LIB_ROOT/tests/net/wake_listener.py" \
+    10.77.0.255 "$NL_NS_LISTENER_LOG" "$NL_NS_TMP/listener.ready" 7 9 &
+  NL_NS_LISTENER_PID=$!
+  local _
+  for _ in $(seq 100); do [ -f "$NL_NS_TMP/listener.ready" ] && return 0; sleep 0.1; done
+  nl_ns_fail "listener did not start"
 }

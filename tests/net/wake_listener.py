@@ -3,12 +3,14 @@
 
 Binds to the directed broadcast address itself, so a datagram that arrives
 proves it was sent there. One line per datagram:
-    <source address> <source port> <destination port> <length> <hex payload>
+    <source address> <source port> <destination port> <length> <hex payload> <ms>
+where <ms> is the arrival time in milliseconds on the monotonic clock.
 Usage: wake_listener.py BIND_ADDRESS LOG_FILE READY_FILE PORT...
 """
 import selectors
 import socket
 import sys
+import time
 
 
 def main():
@@ -24,7 +26,8 @@ def main():
         while True:
             for key, _ in selector.select():
                 data, (src, sport) = key.fileobj.recvfrom(65536)
-                log.write(f"{src} {sport} {key.data} {len(data)} {data.hex().upper()}\n")
+                ms = int(time.monotonic() * 1000)
+                log.write(f"{src} {sport} {key.data} {len(data)} {data.hex().upper()} {ms}\n")
                 log.flush()
 
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "resource.h"
@@ -18,36 +19,6 @@ std::string ProgramPath() {
     path.resize(path.rfind('\\'));  // ...\tests
     path.resize(path.rfind('\\'));  // build folder
     return path + "\\src\\Nodelark.exe";
-}
-
-struct Item {
-    std::string text;
-    UINT id;        // 0 for a separator, -1 for a submenu
-    bool grayed;
-};
-
-std::vector<Item> Items(HMENU menu) {
-    std::vector<Item> items;
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_FTYPE;
-        info.dwTypeData = text;
-        info.cch = sizeof text;
-        GetMenuItemInfoA(menu, i, TRUE, &info);
-        Item item{text, info.hSubMenu ? static_cast<UINT>(-1) : info.wID, (info.fState & MFS_GRAYED) != 0};
-        if (info.fType & MFT_SEPARATOR) item = Item{"", 0, false};
-        items.push_back(item);
-    }
-    return items;
-}
-
-std::vector<std::string> Texts(HMENU menu) {
-    std::vector<std::string> texts;
-    for (const Item& item : Items(menu)) texts.push_back(item.text);
-    return texts;
 }
 
 class ProgramResources : public ::testing::Test {
@@ -65,52 +36,115 @@ protected:
 
 }  // namespace
 
-TEST_F(ProgramResources, MainMenuBar) {
-    HMENU menu = Load(IDM_MAIN_MENU);
-    ASSERT_NE(nullptr, menu);
-    EXPECT_EQ((std::vector<std::string>{"ﾌｧｲﾙ (&F)", "編集 (&E)", "ﾂｰﾙ (&T)", "ﾍﾙﾌﾟ (&H)"}), Texts(menu));
-    std::vector<Item> tools = Items(GetSubMenu(menu, MAIN_MENU_TOOLS_POPUP));
-    ASSERT_EQ(7u, tools.size());
-    const char* unregistered[] = {"&1:(未登録)", "&2:(未登録)", "&3:(未登録)", "&4:(未登録)", "&5:(未登録)"};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(unregistered[i], tools[i].text);
-        EXPECT_EQ(static_cast<UINT>(IDM_TOOL1 + i), tools[i].id);
-        EXPECT_TRUE(tools[i].grayed);
-    }
-    EXPECT_EQ(0u, tools[5].id);
-    EXPECT_EQ("ﾂｰﾙの登録・修正 (&E)", tools[6].text);
-    EXPECT_EQ(static_cast<UINT>(IDM_TOOLS_REGISTER), tools[6].id);
+namespace {
 
-    std::vector<Item> file = Items(GetSubMenu(menu, 0));
-    ASSERT_FALSE(file.empty());
-    EXPECT_EQ("MagicPacket送信 (&W)", file[0].text);
-    EXPECT_EQ((std::vector<std::string>{"全エントリに送信 (&W)", "選択中のエントリに送信 (&S)"}),
-              Texts(GetSubMenu(GetSubMenu(menu, 0), 0)));
-    EXPECT_EQ("ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", file.back().text);
-    EXPECT_EQ(static_cast<UINT>(IDM_EXIT), file.back().id);
-    DestroyMenu(menu);
+// One menu item as the table below writes it: text "-" is a separator, a
+// popup has items and id 0.
+struct MenuSpec {
+    const char* text;
+    UINT id;
+    bool grayed;
+    std::vector<MenuSpec> items;
+};
+
+MenuSpec Cmd(const char* text, UINT id, bool grayed = false) { return {text, id, grayed, {}}; }
+MenuSpec Sep() { return {"-", 0, false, {}}; }
+MenuSpec Sub(const char* text, std::vector<MenuSpec> items) { return {text, 0, false, std::move(items)}; }
+
+std::vector<MenuSpec> UnregisteredTools() {
+    return {Cmd("&1:(未登録)", IDM_TOOL1, true), Cmd("&2:(未登録)", IDM_TOOL2, true), Cmd("&3:(未登録)", IDM_TOOL3, true),
+            Cmd("&4:(未登録)", IDM_TOOL4, true), Cmd("&5:(未登録)", IDM_TOOL5, true)};
 }
 
-TEST_F(ProgramResources, LogMenuBarAndPopups) {
-    HMENU log = Load(IDM_LOG_MENU);
-    ASSERT_NE(nullptr, log);
-    EXPECT_EQ((std::vector<std::string>{"ﾌｧｲﾙ (&F)", "編集 (&E)", "ﾍﾙﾌﾟ (&H)"}), Texts(log));
-    EXPECT_EQ((std::vector<std::string>{"ｴｸｽﾎﾟｰﾄ (&E)", "", "ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4"}), Texts(GetSubMenu(log, 0)));
-    EXPECT_EQ("ﾍﾙﾌﾟ (&H)\tF1", Texts(GetSubMenu(log, 2)).back());
-    DestroyMenu(log);
+// Compares a loaded menu with its table, item by item and popup by popup.
+void ExpectMenu(HMENU menu, const std::vector<MenuSpec>& expected, const std::string& where) {
+    ASSERT_NE(nullptr, menu) << where;
+    ASSERT_EQ(static_cast<int>(expected.size()), GetMenuItemCount(menu)) << where;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const MenuSpec& want = expected[i];
+        char text[256] = {};
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        ASSERT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) << where << " item " << i;
+        const std::string at = where + " > " + want.text;
+        if (std::string(want.text) == "-") {
+            EXPECT_TRUE(info.fType & MFT_SEPARATOR) << where << " item " << i << " should be a separator";
+            continue;
+        }
+        EXPECT_EQ(want.text, std::string(text)) << where << " item " << i;
+        EXPECT_EQ(want.grayed, (info.fState & MFS_GRAYED) != 0) << at;
+        EXPECT_FALSE(info.fState & MFS_CHECKED) << at;
+        if (want.items.empty()) {
+            EXPECT_EQ(nullptr, info.hSubMenu) << at;
+            EXPECT_EQ(want.id, info.wID) << at;
+        } else {
+            ExpectMenu(info.hSubMenu, want.items, at);
+        }
+    }
+}
 
-    HMENU popups = Load(IDM_POPUPS);
-    ASSERT_NE(nullptr, popups);
-    EXPECT_EQ(7, GetMenuItemCount(popups));
-    std::vector<Item> entry = Items(GetSubMenu(popups, POPUP_ENTRY));
-    ASSERT_GT(entry.size(), static_cast<size_t>(POPUP_ENTRY_TOOLS_ITEM));
-    EXPECT_EQ("ﾂｰﾙの実行 (&T)", entry[POPUP_ENTRY_TOOLS_ITEM].text);
-    EXPECT_EQ(5, GetMenuItemCount(GetSubMenu(GetSubMenu(popups, POPUP_ENTRY), POPUP_ENTRY_TOOLS_ITEM)));
-    EXPECT_EQ((std::vector<std::string>{"全エントリに送信 (&W)", "選択中のエントリに送信 (&S)"}),
-              Texts(GetSubMenu(popups, POPUP_SEND)));
-    EXPECT_EQ((std::vector<std::string>{"ｺﾋﾟｰ (&C)\tCtrl+C", "", "全て選択 (&A)\tCtrl+A", "選択の反転 (&R)\tCtrl+R"}),
-              Texts(GetSubMenu(popups, POPUP_OUT)));
-    DestroyMenu(popups);
+}  // namespace
+
+TEST_F(ProgramResources, MenusItemByItem) {
+    std::vector<MenuSpec> tools = UnregisteredTools();
+    tools.push_back(Sep());
+    tools.push_back(Cmd("ﾂｰﾙの登録・修正 (&E)", IDM_TOOLS_REGISTER));
+    const std::vector<MenuSpec> mainMenu = {
+        Sub("ﾌｧｲﾙ (&F)", {Sub("MagicPacket送信 (&W)", {Cmd("全エントリに送信 (&W)", IDM_WAKE_ALL),
+                                                       Cmd("選択中のエントリに送信 (&S)", IDM_WAKE_SELECTED)}),
+                          Sep(), Cmd("ｴﾝﾄﾘ一覧をﾌｧｲﾙに出力 (&S)", IDM_ENTRY_LISTING), Sep(),
+                          Cmd("ｴｸｽﾎﾟｰﾄ (&E)", IDM_ENTRY_EXPORT), Cmd("ｲﾝﾎﾟｰﾄ (&I)", IDM_ENTRY_IMPORT), Sep(),
+                          Cmd("ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", IDM_EXIT)}),
+        Sub("編集 (&E)", {Cmd("ｴﾝﾄﾘ新規登録 (&I)", IDM_ENTRY_NEW), Cmd("ｴﾝﾄﾘ編集 (&E)", IDM_ENTRY_EDIT),
+                         Cmd("ｴﾝﾄﾘ削除 (&D)", IDM_ENTRY_DELETE), Sep(), Cmd("ｱﾄﾞﾚｽﾌｨﾙﾀ (&F)", IDM_ADDRESS_FILTER),
+                         Sep(), Cmd("ｺﾋﾟｰ (&C)\tCtrl+C", IDM_COPY), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE), Sep(),
+                         Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
+                         Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION), Sep(),
+                         Cmd("ﾀﾌﾞ切替 (&C)\tCtrl+TAB", IDM_SWITCH_TAB)}),
+        Sub("ﾂｰﾙ (&T)", tools),
+        Sub("ﾍﾙﾌﾟ (&H)", {Cmd("About (&A)", IDM_ABOUT), Sep(), Cmd("ReadMe (&H)\tF1", IDM_README)}),
+    };
+    const std::vector<MenuSpec> logMenu = {
+        Sub("ﾌｧｲﾙ (&F)", {Cmd("ｴｸｽﾎﾟｰﾄ (&E)", IDM_LOG_EXPORT), Sep(), Cmd("ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", IDM_EXIT)}),
+        Sub("編集 (&E)", {Cmd("ｺﾋﾟｰ (&C)\tCtrl+C", IDM_COPY), Sep(), Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
+                         Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION), Sep(),
+                         Cmd("ﾀﾌﾞ切替 (&C)\tCtrl+TAB", IDM_SWITCH_TAB)}),
+        Sub("ﾍﾙﾌﾟ (&H)", {Cmd("About (&A)", IDM_ABOUT), Sep(), Cmd("ﾍﾙﾌﾟ (&H)\tF1", IDM_README)}),
+    };
+    const std::vector<MenuSpec> popups = {
+        Sub("ENTRY_POPUP", {Cmd("新規登録 (&I)", IDM_ENTRY_NEW), Cmd("編集 (&E)", IDM_ENTRY_EDIT),
+                            Cmd("削除 (&D)", IDM_ENTRY_DELETE), Sep(), Sub("ﾂｰﾙの実行 (&T)", UnregisteredTools()),
+                            Sep(), Cmd("ｺﾋﾟｰ (&C)\tCtrl+C", IDM_COPY), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE), Sep(),
+                            Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
+                            Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION)}),
+        Sub("ENTRY_POPUP_NONE", {Cmd("新規登録 (&I)", IDM_ENTRY_NEW), Sep(), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE),
+                                 Sep(), Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
+                                 Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION)}),
+        Sub("TOOL_POPUP", tools),
+        Sub("DUMMY", {Cmd("ThreadCancel", IDM_THREAD_CANCEL), Cmd("AddressFilter", IDM_ADDRESS_FILTER)}),
+        Sub("CMD_HELP", {Cmd("IPｱﾄﾞﾚｽ", IDM_ARG_IP), Cmd("ｻﾌﾞﾈｯﾄﾏｽｸ", IDM_ARG_MASK), Cmd("MACｱﾄﾞﾚｽ", IDM_ARG_MAC),
+                         Cmd("ﾎｽﾄ名", IDM_ARG_HOST), Cmd("実行時入力", IDM_ARG_INPUT), Sep(),
+                         Cmd("参照...", IDM_ARG_BROWSE)}),
+        Sub("SEND_POPUP", {Cmd("全エントリに送信 (&W)", IDM_WAKE_ALL), Cmd("選択中のエントリに送信 (&S)", IDM_WAKE_SELECTED)}),
+        Sub("OUT_POPUP", {Cmd("ｺﾋﾟｰ (&C)\tCtrl+C", IDM_COPY), Sep(), Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
+                          Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION)}),
+    };
+    struct Case { int id; const std::vector<MenuSpec>* items; const char* name; };
+    for (const Case& c : {Case{IDM_MAIN_MENU, &mainMenu, "menu 101"}, Case{IDM_LOG_MENU, &logMenu, "menu 119"},
+                          Case{IDM_POPUPS, &popups, "menu 118"}}) {
+        HMENU menu = Load(c.id);
+        ExpectMenu(menu, *c.items, c.name);
+        if (menu) DestroyMenu(menu);
+    }
+    // The code reaches these by position.
+    HMENU popupMenu = Load(IDM_POPUPS);
+    char name[64] = {};
+    GetMenuStringA(popupMenu, POPUP_CMD_HELP, name, sizeof name, MF_BYPOSITION);
+    EXPECT_STREQ("CMD_HELP", name);
+    DestroyMenu(popupMenu);
 }
 
 TEST_F(ProgramResources, AcceleratorTable) {

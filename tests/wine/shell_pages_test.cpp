@@ -37,17 +37,21 @@ LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Runs the message loop long enough for the page's delayed repaint.
-void PumpMessages() {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 4 * kLogFlushDelayMs) {
+// Runs the message loop until the page's delayed flush has brought in what
+// the test waits for, or a generous deadline passes.
+template <class Ready>
+bool PumpUntil(Ready ready) {
+    const DWORD start = GetTickCount();
+    while (!ready()) {
+        if (GetTickCount() - start > 10000) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        Sleep(5);
     }
+    return true;
 }
 
 bool Shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -135,6 +139,8 @@ std::string ReadFile(const std::string& path) {
 
 TEST_F(PagesFixture, AppendShowsTimeAndTextAndKeepsAtMost6145Lines) {
     AppendCommandLog(main_, "first");
+    EXPECT_EQ(0, RowCount(log_)) << "a line waits for the flush";
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(log_) == 1; }));
     ASSERT_EQ(1, RowCount(log_));
     std::string time = CellText(log_, 0, 0);
     ASSERT_EQ(8u, time.size());
@@ -142,15 +148,23 @@ TEST_F(PagesFixture, AppendShowsTimeAndTextAndKeepsAtMost6145Lines) {
     EXPECT_EQ(':', time[5]);
     EXPECT_EQ("first", CellText(log_, 0, 1));
 
-    SendMessageA(log_, WM_SETREDRAW, FALSE, 0);
     for (int i = 1; i < 6145; ++i) AppendCommandLog(main_, ("line " + std::to_string(i)).c_str());
+    FlushCommandLog(main_);
     EXPECT_EQ(6145, RowCount(log_));
     EXPECT_EQ("first", CellText(log_, 0, 1));
     AppendCommandLog(main_, "newest");
+    FlushCommandLog(main_);
     EXPECT_EQ(6145, RowCount(log_));
     EXPECT_EQ("line 1", CellText(log_, 0, 1));
     EXPECT_EQ("newest", CellText(log_, 6144, 1));
     EXPECT_EQ(8u, CellText(log_, 6144, 0).size());
+
+    // A burst longer than the page keeps its own newest lines, in order.
+    for (int i = 0; i < 7000; ++i) AppendCommandLog(main_, ("burst " + std::to_string(i)).c_str());
+    FlushCommandLog(main_);
+    EXPECT_EQ(6145, RowCount(log_));
+    EXPECT_EQ("burst 855", CellText(log_, 0, 1));
+    EXPECT_EQ("burst 6999", CellText(log_, 6144, 1));
 }
 
 TEST_F(PagesFixture, AfterABurstThePageShowsItsNewestLine) {
@@ -158,7 +172,7 @@ TEST_F(PagesFixture, AfterABurstThePageShowsItsNewestLine) {
     ShowWindow(wakeList_, SW_HIDE);
     ShowWindow(log_, SW_SHOW);
     for (int i = 0; i < 300; ++i) AppendCommandLog(main_, ("line " + std::to_string(i)).c_str());
-    PumpMessages();
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(log_) == 300; }));
     EXPECT_TRUE(Shown(log_));
     int top = static_cast<int>(SendMessageA(log_, LVM_GETTOPINDEX, 0, 0));
     int perPage = static_cast<int>(SendMessageA(log_, LVM_GETCOUNTPERPAGE, 0, 0));
@@ -167,14 +181,14 @@ TEST_F(PagesFixture, AfterABurstThePageShowsItsNewestLine) {
     // Scrolled to the top by the user, the next line brings the end back.
     SendMessageA(log_, LVM_ENSUREVISIBLE, 0, FALSE);
     AppendCommandLog(main_, "newest");
-    PumpMessages();
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(log_) == 301; }));
     top = static_cast<int>(SendMessageA(log_, LVM_GETTOPINDEX, 0, 0));
     EXPECT_GE(top + perPage, 301);
 }
 
 TEST_F(PagesFixture, AHiddenPageStaysHiddenAfterABurst) {
     for (int i = 0; i < 50; ++i) AppendCommandLog(main_, "line");
-    PumpMessages();
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(log_) == 50; }));
     EXPECT_FALSE(Shown(log_));
     EXPECT_TRUE(Shown(wakeList_));
     EXPECT_EQ(50, RowCount(log_));
@@ -192,6 +206,7 @@ TEST_F(PagesFixture, AppendFromAWorkerThreadReachesThePage) {
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     }
     CloseHandle(worker);
+    ASSERT_TRUE(PumpUntil([&] { return RowCount(log_) == 1; }));
     ASSERT_EQ(1, RowCount(log_));
     EXPECT_EQ("from the worker", CellText(log_, 0, 1));
 }

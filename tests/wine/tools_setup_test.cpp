@@ -125,7 +125,7 @@ TEST_F(ToolsFile, DeleteOnlyClearsIsEnable) {
     SetField(s.Command, "three.exe");
     ASSERT_EQ(1, SaveToolSetting("Tool3", &s));
     ASSERT_EQ(1, SaveToolSetting("Tool1", &s));
-    DeleteToolSetting("Tool3");
+    ASSERT_EQ(1, DeleteToolSetting("Tool3"));
 
     const std::string ini = ReadIni();
     EXPECT_NE(std::string::npos, ini.find("[Tool3]\r\nIsEnable=0\r\nTitle=Three\r\n")) << ini;
@@ -150,7 +150,7 @@ TEST_F(ToolsFile, MissingSettingsObjectReadsAndWritesNothing) {
     EXPECT_TRUE(IsAllZero(s));
     EXPECT_EQ(0, LoadToolSetting(nullptr, "Tool1", &s));
     EXPECT_EQ(0, SaveToolSetting("Tool1", &s));
-    DeleteToolSetting("Tool1");
+    EXPECT_EQ(0, DeleteToolSetting("Tool1"));
     App().toolsDialogOwner = nullptr;
     EXPECT_EQ(0, SaveToolSetting("Tool1", &s));
     EXPECT_EQ(before, ReadIni());
@@ -161,13 +161,29 @@ TEST_F(ToolsFile, UnusableFolderLeavesPathEmptyAndWritesNothing) {
     EXPECT_STREQ("", setup_.Path());
     ToolSetting s = {};
     SetField(s.Title, "nowhere");
-    EXPECT_EQ(1, SaveToolSetting("Tool4", &s));
+    // Nothing was written, and the dialog must be able to say so.
+    EXPECT_EQ(0, SaveToolSetting("Tool4", &s));
+    EXPECT_EQ(0, DeleteToolSetting("Tool4"));
     EXPECT_EQ(0, LoadToolSetting(window_, "Tool4", &s));
     // An empty name must not become a Tools.ini of the Windows folder.
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(windows) + "\\Tools.ini").c_str()));
     setup_.ComposePath(folder_.c_str());
+}
+
+TEST_F(ToolsFile, UnwritableFileReportsTheSaveAsFailed) {
+    // A folder in the file's place: no write can reach it (the tests run as
+    // root, for whom a read-only attribute is no obstacle).
+    DeleteFileA(setup_.Path());
+    ASSERT_TRUE(CreateDirectoryA(setup_.Path(), nullptr));
+    ToolSetting s = {};
+    SetField(s.Title, "locked");
+    SetField(s.Command, "locked.exe");
+    EXPECT_EQ(0, SaveToolSetting("Tool1", &s));
+    EXPECT_EQ(0, DeleteToolSetting("Tool1"));
+    EXPECT_EQ(0, LoadToolSetting(window_, "Tool1", &s));
+    RemoveDirectoryA(setup_.Path());
 }
 
 namespace {

@@ -1,0 +1,179 @@
+// The wake run of the real Nodelark.exe over 10,000 listed entries: a run in
+// which every entry is skipped (no pause may be paid for them), and a
+// command-line wake of one named entry, timed to the packet at the peer
+// against the time to the window shown in the same run. Runs only inside
+// the namespaces bench/run.sh makes, with the peer's listener.
+#include <windows.h>
+#include "BenchClock.h"
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "AppDriver.h"
+#include "EntryRecord.h"
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr int kCount = 10000;
+constexpr double kTimeoutSeconds = 60;
+
+std::string ListenerLog() {
+    const char* path = std::getenv("NL_E2E_LISTENER_LOG");
+    return path ? path : "";
+}
+
+size_t DatagramCount() {
+    const std::string text = e2e::ReadFileBytes(ListenerLog());
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Entries named PC00001..; `complete` gives them a MAC, so they are sent to.
+std::string DataFile(bool complete) {
+    std::vector<e2e::EntryRecord> records;
+    records.reserve(kCount);
+    const SYSTEMTIME stamp = {2024, 4, 0, 1, 9, 30, 0, 0};
+    for (int i = 0; i < kCount; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "PC%05d", i + 1);
+        const uint8_t low = complete ? static_cast<uint8_t>(i % 250 + 1) : 0;
+        e2e::EntryFields fields = {name, {10, 77, static_cast<uint8_t>(i / 250), static_cast<uint8_t>(i % 250 + 1)},
+                                   {255, 255, 0, 0}, 9, {0, 0, 0, 0, 0, low}, "", "", "", stamp, stamp, stamp, 0};
+        records.push_back(e2e::MakeRecord(fields, i + 1));
+    }
+    return e2e::FileOf(records);
+}
+
+struct Running {
+    PROCESS_INFORMATION info = {};
+    HWND main = nullptr;
+};
+
+bool Launch(Running& run, const std::string& arguments) {
+    std::string commandLine = "\"" + e2e::ExePath() + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    std::string folder = e2e::ExeFolder();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &run.info) != FALSE;
+}
+
+template <class Ready>
+bool Poll(double deadline, Ready ready) {
+    for (;;) {
+        if (ready()) return true;
+        if (BenchSeconds() > deadline) return false;
+        Sleep(2);
+    }
+}
+
+void End(Running& run) {
+    if (run.main && IsWindow(run.main)) PostMessageA(run.main, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(run.info.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(run.info.hProcess, 255);
+        WaitForSingleObject(run.info.hProcess, 5000);
+    }
+    CloseHandle(run.info.hThread);
+    CloseHandle(run.info.hProcess);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1 : values[values.size() / 2];
+}
+
+// Wake all over entries that are all skipped: from the command to the
+// window enabled again with the run's last line in the Command Log.
+int MeasureSkippedRun() {
+    const std::string bytes = DataFile(false);
+    std::vector<double> runs;
+    for (int i = 0; i < kRuns; ++i) {
+        e2e::ResetDataFolder();
+        e2e::WriteFileBytes(e2e::DataFolder() + "\\Ent.dat", bytes);
+        Running run;
+        if (!Launch(run, "")) return 1;
+        const double deadline = BenchSeconds() + kTimeoutSeconds;
+        HWND log = nullptr, list = nullptr;
+        bool ready = Poll(deadline, [&] {
+            if (!run.main) run.main = e2e::FindMainWindow(run.info.dwProcessId);
+            if (!run.main) return false;
+            HWND tab = GetDlgItem(run.main, 2015);
+            list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
+            log = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 1)) : nullptr;
+            return list && log && e2e::listview::Count(list) == kCount && e2e::listview::Count(log) >= 1;
+        });
+        if (ready) {
+            const int before = e2e::listview::Count(log);
+            const double start = BenchSeconds();
+            PostMessageA(run.main, WM_COMMAND, 40006, 0);
+            if (Poll(start + kTimeoutSeconds, [&] {
+                    return e2e::listview::Count(log) >= before + 2 && IsWindowEnabled(run.main);
+                }))
+                runs.push_back(BenchSeconds() - start);
+        }
+        End(run);
+    }
+    const double median = Median(runs);
+    printf("wake all, %d entries all skipped:        median %7.3f s (%zu runs)  target < 1 s: %s\n", kCount, median,
+           runs.size(), median >= 0 && median < 1.0 ? "met" : "MISSED");
+    return runs.size() == kRuns ? 0 : 1;
+}
+
+// "/w PC10000": the last of 10,000 rows. Start to window shown, and start to
+// the packet at the peer, both in the same run.
+int MeasureCommandLineWake() {
+    const std::string bytes = DataFile(true);
+    std::vector<double> shown, packet, ratios;
+    for (int i = 0; i < kRuns; ++i) {
+        e2e::ResetDataFolder();
+        e2e::WriteFileBytes(e2e::DataFolder() + "\\Ent.dat", bytes);
+        const size_t before = DatagramCount();
+        Running run;
+        const double start = BenchSeconds();
+        if (!Launch(run, "/w PC10000")) return 1;
+        const double deadline = start + kTimeoutSeconds;
+        double shownAt = -1, packetAt = -1;
+        Poll(deadline, [&] {
+            if (shownAt < 0) {
+                run.main = e2e::FindMainWindow(run.info.dwProcessId);
+                if (run.main) shownAt = BenchSeconds() - start;
+            }
+            if (packetAt < 0 && DatagramCount() > before) packetAt = BenchSeconds() - start;
+            return shownAt >= 0 && packetAt >= 0;
+        });
+        if (shownAt >= 0 && packetAt >= 0) {
+            shown.push_back(shownAt);
+            packet.push_back(packetAt);
+            ratios.push_back(packetAt / shownAt);
+        }
+        End(run);
+    }
+    const double ratio = Median(ratios);
+    printf("/w PC10000: start to window shown          median %7.3f s (%zu runs)\n", Median(shown), shown.size());
+    printf("/w PC10000: start to packet at the peer    median %7.3f s (%zu runs)\n", Median(packet), packet.size());
+    printf("/w PC10000: packet against window shown    median ratio %.2f  target <= 1.3: %s\n", ratio,
+           ratio > 0 && ratio <= 1.3 ? "met" : "MISSED");
+    return packet.size() == kRuns ? 0 : 1;
+}
+
+}  // namespace
+
+int main() {
+    if (e2e::ExePath().empty() || ListenerLog().empty()) {
+        printf("NL_E2E_EXE or NL_E2E_LISTENER_LOG is not set; run this through bench/run.sh\n");
+        return 2;
+    }
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    int failures = MeasureSkippedRun();
+    failures += MeasureCommandLineWake();
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The command-line options: "/" or "+", then w (wake) or t1..t5 (run a tool),
+// each optionally followed by an entry name.
+#include <string>
+
+constexpr size_t kCommandLineNameMax = 127;
+
+struct CommandLineRequest {
+    bool found = false;   // false: no known option, start as usual
+    bool wake = false;    // the w option; otherwise a tool
+    int tool = 0;         // 1..5 for the t options, 0 for w
+    int command = 0;      // 40006/40033 for w, 40014..40018 for t1..t5
+    std::string name;     // empty when no entry was named
+};
+
+// Finds the first known option in the arguments (code page 932 text) and the
+// name that follows it. A name longer than 127 bytes is cut there, or just
+// before a double-byte character the cut would split.
+CommandLineRequest ParseCommandLine(const char* text);

@@ -1,0 +1,65 @@
+#pragma once
+// What the peer's listener logged: one line per datagram that reached the
+// app's directed broadcast address (tests/net/wake_listener.py).
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AppDriver.h"
+
+namespace e2e {
+
+struct Datagram {
+    std::string source;
+    int sourcePort = 0;
+    int destinationPort = 0;
+    int length = 0;
+    std::string payload;  // upper-case hex
+    long long ms = 0;     // arrival, monotonic milliseconds
+};
+
+class WakeListener {
+public:
+    static std::string LogPath() {
+        const char* path = std::getenv("NL_E2E_LISTENER_LOG");
+        return path ? path : "";
+    }
+    // Everything that arrives from now on counts.
+    void Mark() { skip_ = All().size(); }
+    std::vector<Datagram> Since() const {
+        std::vector<Datagram> all = All();
+        return std::vector<Datagram>(all.begin() + static_cast<long>(std::min(skip_, all.size())), all.end());
+    }
+    size_t Count() const { return Since().size(); }
+
+    static std::vector<Datagram> All() {
+        std::vector<Datagram> datagrams;
+        std::istringstream lines(ReadFileBytes(LogPath()));
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::istringstream fields(line);
+            Datagram d;
+            if (fields >> d.source >> d.sourcePort >> d.destinationPort >> d.length >> d.payload >> d.ms)
+                datagrams.push_back(d);
+        }
+        return datagrams;
+    }
+
+private:
+    size_t skip_ = 0;
+};
+
+// Six 0xFF bytes, then the MAC sixteen times, as hex.
+inline std::string MagicPayload(const uint8_t mac[6]) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex(12, 'F');
+    for (int i = 0; i < 16; ++i)
+        for (int b = 0; b < 6; ++b) {
+            hex += digits[mac[b] >> 4];
+            hex += digits[mac[b] & 15];
+        }
+    return hex;
+}
+
+}  // namespace e2e
