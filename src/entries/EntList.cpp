@@ -118,36 +118,62 @@ bool CEntList::ReadTail(std::string& tail) {
     return true;
 }
 
-void CEntList::SaveDataFile() {
-    if (!file_) return;
-    std::string tail;
-    // Cutting the file after a partial load would drop every record the load
-    // never reached: keep them, or leave the file alone.
-    if (!loadWhole_ && !ReadTail(tail)) return;
-    if (!file_->Seek(0)) return;
+bool CEntList::WriteRecords(size_t first, size_t last, const std::string& tail, uint64_t& kept) {
+    kept = 0;
+    if (first >= last) return true;
+    if (!file_->Seek(static_cast<uint64_t>(first) * kRecordSize)) return false;
     ChunkBuffer buffer;
-    uint64_t kept = 0;
-    size_t next = 0;
-    size_t tailAt = 0;
-    while (next < entries_.size() || tailAt < tail.size()) {
+    size_t next = first;
+    while (next < last) {
         uint32_t count = 0;
-        for (; count < buffer.records && next < entries_.size(); ++count, ++next)
-            std::memcpy(buffer.data + count * kRecordSize, entries_[next].get(), kRecordSize);
-        for (; count < buffer.records && tailAt < tail.size(); ++count, tailAt += kRecordSize)
-            std::memcpy(buffer.data + count * kRecordSize, tail.data() + tailAt, kRecordSize);
+        for (; count < buffer.records && next < last; ++count, ++next) {
+            const void* record = next < entries_.size()
+                                     ? static_cast<const void*>(entries_[next].get())
+                                     : static_cast<const void*>(tail.data() + (next - entries_.size()) * kRecordSize);
+            std::memcpy(buffer.data + count * kRecordSize, record, kRecordSize);
+        }
         const uint32_t want = count * kRecordSize;
         uint32_t done = 0;
         const bool ok = file_->Write(buffer.data, want, done);
         if (done > want) done = want;
         kept += done / kRecordSize * kRecordSize;
-        if (!ok || done < want) {
-            // Cut after the last whole record, so no fragment of a record
-            // is left at the end of the file.
-            if (!file_->Seek(kept)) return;
-            break;
+        if (!ok || done < want) return false;
+    }
+    return true;
+}
+
+std::string CEntList::SaveDataFile() {
+    if (!file_) return std::string();
+    std::string tail;
+    // Cutting the file after a partial load would drop every record the load
+    // never reached: keep them, or leave the file alone.
+    if (!loadWhole_ && !ReadTail(tail)) return "データファイルの残りが読めないため保存しませんでした";
+    const size_t total = entries_.size() + tail.size() / kRecordSize;
+    const uint64_t newSize = static_cast<uint64_t>(total) * kRecordSize;
+
+    // A full disk must not cost entries the file already holds: the part
+    // beyond the old end is written first, and only when it fits is the old
+    // part overwritten, in place, where it needs no new room.
+    uint64_t oldSize = 0;
+    size_t grownFrom = total;
+    if (file_->Size(oldSize) && newSize > oldSize) {
+        grownFrom = static_cast<size_t>(oldSize / kRecordSize);
+        uint64_t kept = 0;
+        if (!WriteRecords(grownFrom, total, tail, kept)) {
+            if (file_->Seek(oldSize)) file_->Truncate();
+            return "ディスクの空きが足りないためデータファイルを更新しませんでした";
         }
     }
-    file_->Truncate();
+    uint64_t kept = 0;
+    const size_t front = grownFrom < total ? grownFrom : total;
+    if (!WriteRecords(0, front, tail, kept)) {
+        // Cut after the last whole record, so no fragment of a record is
+        // left at the end of the file.
+        if (file_->Seek(kept)) file_->Truncate();
+        return "データファイルの書き込みに失敗しました";
+    }
+    if (!file_->Seek(newSize) || !file_->Truncate()) return "データファイルの書き込みに失敗しました";
+    return std::string();
 }
 
 std::string CEntList::DataFileNotice() const {

@@ -39,7 +39,8 @@ public:
     // load stopped before the end of the file, the records it did not reach
     // are written back after the entries; if they cannot be read again, the
     // file is left as it is.
-    void SaveDataFile();
+    // Returns an empty text, or what went wrong for the log.
+    std::string SaveDataFile();
     // False when the load stopped early (a failed read, a block refused).
     bool LoadWhole() const { return loadWhole_; }
     // The system's error code when the data file could not be opened.
@@ -76,6 +77,9 @@ private:
     static WakeEntry* Next(Blocks& blocks, int32_t& cursor);
     void Load();
     bool ReadTail(std::string& tail);
+    // Writes records [first, last) of the save at their places in the file;
+    // the bytes actually kept (whole records from `first` on) go to `kept`.
+    bool WriteRecords(size_t first, size_t last, const std::string& tail, uint64_t& kept);
 
     char dataFolder_[kDataPathSize] = {};
     char dataFilePath_[kDataPathSize] = {};

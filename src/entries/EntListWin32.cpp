@@ -29,6 +29,13 @@ bool HandleRecordFile::Write(const void* data, uint32_t size, uint32_t& done) {
 
 bool HandleRecordFile::Truncate() { return SetEndOfFile(file_.Get()) != FALSE; }
 
+bool HandleRecordFile::Size(uint64_t& size) {
+    LARGE_INTEGER length = {};
+    if (!GetFileSizeEx(file_.Get(), &length)) return false;
+    size = static_cast<uint64_t>(length.QuadPart);
+    return true;
+}
+
 std::string LocateDataFolder() {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;

@@ -12,6 +12,7 @@ public:
     bool Read(void* buffer, uint32_t size, uint32_t& done) override;
     bool Write(const void* data, uint32_t size, uint32_t& done) override;
     bool Truncate() override;
+    bool Size(uint64_t& size) override;
 
 private:
     ScopedHandle file_;
