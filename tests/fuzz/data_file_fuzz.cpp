@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string problem = store.SaveDataFile();
     const std::string& after = file->bytes;
-    FUZZ_CHECK(after.size() % kRecord == 0 || after == original);
+    FUZZ_CHECK(after.size() % kRecord == 0 || !problem.empty());
     FUZZ_CHECK(after.size() / kRecord >= whole);
     // Every record the file held is still there, byte for byte past its id.
     for (size_t i = 0; i < whole; ++i)
@@ -86,7 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (problem.empty()) {
         FUZZ_CHECK(after.size() == (whole + added) * kRecord);
     } else {
-        FUZZ_CHECK(after == original);
+        // Refused: the file keeps its length; only a trailing fragment, which
+        // no load ever takes, may have been written over.
+        FUZZ_CHECK(after.size() == original.size());
     }
     return 0;
 }
