@@ -12,6 +12,7 @@
 #include "entries/EntryCommandsWin32.h"
 #include "entries/EntryCopy.h"
 #include "entries/WakeListWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 
@@ -30,16 +31,6 @@ std::vector<int> SelectedRows(HWND list) {
     return rows;
 }
 
-std::string CellText(HWND list, int row, int column, size_t bufferSize) {
-    std::vector<char> buffer(bufferSize, 0);
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(bufferSize);
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    buffer.back() = 0;
-    return buffer.data();
-}
 
 void CopyEntries(CEntList& store, HWND list) {
     store.ClearCopyBuffer();
@@ -78,7 +69,7 @@ void CopyLogLines(HWND mainWindow, HWND list) {
     EmptyClipboard();
     std::string text;
     for (int row : rows)
-        text += ClipboardLine(CellText(list, row, 0, kTimeBuffer), CellText(list, row, 1, kTextBuffer));
+        text += ClipboardLine(ListCellText(list, row, 0, kTimeBuffer), ListCellText(list, row, 1, kTextBuffer));
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, text.size() + 1);
     if (!memory) throw AppError("メモリの確保に失敗しました");
     void* bytes = GlobalLock(memory);
