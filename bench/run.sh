@@ -1,7 +1,9 @@
 #!/bin/bash
 # Builds the Windows tree and runs every benchmark under Wine, printing each
 # figure: the data file's load and save, AppendCommandLog's line rate, one
-# Wake List header sort, Nodelark.exe's start-up, and its wake runs. All of it runs inside a
+# Wake List header sort, Nodelark.exe's start-up, its wake runs, and the
+# entry files (import, CSV listing, export) with a screenshot of the progress
+# bar half way through an import in build/bench-shots. All of it runs inside a
 # pair of network namespaces made for this run (Nodelark.exe opens a socket
 # at start), with its own Wine prefix copy and Xvfb.
 # Usage: bench/run.sh [BUILD_DIR [BENCH...]]   (default build/win, every bench)
@@ -15,7 +17,7 @@ cd "$ROOT"
 bash scripts/setup.sh || { echo "bench: setup failed" >&2; exit 1; }
 cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
   { echo "bench: configure failed" >&2; exit 1; }
-cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench tool_run_bench nl_child \
+cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench nl_child \
   >"$BUILD/bench-build.log" 2>&1 || { tail -30 "$BUILD/bench-build.log"; exit 1; }
 
 source "$ROOT/tests/lib/netns.sh"
@@ -30,7 +32,7 @@ run_bench() {
   if ((${#BENCHES[@]})) && [[ ! " ${BENCHES[*]} " == *" $1 "* ]]; then return; fi
   echo
   echo "== $1"
-  in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" timeout 900 wine "$BUILD/bench/$1.exe" </dev/null || { echo "bench: $1 failed"; failed=1; }
+  in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_BENCH_SHOTS="${NL_BENCH_SHOTS:-}" timeout 900 wine "$BUILD/bench/$1.exe" </dev/null || { echo "bench: $1 failed"; failed=1; }
 }
 echo "bench: namespace $NL_NS_APP, display $DISPLAY"
 run_bench datafile_bench
@@ -38,5 +40,7 @@ run_bench command_log_bench
 run_bench wake_list_sort_bench
 run_bench app_start_bench
 run_bench wake_run_bench
+mkdir -p "$ROOT/build/bench-shots"
+NL_BENCH_SHOTS=$(nl_ns_winpath "$ROOT/build/bench-shots") run_bench entry_files_bench
 run_bench tool_run_bench
 exit $failed

@@ -10,6 +10,7 @@
 #include "common/AppError.h"
 #include "ui/WindowPropWin32.h"
 #include "entries/EntList.h"
+#include "entries/EntListWin32.h"
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
 #include "log/AppLogWin32.h"
@@ -172,6 +173,7 @@ void Construct(HWND mainWindow) {
     AttachObject(mainWindow, kAppLogPropName, log.release());
 
     AppendCommandLog(mainWindow, "Nodelark 起動しました");
+    ReportDataFileState(mainWindow);
     SetFocus(wakeList);
 }
 

@@ -1,5 +1,6 @@
 // Tears the main window down: saves the entries, releases every object.
 #include <memory>
+#include <string>
 
 #include "ui/AppContextWin32.h"
 #include "ui/DlgbarWin32.h"
@@ -68,13 +69,17 @@ int OnDestroy(HWND mainWindow) {
         // Freeing what a live worker still uses could crash at the last
         // moment; the process is ending anyway, so those objects stay.
         AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドが終了しないため、使用中のオブジェクトを解放せずに終了します");
-        if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) store->SaveDataFile();
+        if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) {
+            const std::string problem = store->SaveDataFile();
+            if (!problem.empty()) AppendCommandLog(mainWindow, problem.c_str());
+        }
         PostQuitMessage(0);
         return 0;
     }
 
     if (CEntList* store = DetachObject<CEntList>(mainWindow, kEntListProp)) {
-        store->SaveDataFile();
+        const std::string problem = store->SaveDataFile();
+        if (!problem.empty()) AppendCommandLog(mainWindow, problem.c_str());
         delete store;
     }
     delete DetachObject<CSetup>(mainWindow, kSetupPropName);

@@ -17,3 +17,14 @@ bool EndsInBackslash(const std::string& text) {
     size_t last = LastBackslash(text);
     return last != std::string::npos && last + 1 == text.size();
 }
+
+std::string CutAtCharBoundary(const std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    size_t end = 0;
+    while (end < maxBytes) {
+        size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+        if (end + width > maxBytes) break;
+        end += width;
+    }
+    return text.substr(0, end);
+}

@@ -11,3 +11,6 @@ bool EndsInBackslash(const std::string& text);
 
 // Byte position of the last backslash character, or npos.
 size_t LastBackslash(const std::string& text);
+
+// The text cut to at most `maxBytes`, never inside a double-byte character.
+std::string CutAtCharBoundary(const std::string& text, size_t maxBytes);

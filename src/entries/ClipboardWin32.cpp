@@ -1,5 +1,116 @@
-#include "entries/EntryCommandsWin32.h"
+// Copy and paste: entries travel through the store's copy buffer, Command Log
+// lines through the system clipboard as plain text.
+#include <windows.h>
+#include <commctrl.h>
 
-// Copy and paste come with their own work.
-void CopySelection(HWND) {}
-void PasteEntries(HWND) {}
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/AppError.h"
+#include "entries/EntList.h"
+#include "entries/EntryCommandsWin32.h"
+#include "entries/EntryCopy.h"
+#include "entries/WakeListWin32.h"
+#include "ui/ListViewWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
+
+namespace {
+
+constexpr size_t kTimeBuffer = 64;
+constexpr size_t kTextBuffer = 1024;
+
+std::vector<int> SelectedRows(HWND list) {
+    std::vector<int> rows;
+    for (int row = -1;;) {
+        row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+        if (row < 0) break;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+
+void CopyEntries(CEntList& store, HWND list) {
+    store.ClearCopyBuffer();
+    for (int row : SelectedRows(list)) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        if (item.lParam < 0) continue;
+        const WakeEntry* entry = store.FindEntry(static_cast<int>(item.lParam));
+        if (!entry) continue;
+        store.AddToCopyBuffer(MakeEntryCopy(*entry));
+    }
+}
+
+// Closes the clipboard on every way out.
+class OpenedClipboard {
+public:
+    explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_) CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_;
+};
+
+void CopyLogLines(HWND mainWindow, HWND list) {
+    const std::vector<int> rows = SelectedRows(list);
+    if (rows.empty()) return;
+    OpenedClipboard clipboard(mainWindow);
+    if (!clipboard.IsOpen()) throw AppError("クリップボードがオープンできません");
+    EmptyClipboard();
+    std::string text;
+    for (int row : rows)
+        text += ClipboardLine(ListCellText(list, row, 0, kTimeBuffer), ListCellText(list, row, 1, kTextBuffer));
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, text.size() + 1);
+    if (!memory) throw AppError("メモリの確保に失敗しました");
+    void* bytes = GlobalLock(memory);
+    if (!bytes) {
+        GlobalFree(memory);
+        throw AppError("メモリのロックに失敗しました");
+    }
+    std::memcpy(bytes, text.data(), text.size());
+    GlobalUnlock(memory);
+    // From here the clipboard owns the memory; if it refuses it, it is ours.
+    if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+}
+
+}  // namespace
+
+void CopySelection(HWND mainWindow) {
+    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+    HWND tab = TabControl(mainWindow);
+    HWND list = PageWindow(tab, -1);
+    if (!store || !tab || !list) return;
+    try {
+        if (CurrentTabIndex(tab) == 0) CopyEntries(*store, list);
+        else CopyLogLines(mainWindow, list);
+    } catch (const AppError& e) {
+        ShowError(mainWindow, e.Text());
+    }
+}
+
+void PasteEntries(HWND mainWindow) {
+    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+    HWND tab = TabControl(mainWindow);
+    HWND list = PageWindow(tab, -1);
+    if (!store || !tab || !list) return;
+    if (CurrentTabIndex(tab) != 0) return;
+    for (WakeEntry* copy = store->FirstCopy(); copy; copy = store->NextCopy()) {
+        WakeEntry entry = *copy;
+        if (store->AddEntry(entry) < 0) {
+            ShowError(mainWindow, "エントリ追加に失敗しました");
+            return;
+        }
+        InsertListItem(mainWindow, entry);
+    }
+    ResortWakeList(list);
+}

@@ -1,5 +1,6 @@
 #include "entries/EntList.h"
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include "common/Cp932.h"
@@ -62,45 +63,134 @@ void CEntList::Load() {
     entries_.clear();
     entryCursor_ = 0;
     maxId_ = -1;
-    if (!file_ || !file_->Seek(0)) return;
+    loadWhole_ = true;
+    tailOffset_ = 0;
+    if (!file_) return;
+    if (!file_->Seek(0)) {
+        loadWhole_ = false;
+        return;
+    }
     ChunkBuffer buffer;
     const uint32_t want = buffer.records * kRecordSize;
+    uint64_t offset = 0;
     for (;;) {
         uint32_t done = 0;
-        if (!file_->Read(buffer.data, want, done)) return;
+        if (!file_->Read(buffer.data, want, done)) {
+            loadWhole_ = false;
+            tailOffset_ = offset;
+            return;
+        }
+        if (done > want) done = want;
         // A trailing fragment shorter than a record is left behind; the next
         // save drops it.
         for (uint32_t at = 0; at + kRecordSize <= done; at += kRecordSize) {
             WakeEntry entry;
             std::memcpy(&entry, buffer.data + at, kRecordSize);
-            if (AddEntry(entry) < 0) return;
+            if (AddEntry(entry) < 0) {
+                loadWhole_ = false;
+                tailOffset_ = offset + at;
+                return;
+            }
         }
         if (done < want) return;
+        offset += done;
     }
 }
 
-void CEntList::SaveDataFile() {
-    if (!file_ || !file_->Seek(0)) return;
+bool CEntList::ReadTail(std::string& tail) {
+    tail.clear();
+    if (!file_->Seek(tailOffset_)) return false;
+    try {
+        ChunkBuffer buffer;
+        const uint32_t want = buffer.records * kRecordSize;
+        for (;;) {
+            uint32_t done = 0;
+            if (!file_->Read(buffer.data, want, done)) return false;
+            if (done > want) done = want;
+            tail.append(reinterpret_cast<const char*>(buffer.data), done);
+            if (done < want) break;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // Whole records only, as a load would take them.
+    tail.resize(tail.size() / kRecordSize * kRecordSize);
+    return true;
+}
+
+bool CEntList::WriteRecords(size_t first, size_t last, const std::string& tail, uint64_t& kept) {
+    kept = 0;
+    if (first >= last) return true;
+    if (!file_->Seek(static_cast<uint64_t>(first) * kRecordSize)) return false;
     ChunkBuffer buffer;
-    uint64_t kept = 0;
-    size_t next = 0;
-    while (next < entries_.size()) {
+    size_t next = first;
+    while (next < last) {
         uint32_t count = 0;
-        for (; count < buffer.records && next < entries_.size(); ++count, ++next)
-            std::memcpy(buffer.data + count * kRecordSize, entries_[next].get(), kRecordSize);
+        for (; count < buffer.records && next < last; ++count, ++next) {
+            const void* record = next < entries_.size()
+                                     ? static_cast<const void*>(entries_[next].get())
+                                     : static_cast<const void*>(tail.data() + (next - entries_.size()) * kRecordSize);
+            std::memcpy(buffer.data + count * kRecordSize, record, kRecordSize);
+        }
         const uint32_t want = count * kRecordSize;
         uint32_t done = 0;
         const bool ok = file_->Write(buffer.data, want, done);
         if (done > want) done = want;
         kept += done / kRecordSize * kRecordSize;
-        if (!ok || done < want) {
-            // Cut after the last whole record, so no fragment of a record
-            // is left at the end of the file.
-            if (!file_->Seek(kept)) return;
-            break;
+        if (!ok || done < want) return false;
+    }
+    return true;
+}
+
+std::string CEntList::SaveDataFile() {
+    if (!file_) return std::string();
+    std::string tail;
+    // Cutting the file after a partial load would drop every record the load
+    // never reached: keep them, or leave the file alone.
+    if (!loadWhole_ && !ReadTail(tail)) return "データファイルの残りが読めないため保存しませんでした";
+    const size_t total = entries_.size() + tail.size() / kRecordSize;
+    const uint64_t newSize = static_cast<uint64_t>(total) * kRecordSize;
+
+    // A full disk must not cost entries the file already holds: the part
+    // beyond the old end is written first, and only when it fits is the old
+    // part overwritten, in place, where it needs no new room.
+    uint64_t oldSize = 0;
+    size_t grownFrom = total;
+    if (file_->Size(oldSize) && newSize > oldSize) {
+        grownFrom = static_cast<size_t>(oldSize / kRecordSize);
+        uint64_t kept = 0;
+        if (!WriteRecords(grownFrom, total, tail, kept)) {
+            if (file_->Seek(oldSize)) file_->Truncate();
+            return "ディスクの空きが足りないためデータファイルを更新しませんでした";
         }
     }
-    file_->Truncate();
+    uint64_t kept = 0;
+    const size_t front = grownFrom < total ? grownFrom : total;
+    if (!WriteRecords(0, front, tail, kept)) {
+        // Cut after the last whole record, so no fragment of a record is
+        // left at the end of the file.
+        if (file_->Seek(kept)) file_->Truncate();
+        return "データファイルの書き込みに失敗しました";
+    }
+    if (!file_->Seek(newSize) || !file_->Truncate()) return "データファイルの書き込みに失敗しました";
+    return std::string();
+}
+
+std::string CEntList::DataFileNotice() const {
+    char text[kDataPathSize + 200];
+    if (!file_) {
+        std::snprintf(text, sizeof text,
+                      "データファイルがオープンできません %s (ErrorCode:0x%08x) この実行中のエントリは保存されません",
+                      dataFilePath_[0] ? dataFilePath_ : dataFolder_, static_cast<unsigned>(openError_));
+        return text;
+    }
+    if (!loadWhole_) {
+        std::snprintf(text, sizeof text,
+                      "データファイルを最後まで読み込めませんでした %s (%d件読み込み) 残りのエントリはファイルに残します",
+                      dataFilePath_, EntryCount());
+        return text;
+    }
+    return std::string();
 }
 
 int CEntList::Append(Blocks& blocks, const WakeEntry& entry) {

@@ -35,8 +35,19 @@ public:
     // from it.
     void AttachDataFile(std::unique_ptr<RecordFile> file);
     bool HasDataFile() const { return file_ != nullptr; }
-    // Rewrites the data file from the entries; only at shutdown.
-    void SaveDataFile();
+    // Rewrites the data file from the entries; only at shutdown. When the
+    // load stopped before the end of the file, the records it did not reach
+    // are written back after the entries; if they cannot be read again, the
+    // file is left as it is.
+    // Returns an empty text, or what went wrong for the log.
+    std::string SaveDataFile();
+    // False when the load stopped early (a failed read, a block refused).
+    bool LoadWhole() const { return loadWhole_; }
+    // The system's error code when the data file could not be opened.
+    void SetOpenError(uint32_t code) { openError_ = code; }
+    // What the user must hear about the data file at start; empty when all is
+    // well.
+    std::string DataFileNotice() const;
 
     const char* DataFolder() const { return dataFolder_; }
     const char* DataFilePath() const { return dataFilePath_; }
@@ -65,6 +76,10 @@ private:
     static WakeEntry* First(Blocks& blocks, int32_t& cursor);
     static WakeEntry* Next(Blocks& blocks, int32_t& cursor);
     void Load();
+    bool ReadTail(std::string& tail);
+    // Writes records [first, last) of the save at their places in the file;
+    // the bytes actually kept (whole records from `first` on) go to `kept`.
+    bool WriteRecords(size_t first, size_t last, const std::string& tail, uint64_t& kept);
 
     char dataFolder_[kDataPathSize] = {};
     char dataFilePath_[kDataPathSize] = {};
@@ -75,4 +90,8 @@ private:
     int32_t copyCursor_ = 0;
     // Largest id held, so an add needs no scan; -1 when empty.
     int32_t maxId_ = -1;
+    bool loadWhole_ = true;
+    // Where the first record the load did not take starts.
+    uint64_t tailOffset_ = 0;
+    uint32_t openError_ = 0;
 };

@@ -7,8 +7,10 @@
 int OnNewEntry(HWND mainWindow);
 int OnEditEntry(HWND mainWindow);
 int OnDeleteEntries(HWND mainWindow);
-void ExportEntries(HWND mainWindow, const char* path);
-void ImportEntries(HWND mainWindow, const char* path);
-void WriteEntryListing(HWND mainWindow, const char* path);
+// Each returns the entries written or added; 0 after a failure it reported;
+// -1 when the status bar or the store is missing.
+int ExportEntries(HWND mainWindow, const char* path);
+int ImportEntries(HWND mainWindow, const char* path);
+int WriteEntryListing(HWND mainWindow, const char* path);
 void CopySelection(HWND mainWindow);
 void PasteEntries(HWND mainWindow);

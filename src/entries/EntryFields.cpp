@@ -18,16 +18,7 @@ bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-std::string FitText(const std::string& text, size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    size_t end = 0;
-    while (end < maxBytes) {
-        size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-        if (end + width > maxBytes) break;
-        end += width;
-    }
-    return text.substr(0, end);
-}
+std::string FitText(const std::string& text, size_t maxBytes) { return CutAtCharBoundary(text, maxBytes); }
 
 uint8_t ParseMacBox(const char* text) {
     unsigned value = 0;

@@ -35,6 +35,31 @@ struct SortColumn {
 };
 SortColumn* g_sorting = nullptr;  // set only while LVM_SORTITEMS runs on the UI thread
 
+// Sorts the rows by one column's text in the given direction.
+void SortRows(HWND list, int column, bool ascending) {
+    SortColumn sort;
+    sort.ascending = ascending;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    sort.texts.reserve(count);
+    std::vector<char> buffer(1024);
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        LVITEMA text = {};
+        text.iSubItem = column;
+        text.pszText = buffer.data();
+        text.cchTextMax = static_cast<int>(buffer.size());
+        buffer[0] = 0;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&text));
+        sort.texts[item.lParam] = buffer.data();
+    }
+    g_sorting = &sort;
+    SendMessageA(list, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareByColumn));
+    g_sorting = nullptr;
+}
+
 }  // namespace
 
 bool EntryPassesFilter(const WakeEntry& entry) {
@@ -162,25 +187,21 @@ void SortWakeListByColumn(HWND, HWND list, int column) {
         SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
     }
 
-    SortColumn sort;
-    sort.ascending = (1 - direction) != 0;
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    sort.texts.reserve(count);
-    std::vector<char> buffer(1024);
-    for (int i = 0; i < count; ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        LVITEMA text = {};
-        text.iSubItem = column;
-        text.pszText = buffer.data();
-        text.cchTextMax = static_cast<int>(buffer.size());
-        buffer[0] = 0;
-        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&text));
-        sort.texts[item.lParam] = buffer.data();
+    SortRows(list, column, (1 - direction) != 0);
+}
+
+void ResortWakeList(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    if (!header) return;
+    int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    if (columns > kWakeListColumns) columns = kWakeListColumns;
+    for (int i = 0; i < columns; ++i) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT | HDI_IMAGE;
+        if (!SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item))) continue;
+        if (!(item.fmt & HDF_IMAGE)) continue;
+        // The header's image shows the order the last click gave.
+        SortRows(list, i, item.iImage == 0);
+        return;
     }
-    g_sorting = &sort;
-    SendMessageA(list, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareByColumn));
-    g_sorting = nullptr;
 }

@@ -16,3 +16,6 @@ int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM column);
 void ResetWakeListSort(HWND list);
 // Sorts the Wake List by one column, flipping that column's direction.
 void SortWakeListByColumn(HWND mainWindow, HWND list, int column);
+// Sorts the Wake List again by the column and in the direction the last
+// header click chose; leaves the rows alone when none was clicked.
+void ResortWakeList(HWND list);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/ProgStbarWin32.h"
 #include "common/LocalTimeWin32.h"
@@ -26,16 +27,6 @@ HWND CommandLogPage(HWND mainWindow) {
     return tab ? PageWindow(tab, 1) : nullptr;
 }
 
-std::string CellText(HWND list, int row, int column, size_t bufferSize) {
-    std::vector<char> buffer(bufferSize, 0);
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(bufferSize);
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    buffer.back() = 0;
-    return buffer.data();
-}
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
@@ -159,8 +150,8 @@ int ExportCommandLog(HWND mainWindow, const char* path) {
     status->SetPartText(0, "出力をｴｸｽﾎﾟｰﾄしています");
     int written = 0;
     for (int row = 0; row < count; ++row) {
-        std::string line = FormatExportLine(CellText(list, row, 0, kExportTimeMax + 1),
-                                            CellText(list, row, 1, kExportTextMax + 1));
+        std::string line = FormatExportLine(ListCellText(list, row, 0, kExportTimeMax + 1),
+                                            ListCellText(list, row, 1, kExportTextMax + 1));
         if (!WriteAll(file.Get(), line)) break;
         ++written;
         status->StepProgress();

@@ -36,17 +36,6 @@ uint32_t ParseTimeoutText(const std::string& text) {
     return static_cast<uint32_t>(value);
 }
 
-std::string CutAtCharBoundary(const std::string& text, size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    size_t end = 0;
-    while (end < maxBytes) {
-        size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-        if (end + width > maxBytes) break;
-        end += width;
-    }
-    return text.substr(0, end);
-}
-
 bool AppendToArgv(const std::string& current, const std::string& addition, std::string* joined) {
     std::string result = CutAtCharBoundary(current, kArgvReadMax) + addition;
     if (result.size() > kArgvJoinedMax) return false;

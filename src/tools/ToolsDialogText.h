@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/Cp932.h"
+
 // "実行形式" list: items 0..2 are the styles 0..2; no selection (or any
 // other item) stores 0, and an unknown stored style shows item 0.
 int32_t ExecStyleFromListItem(int item);
@@ -22,9 +24,6 @@ uint32_t ParseTimeoutText(const std::string& text);
 constexpr uint32_t kShortTimeoutMs = 100;
 inline bool TimeoutNeedsConfirmation(uint32_t timeout) { return timeout < kShortTimeoutMs; }
 
-// The text cut to at most `maxBytes` bytes without splitting a double-byte
-// character.
-std::string CutAtCharBoundary(const std::string& text, size_t maxBytes);
 
 // The argument text read for an insertion, and the longest text an insertion
 // may leave: a placeholder always fits behind the longest text read.

@@ -1,0 +1,72 @@
+// A save on exit when the data folder's disk is full. tests/e2e/run.sh runs
+// this alone, with the data folder on a small file system of its own inside
+// a mount namespace; the main run leaves it out.
+#include "AppFixture.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kEntries = 150;
+constexpr int kCmdSelectAll = 40021, kCmdCopy = 40039, kCmdPaste = 40040, kCmdDelete = 40011;
+
+// Writes zeros until the file system refuses more; the bytes it took.
+unsigned long long FillDisk(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    std::string block(4096, '\0');
+    unsigned long long total = 0;
+    for (;;) {
+        DWORD written = 0;
+        if (!WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) || written == 0) break;
+        total += written;
+    }
+    CloseHandle(file);
+    return total;
+}
+
+using FullDisk = AppFixture;
+
+TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
+    std::vector<EntryRecord> records;
+    for (int i = 0; i < kEntries; ++i) {
+        const std::string name = "PC" + std::to_string(i);
+        EntryFields f = {name.c_str(), {10, 77, 0, static_cast<uint8_t>(i)}, {255, 255, 255, 0}, 9,
+                         {2, 0, 0, 0, 0, static_cast<uint8_t>(i)}, "", "", "", {}, {}, {}, 0};
+        records.push_back(MakeRecord(f, i));
+    }
+    const std::string before = FileOf(records);
+    ASSERT_TRUE(WriteFileBytes(DataFile(), before));
+    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin"), 0u);
+
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == kEntries; }));
+    // Twice the entries: the save needs room the disk does not have.
+    app.Command(kCmdSelectAll);
+    app.Command(kCmdCopy);
+    app.Command(kCmdPaste);
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == 2 * kEntries; }));
+    // And the first entry deleted, so that even the front of the file would
+    // change: a save that wrote what fits would mix old and new.
+    HWND list = app.WakeList();
+    for (int row = 0; row < listview::Count(list); ++row) {
+        RemoteBuffer buffer(app.Main(), sizeof(LVITEMA));
+        LVITEMA item = {};
+        item.stateMask = LVIS_SELECTED;
+        item.state = listview::Text(list, row, 0) == "PC0" ? LVIS_SELECTED : 0;
+        ASSERT_TRUE(buffer.Write(0, &item, sizeof item));
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
+    }
+    app.PostCommand(kCmdDelete);
+    HWND box = WaitDialog(app.Pid(), "Nodelark");
+    ASSERT_NE(nullptr, box);
+    ClickButton(box, IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(list) == 2 * kEntries - 1; }));
+    ASSERT_EQ(0, app.Close(20000));
+
+    // No room for the new content: the file holds exactly what it held.
+    EXPECT_EQ(before, ReadFileBytes(DataFile())) << "the save changed the file on a full disk";
+    DeleteFileA((DataFolder() + "\\filler.bin").c_str());
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,93 @@
+// Any bytes as an exchange file: the import adds exactly the whole records
+// after a good header, each as it stands but for its id, and nothing else;
+// the listing and the copy rule then read every record within its fields,
+// and an export of the result imports back to the same records.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include "FuzzCheck.h"
+#include "common/FixedText.h"
+#include "entries/EntList.h"
+#include "entries/EntryCopy.h"
+#include "entries/EntryFiles.h"
+
+namespace {
+
+class BytesFile : public RecordFile {
+public:
+    explicit BytesFile(std::string bytes = std::string()) : bytes(std::move(bytes)) {}
+    bool Seek(uint64_t offset) override {
+        pos = static_cast<size_t>(offset);
+        return true;
+    }
+    bool Read(void* buffer, uint32_t size, uint32_t& done) override {
+        done = pos < bytes.size() ? static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - pos)) : 0;
+        std::memcpy(buffer, bytes.data() + pos, done);
+        pos += done;
+        return true;
+    }
+    bool Write(const void* data, uint32_t size, uint32_t& done) override {
+        if (bytes.size() < pos + size) bytes.resize(pos + size);
+        std::memcpy(&bytes[pos], data, size);
+        pos += size;
+        done = size;
+        return true;
+    }
+    bool Truncate() override {
+        bytes.resize(pos);
+        return true;
+    }
+    std::string bytes;
+    size_t pos = 0;
+};
+
+constexpr size_t kRecord = sizeof(WakeEntry);
+
+std::string Bytes(const WakeEntry& e) { return std::string(reinterpret_cast<const char*>(&e), kRecord); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string file(reinterpret_cast<const char*>(data), size);
+    CEntList store;
+    WakeEntry first;
+    InitNewEntry(first);
+    store.AddEntry(first);
+    const std::string firstBytes = Bytes(first);
+
+    BytesFile input(file);
+    int begun = 0;
+    const ImportResult result = ImportExchange(store, input, [&](int) { ++begun; }, nullptr);
+    const bool good = size >= kExchangeHeaderSize && ParseExchangeHeader(file.data(), kExchangeHeaderSize, nullptr);
+    const int whole = good ? static_cast<int>((size - kExchangeHeaderSize) / kRecord) : 0;
+    FUZZ_CHECK(result.kind == (good ? ImportResult::kDone : ImportResult::kNotExchange));
+    FUZZ_CHECK(begun == (good ? 1 : 0));
+    FUZZ_CHECK(result.added == whole);
+    FUZZ_CHECK(store.EntryCount() == 1 + whole);
+    FUZZ_CHECK(Bytes(*store.FindEntry(0)) == firstBytes);
+    for (int i = 0; i < whole; ++i) {
+        const WakeEntry* entry = store.FindEntry(1 + i);
+        FUZZ_CHECK(entry != nullptr);
+        FUZZ_CHECK(Bytes(*entry).substr(4) == file.substr(kExchangeHeaderSize + i * kRecord + 4, kRecord - 4));
+
+        const WakeEntry copy = MakeEntryCopy(*entry);
+        const size_t length = FieldLength(entry->name);
+        if (length <= kCopyPrefixMaxName) FUZZ_CHECK(EntryName(copy) == "ｺﾋﾟｰ " + EntryName(*entry));
+        else FUZZ_CHECK(std::memcmp(copy.name, entry->name, sizeof copy.name) == 0);
+    }
+
+    BytesFile listing;
+    const FileWriteResult lines = WriteListing(store, listing, nullptr, nullptr);
+    FUZZ_CHECK(!lines.headerFailed && lines.count == store.EntryCount());
+
+    BytesFile exported;
+    const FileWriteResult records = WriteExchange(store, exported, nullptr, nullptr);
+    FUZZ_CHECK(records.count == store.EntryCount());
+    FUZZ_CHECK(exported.bytes.size() == kExchangeHeaderSize + store.EntryCount() * kRecord);
+    CEntList again;
+    BytesFile back(exported.bytes);
+    FUZZ_CHECK(ImportExchange(again, back, nullptr, nullptr).added == store.EntryCount());
+    for (int id = 0; id < store.EntryCount(); ++id) FUZZ_CHECK(Bytes(*again.FindEntry(id)) == Bytes(*store.FindEntry(id)));
+    return 0;
+}
