@@ -7,16 +7,6 @@
 #include "common/FixedText.h"
 #include "entries/WakeEntry.h"
 
-size_t Cp932PrefixLength(const char* text, size_t length, size_t limit) {
-    size_t i = 0;
-    while (i < length) {
-        size_t width = (IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length) ? 2 : 1;
-        if (i + width > limit) break;
-        i += width;
-    }
-    return i;
-}
-
 namespace {
 
 enum class Placeholder { None, Ip, Mask, Mac, Host, Input };
@@ -66,10 +56,9 @@ std::string Octets(const uint8_t (&bytes)[4]) {
 
 // Appends as much of `text` as fits; false once the output is full.
 bool AppendBounded(std::string& out, const std::string& text) {
-    size_t room = kMaxToolArguments - out.size();
-    size_t n = Cp932PrefixLength(text.data(), text.size(), room);
-    out.append(text, 0, n);
-    return n == text.size();
+    std::string fits = CutAtCharBoundary(text, kMaxToolArguments - out.size());
+    out += fits;
+    return fits.size() == text.size();
 }
 
 }  // namespace
@@ -105,14 +94,13 @@ std::string ExpandToolArguments(const char* argTemplate, size_t templateWidth, c
             break;
         }
         case Placeholder::Host: {
-            size_t n = FieldLength(entry->hostName);
-            text.assign(entry->hostName, Cp932PrefixLength(entry->hostName, n, kMaxPlaceholderText));
+            text = CutAtCharBoundary(FieldText(entry->hostName), kMaxPlaceholderText);
             break;
         }
         case Placeholder::Input: {
             std::string answer;
             if (askInput && askInput(answer))
-                text.assign(answer, 0, Cp932PrefixLength(answer.data(), answer.size(), kMaxPlaceholderText));
+                text = CutAtCharBoundary(answer, kMaxPlaceholderText);
             break;
         }
         }
@@ -124,7 +112,5 @@ std::string ExpandToolArguments(const char* argTemplate, size_t templateWidth, c
 }
 
 std::string BuildToolCommandLine(const std::string& command, const std::string& arguments) {
-    std::string line = command + " " + arguments;
-    line.resize(Cp932PrefixLength(line.data(), line.size(), kMaxToolCommandLine));
-    return line;
+    return CutAtCharBoundary(command + " " + arguments, kMaxToolCommandLine);
 }

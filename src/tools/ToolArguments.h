@@ -27,7 +27,3 @@ std::string ExpandToolArguments(const char* argTemplate, size_t templateWidth, c
 
 // "command arguments", cut at a character boundary to the bound.
 std::string BuildToolCommandLine(const std::string& command, const std::string& arguments);
-
-// The longest start of `text` of at most `limit` bytes that does not end
-// inside a double-byte character.
-size_t Cp932PrefixLength(const char* text, size_t length, size_t limit);

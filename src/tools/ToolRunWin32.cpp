@@ -6,6 +6,7 @@
 #include <string>
 
 #include "resource.h"
+#include "common/Cp932.h"
 #include "common/FixedText.h"
 #include "entries/EntList.h"
 #include "log/CommandLogWin32.h"
@@ -300,8 +301,7 @@ INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             char text[1024] = {};
             int n = GetDlgItemTextA(dialog, IDC_INPUT_TEXT, text, sizeof text);
             AppContext& app = App();
-            std::memset(app.toolInputText, 0, sizeof app.toolInputText);
-            std::memcpy(app.toolInputText, text, Cp932PrefixLength(text, n > 0 ? n : 0, kMaxPlaceholderText));
+            SetField(app.toolInputText, CutAtCharBoundary(std::string(text, n > 0 ? n : 0), kMaxPlaceholderText));
             EndDialog(dialog, IDOK);
             return TRUE;
         }
