@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AppDriver.h"
+#include "BenchLaunch.h"
 #include "EntryRecord.h"
 
 namespace {
@@ -68,19 +69,6 @@ struct Running {
     HWND list = nullptr;
     int expectedRows = 0;
 };
-
-bool Launch(Running& run) {
-    std::string commandLine = "\"" + e2e::ExePath() + "\"";
-    std::string folder = e2e::ExeFolder();
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &run.info) != FALSE;
-}
 
 bool MainWindowReady(void* context) {
     auto* run = static_cast<Running*>(context);
@@ -158,7 +146,7 @@ int Measure(const char* label, int rows, double targetSeconds, bool clickSort) {
         Running run;
         run.expectedRows = rows;
         const double start = BenchSeconds();
-        if (!Launch(run)) {
+        if (!LaunchNodelark(run.info)) {
             printf("cannot start %s (error %lu)\n", e2e::ExePath().c_str(), GetLastError());
             return 1;
         }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AppDriver.h"
+#include "BenchLaunch.h"
 #include "EntryRecord.h"
 
 namespace {
@@ -53,20 +54,6 @@ struct Running {
     HWND main = nullptr;
 };
 
-bool Launch(Running& run, const std::string& arguments) {
-    std::string commandLine = "\"" + e2e::ExePath() + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
-    std::string folder = e2e::ExeFolder();
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &run.info) != FALSE;
-}
-
 template <class Ready>
 bool Poll(double deadline, Ready ready) {
     for (;;) {
@@ -100,7 +87,7 @@ int MeasureSkippedRun() {
         e2e::ResetDataFolder();
         e2e::WriteFileBytes(e2e::DataFolder() + "\\Ent.dat", bytes);
         Running run;
-        if (!Launch(run, "")) return 1;
+        if (!LaunchNodelark(run.info)) return 1;
         const double deadline = BenchSeconds() + kTimeoutSeconds;
         HWND log = nullptr, list = nullptr;
         bool ready = Poll(deadline, [&] {
@@ -139,7 +126,7 @@ int MeasureCommandLineWake() {
         const size_t before = DatagramCount();
         Running run;
         const double start = BenchSeconds();
-        if (!Launch(run, "/w PC10000")) return 1;
+        if (!LaunchNodelark(run.info, "/w PC10000")) return 1;
         const double deadline = start + kTimeoutSeconds;
         double shownAt = -1, packetAt = -1;
         Poll(deadline, [&] {

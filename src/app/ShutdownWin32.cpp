@@ -55,6 +55,13 @@ bool StopBackgroundWork(HWND mainWindow) {
     return wakeEnded;
 }
 
+// Writes the data file; a save that could not write says why in the log.
+void SaveEntries(HWND mainWindow, CEntList* store) {
+    if (!store) return;
+    const std::string problem = store->SaveDataFile();
+    if (!problem.empty()) AppendCommandLog(mainWindow, problem.c_str());
+}
+
 bool g_shuttingDown = false;
 
 }  // namespace
@@ -69,19 +76,14 @@ int OnDestroy(HWND mainWindow) {
         // Freeing what a live worker still uses could crash at the last
         // moment; the process is ending anyway, so those objects stay.
         AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドが終了しないため、使用中のオブジェクトを解放せずに終了します");
-        if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) {
-            const std::string problem = store->SaveDataFile();
-            if (!problem.empty()) AppendCommandLog(mainWindow, problem.c_str());
-        }
+        SaveEntries(mainWindow, FindObject<CEntList>(mainWindow, kEntListProp));
         PostQuitMessage(0);
         return 0;
     }
 
-    if (CEntList* store = DetachObject<CEntList>(mainWindow, kEntListProp)) {
-        const std::string problem = store->SaveDataFile();
-        if (!problem.empty()) AppendCommandLog(mainWindow, problem.c_str());
-        delete store;
-    }
+    CEntList* store = DetachObject<CEntList>(mainWindow, kEntListProp);
+    SaveEntries(mainWindow, store);
+    delete store;
     delete DetachObject<CSetup>(mainWindow, kSetupPropName);
     delete DetachObject<CDlgbar>(mainWindow, kDlgbarProp);
     delete DetachObject<CProgStbar>(mainWindow, kProgStbarProp);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "../host/MemoryFile.h"
 #include "FuzzCheck.h"
 #include "entries/EntList.h"
 
@@ -13,42 +14,6 @@ namespace {
 
 constexpr size_t kRecord = sizeof(WakeEntry);
 
-// A disk charges only for the bytes past the end of the file.
-class SmallDiskFile : public RecordFile {
-public:
-    SmallDiskFile(std::string bytes, size_t room) : bytes(std::move(bytes)), room(room) {}
-    bool Seek(uint64_t offset) override {
-        pos = static_cast<size_t>(offset);
-        return true;
-    }
-    bool Read(void* buffer, uint32_t size, uint32_t& done) override {
-        done = pos < bytes.size() ? static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - pos)) : 0;
-        std::memcpy(buffer, bytes.data() + pos, done);
-        pos += done;
-        return true;
-    }
-    bool Write(const void* data, uint32_t size, uint32_t& done) override {
-        const size_t inPlace = pos < bytes.size() ? std::min<size_t>(size, bytes.size() - pos) : 0;
-        const size_t grown = std::min<size_t>(size - inPlace, room);
-        room -= grown;
-        done = static_cast<uint32_t>(inPlace + grown);
-        if (bytes.size() < pos + done) bytes.resize(pos + done);
-        std::memcpy(&bytes[pos], data, done);
-        pos += done;
-        return done == size;
-    }
-    bool Truncate() override {
-        bytes.resize(pos);
-        return true;
-    }
-    bool Size(uint64_t& size) override {
-        size = bytes.size();
-        return true;
-    }
-    std::string bytes;
-    size_t pos = 0;
-    size_t room;
-};
 
 }  // namespace
 
@@ -59,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string original(reinterpret_cast<const char*>(data + 2), size - 2);
     const size_t whole = original.size() / kRecord;
 
-    auto owned = std::make_unique<SmallDiskFile>(original, room);
-    SmallDiskFile* file = owned.get();
+    auto owned = std::make_unique<MemoryFile>(original);
+    MemoryFile* file = owned.get();
+    file->diskRoom = room;
+    file->tellsSize = true;
     CEntList store;
     store.AttachDataFile(std::move(owned));
     FUZZ_CHECK(store.LoadWhole());

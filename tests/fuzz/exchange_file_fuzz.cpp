@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include "../host/MemoryFile.h"
 #include "FuzzCheck.h"
 #include "common/FixedText.h"
 #include "entries/EntList.h"
@@ -14,33 +15,6 @@
 
 namespace {
 
-class BytesFile : public RecordFile {
-public:
-    explicit BytesFile(std::string bytes = std::string()) : bytes(std::move(bytes)) {}
-    bool Seek(uint64_t offset) override {
-        pos = static_cast<size_t>(offset);
-        return true;
-    }
-    bool Read(void* buffer, uint32_t size, uint32_t& done) override {
-        done = pos < bytes.size() ? static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - pos)) : 0;
-        std::memcpy(buffer, bytes.data() + pos, done);
-        pos += done;
-        return true;
-    }
-    bool Write(const void* data, uint32_t size, uint32_t& done) override {
-        if (bytes.size() < pos + size) bytes.resize(pos + size);
-        std::memcpy(&bytes[pos], data, size);
-        pos += size;
-        done = size;
-        return true;
-    }
-    bool Truncate() override {
-        bytes.resize(pos);
-        return true;
-    }
-    std::string bytes;
-    size_t pos = 0;
-};
 
 constexpr size_t kRecord = sizeof(WakeEntry);
 
@@ -56,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     store.AddEntry(first);
     const std::string firstBytes = Bytes(first);
 
-    BytesFile input(file);
+    MemoryFile input(file);
     int begun = 0;
     const ImportResult result = ImportExchange(store, input, [&](int) { ++begun; }, nullptr);
     const bool good = size >= kExchangeHeaderSize && ParseExchangeHeader(file.data(), kExchangeHeaderSize, nullptr);
@@ -77,16 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else FUZZ_CHECK(std::memcmp(copy.name, entry->name, sizeof copy.name) == 0);
     }
 
-    BytesFile listing;
+    MemoryFile listing;
     const FileWriteResult lines = WriteListing(store, listing, nullptr, nullptr);
     FUZZ_CHECK(!lines.headerFailed && lines.count == store.EntryCount());
 
-    BytesFile exported;
+    MemoryFile exported;
     const FileWriteResult records = WriteExchange(store, exported, nullptr, nullptr);
     FUZZ_CHECK(records.count == store.EntryCount());
     FUZZ_CHECK(exported.bytes.size() == kExchangeHeaderSize + store.EntryCount() * kRecord);
     CEntList again;
-    BytesFile back(exported.bytes);
+    MemoryFile back(exported.bytes);
     FUZZ_CHECK(ImportExchange(again, back, nullptr, nullptr).added == store.EntryCount());
     for (int id = 0; id < store.EntryCount(); ++id) FUZZ_CHECK(Bytes(*again.FindEntry(id)) == Bytes(*store.FindEntry(id)));
     return 0;

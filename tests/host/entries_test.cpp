@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 #include <vector>
+#include "MemoryFile.h"
 #include "entries/EntList.h"
 #include "entries/WakeEntry.h"
 
@@ -23,47 +24,6 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 namespace {
 
 constexpr size_t kRecord = sizeof(WakeEntry);
-
-// An in-memory data file; a test keeps a pointer to it while the store owns it.
-class MemoryRecordFile : public RecordFile {
-public:
-    explicit MemoryRecordFile(std::string bytes = std::string()) : bytes(std::move(bytes)) {}
-    bool Seek(uint64_t offset) override {
-        if (failSeek) return false;
-        pos = static_cast<size_t>(offset);
-        return true;
-    }
-    bool Read(void* buffer, uint32_t size, uint32_t& done) override {
-        ++reads;
-        done = 0;
-        if (pos >= bytes.size()) return true;
-        done = static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - pos));
-        std::memcpy(buffer, bytes.data() + pos, done);
-        pos += done;
-        return true;
-    }
-    bool Write(const void* data, uint32_t size, uint32_t& done) override {
-        done = 0;
-        if (failWrites) return false;
-        done = static_cast<uint32_t>(std::min<size_t>(size, writeRoom));
-        writeRoom -= done;
-        if (bytes.size() < pos + done) bytes.resize(pos + done);
-        std::memcpy(&bytes[pos], data, done);
-        pos += done;
-        return true;
-    }
-    bool Truncate() override {
-        bytes.resize(pos);
-        return true;
-    }
-
-    std::string bytes;
-    size_t pos = 0;
-    bool failSeek = false;
-    bool failWrites = false;
-    size_t writeRoom = SIZE_MAX;
-    int reads = 0;
-};
 
 std::string Bytes(const WakeEntry& e) { return std::string(reinterpret_cast<const char*>(&e), kRecord); }
 
@@ -89,9 +49,9 @@ std::string FileOf(const std::vector<WakeEntry>& records, size_t extra = 0) {
 
 struct StoreWithFile {
     CEntList store;
-    MemoryRecordFile* file = nullptr;
+    MemoryFile* file = nullptr;
     explicit StoreWithFile(std::string bytes) {
-        auto owned = std::make_unique<MemoryRecordFile>(std::move(bytes));
+        auto owned = std::make_unique<MemoryFile>(std::move(bytes));
         file = owned.get();
         store.AttachDataFile(std::move(owned));
     }
@@ -322,8 +282,8 @@ TEST(EntList, NoFileOrUnseekableFile) {
     none.AddEntry(e);
     none.SaveDataFile();
 
-    auto file = std::make_unique<MemoryRecordFile>(FileOf({e, e}));
-    MemoryRecordFile* raw = file.get();
+    auto file = std::make_unique<MemoryFile>(FileOf({e, e}));
+    MemoryFile* raw = file.get();
     raw->failSeek = true;
     CEntList store;
     store.AttachDataFile(std::move(file));
@@ -337,7 +297,7 @@ TEST(EntList, LoadingAgainReplacesTheEntries) {
     StoreWithFile s(FileOf({PatternRecord(1, 0), PatternRecord(2, 0)}));
     WakeEntry e = PatternRecord(3, 0);
     s.store.AddEntry(e);
-    s.store.AttachDataFile(std::make_unique<MemoryRecordFile>(FileOf({PatternRecord(4, 0)})));
+    s.store.AttachDataFile(std::make_unique<MemoryFile>(FileOf({PatternRecord(4, 0)})));
     EXPECT_EQ((std::vector<int>{0}), Ids(s.store));
 }
 
@@ -346,7 +306,7 @@ TEST(EntList, BlockAllocationFailure) {
     for (int i = 0; i < 5; ++i) records.push_back(PatternRecord(i, 0));
     CEntList store;
     g_blockBudget = 3;
-    store.AttachDataFile(std::make_unique<MemoryRecordFile>(FileOf(records)));
+    store.AttachDataFile(std::make_unique<MemoryFile>(FileOf(records)));
     g_blockBudget = -1;
     EXPECT_EQ(3, store.EntryCount()) << "loading stops at the first block it cannot have";
 
