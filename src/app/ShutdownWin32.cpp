@@ -6,6 +6,7 @@
 #include "ui/DlgbarWin32.h"
 #include "app/MainWindowWin32.h"
 #include "ui/ProgStbarWin32.h"
+#include "ui/WaitWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "entries/EntList.h"
 #include "log/AppLogWin32.h"
@@ -15,21 +16,6 @@
 #include "wake/SocketCommWin32.h"
 
 namespace {
-
-// Waits for a handle while still answering messages that other threads send
-// to this one: a worker that reports by SendMessage must be able to finish.
-bool WaitPumpingSentMessages(HANDLE handle, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0) return true;
-        if (r != WAIT_OBJECT_0 + 1) return false;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
 
 // The rule: nothing that a worker uses is released while the worker may still
 // run. A wake run is asked to stop and waited for; a running tool command is
@@ -44,13 +30,13 @@ bool StopBackgroundWork(HWND mainWindow) {
         // run's own handle: wait on a copy.
         HANDLE copy = nullptr;
         DuplicateHandle(GetCurrentProcess(), app.wakeThread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
-        wakeEnded = WaitPumpingSentMessages(copy ? copy : app.wakeThread, 30000);
+        wakeEnded = WaitAnsweringSentMessages(copy ? copy : app.wakeThread, 30000);
         if (copy) CloseHandle(copy);
     }
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
     if (runner && runner->processId != 0) {
         ForceStop(runner);
-        if (runner->idleEvent) WaitPumpingSentMessages(runner->idleEvent, 30000);
+        if (runner->idleEvent) WaitAnsweringSentMessages(runner->idleEvent, 30000);
     }
     return wakeEnded;
 }

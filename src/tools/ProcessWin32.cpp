@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/OutputLines.h"
+#include "ui/WaitWin32.h"
 
 namespace {
 
@@ -32,17 +33,6 @@ void Notify(CProcess* runner, WPARAM code, const char* text) {
 void CloseOwned(HANDLE& handle) {
     if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     handle = nullptr;
-}
-
-// The thread that waits may be the one our workers send their notices to:
-// it keeps answering them, or both would wait for ever.
-void JoinPumpingSentMessages(HANDLE thread) {
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (r != WAIT_OBJECT_0 + 1) return;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
 }
 
 // Sleeps, but returns true at once when a forced stop has begun.
@@ -73,9 +63,9 @@ CProcess* CreateProcessRunner() {
 void ClearRunnerFields(CProcess* runner) {
     // The waiter of the previous command may still be returning after it
     // signalled the idle event.
-    if (runner->waiterThread) JoinPumpingSentMessages(runner->waiterThread);
+    if (runner->waiterThread) WaitAnsweringSentMessages(runner->waiterThread);
     CloseOwned(runner->waiterThread);
-    if (runner->readerThread) JoinPumpingSentMessages(runner->readerThread);
+    if (runner->readerThread) WaitAnsweringSentMessages(runner->readerThread);
     CloseOwned(runner->readerThread);
     ClearCommandFields(runner);
 }
@@ -87,10 +77,10 @@ void DestroyProcessRunner(CProcess* runner) {
     runner->notifyMessage = 0;
     runner->stopReading = 1;
     if (runner->stopEvent) SetEvent(runner->stopEvent);
-    if (runner->waiterThread) JoinPumpingSentMessages(runner->waiterThread);
+    if (runner->waiterThread) WaitAnsweringSentMessages(runner->waiterThread);
     CloseOwned(runner->waiterThread);
     if (runner->process) TerminateIfActive(runner->process);
-    if (runner->readerThread) JoinPumpingSentMessages(runner->readerThread);
+    if (runner->readerThread) WaitAnsweringSentMessages(runner->readerThread);
     CloseOwned(runner->readerThread);
     CloseOwned(runner->process);
     CloseOwned(runner->outputRead);
@@ -288,7 +278,7 @@ int ForceStop(CProcess* runner) {
     // of its own during its teardown.
     if (runner->waiterThread) {
         HANDLE thread = runner->waiterThread;
-        JoinPumpingSentMessages(thread);
+        WaitAnsweringSentMessages(thread);
         CloseOwned(runner->waiterThread);
         std::snprintf(text, sizeof text, "プロセス終了待機スレッド強制停止 handle=%p", thread);
         Notify(runner, TOOL_EVENT_ERROR, text);
@@ -297,7 +287,7 @@ int ForceStop(CProcess* runner) {
     if (runner->process) TerminateIfActive(runner->process);
     if (runner->readerThread) {
         HANDLE thread = runner->readerThread;
-        JoinPumpingSentMessages(thread);
+        WaitAnsweringSentMessages(thread);
         CloseOwned(runner->readerThread);
         std::snprintf(text, sizeof text, "標準出力読込み用スレッド強制停止 handle=%p", thread);
         Notify(runner, TOOL_EVENT_ERROR, text);

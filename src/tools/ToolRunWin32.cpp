@@ -13,6 +13,7 @@
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolArguments.h"
+#include "ui/WaitWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
 #include "ui/DlgbarWin32.h"
@@ -110,13 +111,7 @@ bool StartOnRunner(HWND mainWindow, CProcess* runner, const std::string& command
     AppContext& app = App();
     if (!runner->idleEvent) return false;
     // Without limit, but still answering what runner threads send here.
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &runner->idleEvent, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0) break;
-        if (r != WAIT_OBJECT_0 + 1) return false;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+    if (!WaitAnsweringSentMessages(runner->idleEvent)) return false;
     if (!ResetEvent(runner->idleEvent)) return false;
     ClearRunnerFields(runner);
     SetField(runner->commandLine, commandLine);
