@@ -106,6 +106,12 @@
 #define IDC_ENTRY_HOST_LOOKUP       1014
 #define IDC_ENTRY_EXCLUDE           1015
 #define IDC_ENTRY_PORT              1034
+#define IDC_ENTRY_SECUREON1         1061    // six SecureOn password boxes, like the MAC boxes
+#define IDC_ENTRY_SECUREON2         1062
+#define IDC_ENTRY_SECUREON3         1063
+#define IDC_ENTRY_SECUREON4         1064
+#define IDC_ENTRY_SECUREON5         1065
+#define IDC_ENTRY_SECUREON6         1066
 
 // ---- Dialog 125: entry sheet, page "付加情報" --------------------------------
 #define IDD_ENTRY_DETAILS           125

@@ -27,6 +27,9 @@ constexpr char kNameNeedsAddress[] = "ｺﾝﾋﾟｭｰﾀ名の調査にはIP�
 const int kMacBoxes[6] = {IDC_ENTRY_MAC1, IDC_ENTRY_MAC2, IDC_ENTRY_MAC3,
                           IDC_ENTRY_MAC4, IDC_ENTRY_MAC5, IDC_ENTRY_MAC6};
 
+const int kPasswordBoxes[6] = {IDC_ENTRY_SECUREON1, IDC_ENTRY_SECUREON2, IDC_ENTRY_SECUREON3,
+                               IDC_ENTRY_SECUREON4, IDC_ENTRY_SECUREON5, IDC_ENTRY_SECUREON6};
+
 WakeEntry* PageEntry(HWND page) { return static_cast<WakeEntry*>(GetPropA(page, kEntryDataProp)); }
 
 // The whole text of a box; the record's width is applied when it is stored.
@@ -83,6 +86,12 @@ BOOL InitDestination(HWND page, WakeEntry& entry) {
     SetBoxText(page, IDC_ENTRY_PORT, PortBoxText(entry.port));
     for (int id : kMacBoxes) LimitBox(page, id, kMacBoxLimit);
     ShowMac(page, entry.macAddress);
+    std::string password[6];
+    PasswordBoxTexts(entry, password);
+    for (int i = 0; i < 6; ++i) {
+        LimitBox(page, kPasswordBoxes[i], kMacBoxLimit);
+        SetBoxText(page, kPasswordBoxes[i], password[i]);
+    }
     LimitBox(page, IDC_ENTRY_HOST, kTextBoxLimit);
     SetBoxText(page, IDC_ENTRY_HOST, FieldText(entry.hostName));
     CheckDlgButton(page, IDC_ENTRY_EXCLUDE, entry.excluded ? BST_CHECKED : BST_UNCHECKED);
@@ -100,7 +109,10 @@ LONG_PTR ApplyDestinationPage(HWND page) {
     for (int i = 0; i < 6; ++i) boxes.mac[i] = BoxText(page, kMacBoxes[i]);
     boxes.hostName = BoxText(page, IDC_ENTRY_HOST);
     boxes.excluded = IsDlgButtonChecked(page, IDC_ENTRY_EXCLUDE) == BST_CHECKED;
+    std::string password[6];
+    for (int i = 0; i < 6; ++i) password[i] = BoxText(page, kPasswordBoxes[i]);
     ApplyDestination(boxes, *entry);
+    ApplyPassword(password, *entry);
     return PSNRET_NOERROR;
 }
 

@@ -86,6 +86,16 @@ void ApplyDestination(const DestinationBoxes& boxes, WakeEntry& entry) {
     entry.excluded = boxes.excluded ? 1 : 0;
 }
 
+void PasswordBoxTexts(const WakeEntry& entry, std::string texts[6]) {
+    bool any = false;
+    for (uint8_t b : entry.reserved) any = any || b != 0;
+    for (int i = 0; i < 6; ++i) texts[i] = any ? MacBoxText(entry.reserved[i]) : std::string();
+}
+
+void ApplyPassword(const std::string texts[6], WakeEntry& entry) {
+    for (int i = 0; i < 6; ++i) entry.reserved[i] = ParseMacBox(texts[i].c_str());
+}
+
 void ApplyDetails(const std::string& place, const std::string& comment, WakeEntry& entry) {
     SetField(entry.place, FitText(place, sizeof entry.place - 1));
     SetField(entry.comment, FitText(comment, sizeof entry.comment - 1));

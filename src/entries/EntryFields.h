@@ -48,6 +48,11 @@ struct DestinationBoxes {
 };
 void ApplyDestination(const DestinationBoxes& boxes, WakeEntry& entry);
 
+// The six SecureOn password boxes, beside the MAC boxes: all empty for a
+// record without a password, else "%02X" each. Read back like MAC boxes.
+void PasswordBoxTexts(const WakeEntry& entry, std::string texts[6]);
+void ApplyPassword(const std::string texts[6], WakeEntry& entry);
+
 // The additional-information page on OK: place and comment only.
 void ApplyDetails(const std::string& place, const std::string& comment, WakeEntry& entry);
 

@@ -13,7 +13,7 @@ struct WakeEntry {
     uint8_t subnetMask[4];
     int32_t port;
     uint8_t macAddress[6];
-    uint8_t reserved[6];
+    uint8_t reserved[6];  // the SecureOn password; all zero: none
     char hostName[256];
     char place[256];
     char comment[256];

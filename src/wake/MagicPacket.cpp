@@ -9,6 +9,21 @@ MagicPacket BuildMagicPacket(const uint8_t mac[6]) {
     return packet;
 }
 
+bool HasSecureOn(const uint8_t password[6]) {
+    for (int i = 0; i < 6; ++i)
+        if (password[i]) return true;
+    return false;
+}
+
+std::vector<uint8_t> BuildWakePayload(const uint8_t mac[6], const uint8_t password[6]) {
+    const bool secured = HasSecureOn(password);
+    std::vector<uint8_t> payload(secured ? kSecureOnPacketSize : kMagicPacketSize);
+    const MagicPacket packet = BuildMagicPacket(mac);
+    std::memcpy(payload.data(), packet.data(), kMagicPacketSize);
+    if (secured) std::memcpy(payload.data() + kMagicPacketSize, password, 6);
+    return payload;
+}
+
 LocalSubnet ChooseLocalSubnet(const NetInfo& info) {
     LocalSubnet subnet = {0, 0};
     for (const NetAdapter& adapter : info.adapters) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "wake/NetInfo.h"
 
@@ -13,6 +14,12 @@ using MagicPacket = std::array<uint8_t, kMagicPacketSize>;
 
 // Six 0xFF bytes, then the MAC sixteen times.
 MagicPacket BuildMagicPacket(const uint8_t mac[6]);
+
+constexpr size_t kSecureOnPacketSize = 108;
+// The magic packet, followed by the six SecureOn password bytes when the
+// password is not all zero (108 bytes); without one, the 102 bytes as ever.
+std::vector<uint8_t> BuildWakePayload(const uint8_t mac[6], const uint8_t password[6]);
+bool HasSecureOn(const uint8_t password[6]);
 
 struct LocalSubnet {
     uint32_t address;  // network order, 0 when unknown

@@ -16,6 +16,9 @@ struct NetAdapter {
     std::vector<uint32_t> gateways;
     uint32_t dhcpEnabled;
     std::vector<uint32_t> dhcpServers;
+    // false only when the platform says the link is down; the wake run does
+    // not send from such an adapter's addresses.
+    bool up = true;
 };
 
 struct NetInfo {

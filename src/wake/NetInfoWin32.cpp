@@ -77,6 +77,11 @@ void CollectAdapters(NetInfo& info) {
         }
         AppendChain(a.gateways, &p->GatewayList);
         AppendChain(a.dhcpServers, &p->DhcpServer);
+        // Unplugged or disabled: its addresses lead nowhere. When the
+        // platform cannot tell, the adapter counts as up.
+        MIB_IFROW row{};
+        row.dwIndex = p->Index;
+        if (GetIfEntry(&row) == NO_ERROR) a.up = row.dwOperStatus > MIB_IF_OPER_STATUS_DISCONNECTED;
         info.adapters.push_back(std::move(a));
     }
 }

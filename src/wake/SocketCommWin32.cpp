@@ -5,6 +5,48 @@
 #include "wake/MagicPacket.h"
 #include "wake/NetInfoWin32.h"
 
+namespace {
+
+// A UDP socket bound to `address`, port `port`, that may broadcast and that
+// no child process inherits; INVALID_SOCKET with `error` set otherwise.
+SOCKET OpenBound(uint32_t address, uint16_t port, int32_t& error) {
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return s;
+    }
+    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = address;
+    local.sin_port = htons(port);
+    int on = 1;
+    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
+        setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        error = WSAGetLastError();
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+int SendBytes(SOCKET s, uint32_t destination, uint16_t port, const uint8_t* payload, size_t size, int32_t& error) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = destination;
+    to.sin_port = htons(port);
+    WSASetLastError(0);
+    int sent = sendto(s, reinterpret_cast<const char*>(payload), static_cast<int>(size), 0,
+                      reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (sent == SOCKET_ERROR) {
+        error = WSAGetLastError();
+        return -1;
+    }
+    return sent;
+}
+
+}  // namespace
+
 CSocketComm::~CSocketComm() { Close(); }
 
 void CSocketComm::Open() {
@@ -32,47 +74,89 @@ void CSocketComm::Open() {
 }
 
 void CSocketComm::OpenSocket() {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
-        lastError_ = WSAGetLastError();
-        return;
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = htons(kWakePort);
-    int on = 1;
-    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
-        setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on),
-                   sizeof on) == SOCKET_ERROR) {
-        lastError_ = WSAGetLastError();
-        closesocket(s);
-        return;
-    }
+    // Bound to the subnet's own address rather than to any: the packet leaves
+    // from the same address and port as before, and a wake run can bind the
+    // other local addresses to port 7 beside it.
+    SOCKET s = OpenBound(localAddress_, kWakePort, lastError_);
+    if (s == INVALID_SOCKET) return;
     socket_ = s;
+    boundAddress_ = localAddress_;
     defaultPort_ = kWakePort;
 }
 
 int CSocketComm::SendPacket(const uint8_t* packet, int port) {
     if (!started_ || !packet) return -1;
     WSASetLastError(0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = BroadcastDestination(localAddress_, localMask_);
-    to.sin_port = htons(DestinationPort(static_cast<uint32_t>(port), defaultPort_));
+    const uint32_t destination = BroadcastDestination(localAddress_, localMask_);
+    const uint16_t to = DestinationPort(static_cast<uint32_t>(port), defaultPort_);
     if (socket_ == INVALID_SOCKET) return -1;
-    WSASetLastError(0);
-    int sent = sendto(socket_, reinterpret_cast<const char*>(packet),
-                      static_cast<int>(kMagicPacketSize), 0,
-                      reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    if (sent == SOCKET_ERROR) {
-        lastError_ = WSAGetLastError();
-        return -1;
+    return SendBytes(socket_, destination, to, packet, kMagicPacketSize, lastError_);
+}
+
+void CSocketComm::BeginRun() {
+    for (auto& s : runSockets_)
+        if (s.second != INVALID_SOCKET && s.second != socket_) closesocket(s.second);
+    runSockets_.clear();
+    routeSources_.clear();
+    if (!started_) return;
+    CollectNetInfo(runInfo_);
+}
+
+uint32_t CSocketComm::RouteSource(uint32_t destination) {
+    auto known = routeSources_.find(destination);
+    if (known != routeSources_.end()) return known->second;
+    // A connected datagram socket sends nothing: connecting only asks the
+    // routing table which local address the packet would leave from.
+    uint32_t source = 0;
+    int32_t error = 0;
+    SOCKET probe = OpenBound(0, 0, error);
+    if (probe != INVALID_SOCKET) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = destination;
+        to.sin_port = htons(kWakePort);
+        sockaddr_in local{};
+        int length = sizeof local;
+        if (connect(probe, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+            getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+            source = local.sin_addr.s_addr;
+        closesocket(probe);
     }
-    return sent;
+    routeSources_[destination] = source;
+    return source;
+}
+
+std::vector<WakeSend> CSocketComm::PlanFor(uint32_t entryAddress, uint32_t entryMask) {
+    return PlanWakeSends(runInfo_, entryAddress, entryMask,
+                         [this](uint32_t destination) { return RouteSource(destination); });
+}
+
+SOCKET CSocketComm::SocketFor(uint32_t source) {
+    if (socket_ != INVALID_SOCKET && boundAddress_ == source) return socket_;
+    auto known = runSockets_.find(source);
+    if (known != runSockets_.end()) return known->second;
+    // A socket bound to any address holds port 7 on every address: it gives
+    // way to sockets bound to single addresses.
+    if (socket_ != INVALID_SOCKET && boundAddress_ == 0 && source != 0) {
+        closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+    }
+    SOCKET s = OpenBound(source, kWakePort, lastError_);
+    runSockets_[source] = s;
+    return s;
+}
+
+int CSocketComm::SendFrom(const WakeSend& send, uint16_t port, const uint8_t* payload, size_t size) {
+    if (!started_ || !payload) return -1;
+    SOCKET s = SocketFor(send.source);
+    if (s == INVALID_SOCKET) return -1;
+    return SendBytes(s, send.destination, port, payload, size, lastError_);
 }
 
 void CSocketComm::Close() {
+    for (auto& s : runSockets_)
+        if (s.second != INVALID_SOCKET && s.second != socket_) closesocket(s.second);
+    runSockets_.clear();
     if (socket_ != INVALID_SOCKET) {
         closesocket(socket_);
         socket_ = INVALID_SOCKET;

@@ -1,9 +1,15 @@
 #pragma once
-// The one UDP socket every magic packet leaves through: bound to local port 7,
-// broadcasting to the local Ethernet subnet.
+// The sockets every magic packet leaves through, all bound to local port 7:
+// the one opened at start (the local Ethernet subnet's address), and during a
+// wake run one per local address that a packet has to leave from.
 #include <winsock2.h>
 
 #include <cstdint>
+#include <map>
+#include <vector>
+
+#include "wake/NetInfo.h"
+#include "wake/WakeRoute.h"
 
 class CSocketComm {
 public:
@@ -21,6 +27,17 @@ public:
     int SendPacket(const uint8_t* packet, int port);
     void Close();
 
+    // A wake run reads the adapters once, at its start, so an adapter that
+    // came up or a new lease since the last run counts.
+    void BeginRun();
+    // Where one entry's packets go, by the adapters BeginRun read.
+    std::vector<WakeSend> PlanFor(uint32_t entryAddress, uint32_t entryMask);
+    // True when the plan is what the start-up rule alone would have sent.
+    bool IsLegacy(const std::vector<WakeSend>& plan) const { return IsLegacySend(runInfo_, plan); }
+    // Sends `size` bytes from send.source port 7 to send.destination on
+    // `port`; bytes sent, or -1 (also when no socket could be bound there).
+    int SendFrom(const WakeSend& send, uint16_t port, const uint8_t* payload, size_t size);
+
     bool IsStarted() const { return started_ != 0; }
     bool IsOpen() const { return socket_ != INVALID_SOCKET; }
     uint32_t LocalAddress() const { return localAddress_; }
@@ -30,6 +47,8 @@ public:
 
 private:
     void OpenSocket();
+    SOCKET SocketFor(uint32_t source);
+    uint32_t RouteSource(uint32_t destination);
 
     SOCKET socket_ = INVALID_SOCKET;
     uint16_t defaultPort_ = 0;
@@ -37,4 +56,9 @@ private:
     uint32_t localAddress_ = 0;
     uint32_t localMask_ = 0;
     int32_t lastError_ = 0;
+    uint32_t boundAddress_ = 0;  // what socket_ is bound to (0: any)
+
+    NetInfo runInfo_{};
+    std::map<uint32_t, SOCKET> runSockets_;   // INVALID_SOCKET: the bind failed in this run
+    std::map<uint32_t, uint32_t> routeSources_;
 };

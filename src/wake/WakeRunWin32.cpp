@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "wake/CommandLine.h"
 #include "wake/MagicPacket.h"
 #include "wake/SocketCommWin32.h"
+#include "wake/WakeRoute.h"
 #include "wake/WakeRunText.h"
 
 // One Wake List row as the worker sees it.
@@ -58,11 +60,22 @@ void SetCellText(HWND list, int row, int column, const std::string& text) {
     SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
 
-// Sends to one entry; false when the send failed.
-bool SendTo(CSocketComm& socket, const WakeEntry& entry) {
+// Sends one entry its packets; false when none of them left. `sent` gets
+// the packets that did, for the Command Log.
+bool SendTo(CSocketComm& socket, const WakeEntry& entry, std::vector<WakeSend>& sent, bool& legacy) {
+    sent.clear();
+    legacy = true;
     if (!socket.IsStarted()) return false;
-    MagicPacket packet = BuildMagicPacket(entry.macAddress);
-    return socket.SendPacket(packet.data(), static_cast<int>(static_cast<uint32_t>(entry.port) & 0xFFFF)) >= 1;
+    uint32_t address, mask;
+    std::memcpy(&address, entry.ipAddress, 4);
+    std::memcpy(&mask, entry.subnetMask, 4);
+    const std::vector<WakeSend> plan = socket.PlanFor(address, mask);
+    legacy = socket.IsLegacy(plan);
+    const std::vector<uint8_t> payload = BuildWakePayload(entry.macAddress, entry.reserved);
+    const uint16_t port = DestinationPort(static_cast<uint32_t>(entry.port), kWakePort);
+    for (const WakeSend& send : plan)
+        if (socket.SendFrom(send, port, payload.data(), payload.size()) >= 1) sent.push_back(send);
+    return !sent.empty();
 }
 
 // The checks and the loop of a run; raises the text the run ends with.
@@ -87,6 +100,9 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
     // a long list cost a window-server round trip for each, skipped or not.
     WakeRows snapshot = {list, store, {}};
     SendMessageA(mainWindow, WM_APP_WAKE_ROWS, 0, reinterpret_cast<LPARAM>(&snapshot));
+    socket->BeginRun();
+    std::vector<WakeSend> sent;
+    bool legacy = true;
 
     for (int row = 0; row < count; ++row) {
         if (app.wakeCancel) throw AppError("WakeUpパケットの送信を中止しました");
@@ -101,10 +117,19 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
             status.SetPartText(0, ExcludedStatusText(*entry).c_str());
         } else {
             status.SetPartText(0, BroadcastStatusText(*entry).c_str());
-            if (SendTo(*socket, *entry)) {
+            if (SendTo(*socket, *entry, sent, legacy)) {
                 entry->lastSentTime = LocalNow();
                 SetCellText(list, row, kLastSentColumn, FormatDateTime(entry->lastSentTime));
                 AppendCommandLog(mainWindow, WakeSuccessText(*entry).c_str());
+                // Where each packet went, whenever that is not simply the
+                // local subnet's broadcast of old.
+                if (!legacy) {
+                    uint32_t address;
+                    std::memcpy(&address, entry->ipAddress, 4);
+                    const uint16_t port = DestinationPort(static_cast<uint32_t>(entry->port), kWakePort);
+                    for (const WakeSend& send : sent)
+                        AppendCommandLog(mainWindow, WakeSendText(EntryName(*entry), address, send, port).c_str());
+                }
                 SetStateImage(list, row, kSentImage);
             } else {
                 SetStateImage(list, row, kFailedImage);

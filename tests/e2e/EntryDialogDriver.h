@@ -18,7 +18,7 @@ constexpr char kEntrySheetCaption[] = "エントリ設定";
 // Controls of page "送信先".
 constexpr int kEntryName = 1013, kEntryIp = 1009, kEntryMask = 1010, kEntryPort = 1034,
               kEntryMac1 = 1001, kEntryHost = 1007, kEntryMacLookUp = 1011,
-              kEntryHostLookUp = 1014, kEntryExclude = 1015;
+              kEntryHostLookUp = 1014, kEntryExclude = 1015, kEntrySecureOn1 = 1061;
 // Controls of page "付加情報".
 constexpr int kDetailPlace = 1008, kDetailComment = 1012, kDetailLastSent = 1009,
               kDetailUpdated = 1010, kDetailRegistered = 1011;
@@ -70,6 +70,12 @@ inline std::string AddressText(HWND page, int id) {
 inline std::string MacBoxes(HWND page) {
     std::string text;
     for (int i = 0; i < 6; ++i) text += (i ? "-" : "") + Box(page, kEntryMac1 + i);
+    return text;
+}
+// The six SecureOn password boxes, "-" between them.
+inline std::string PasswordBoxes(HWND page) {
+    std::string text;
+    for (int i = 0; i < 6; ++i) text += (i ? "-" : "") + Box(page, kEntrySecureOn1 + i);
     return text;
 }
 inline void SetMacBoxes(HWND page, const char* const boxes[6]) {

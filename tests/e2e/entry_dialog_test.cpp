@@ -355,6 +355,44 @@ TEST_F(EntryDialogTest, EditShowsTheFirstSelectedEntryAndStampsTheUpdate) {
     EXPECT_EQ(Body(saved[2]), Body(records_[2]));
 }
 
+// The SecureOn password sits beside the MAC address in six boxes of the same
+// kind, empty when the record has none, and lands in the record's six
+// reserved bytes; nothing else of the record moves.
+TEST_F(EntryDialogTest, SecureOnPasswordIsShownEditedAndKept) {
+    records_ = {Record("plain", 10, 0), Record("secured", 11, 1)};
+    const uint8_t password[6] = {0x5E, 0xC0, 0x00, 0x4E, 0x00, 0x01};
+    std::memcpy(records_[1].reserved, password, 6);
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(records_));
+
+    struct Case { int row; const char* shown; const char* typed[6]; uint8_t stored[6]; };
+    const Case cases[] = {
+        {0, "-----", {"a1", "B2", "", "G", "1G", "7"}, {0xA1, 0xB2, 0x00, 0x00, 0x01, 0x07}},
+        {1, "5E-C0-00-4E-00-01", {"", "", "", "", "", ""}, {0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        SelectRows(app.WakeList(), {c.row});
+        HWND sheet = OpenSheet(kCmdEditEntry);
+        ASSERT_NE(sheet, nullptr);
+        HWND page = DestinationPageOf(sheet);
+        ExpectLabels(page, {"ＳｅｃｕｒｅＯｎ (&S):"});
+        std::vector<ControlCase> boxes;
+        for (int i = 0; i < 6; ++i) boxes.push_back({kEntrySecureOn1 + i, "Edit", nullptr, 2, 0});
+        ExpectControls(page, boxes);
+        EXPECT_EQ(PasswordBoxes(page), c.shown);
+        for (int i = 0; i < 6; ++i) SetBox(page, kEntrySecureOn1 + i, c.typed[i]);
+        ASSERT_NO_FATAL_FAILURE(Close(sheet, IDOK));
+    }
+    std::vector<EntryRecord> saved = CloseAndRead();
+    ASSERT_EQ(saved.size(), 2u);
+    for (const Case& c : cases) {
+        EntryRecord expected = records_[c.row];
+        std::memcpy(expected.reserved, c.stored, 6);
+        expected.updatedTime = saved[c.row].updatedTime;
+        EXPECT_EQ(Body(saved[c.row]), Body(expected)) << c.row;
+    }
+}
+
 // An edit that moves the entry out of the filtered network keeps the row as
 // it was; the store holds the new values.
 TEST_F(EntryDialogTest, EditOutOfTheFilterLeavesTheRow) {

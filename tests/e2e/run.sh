@@ -3,11 +3,19 @@
 # under Wine and Xvfb, all inside a pair of network namespaces made for this
 # run, so nothing the program sends can reach a real interface.
 # Usage: tests/e2e/run.sh BUILD_DIR [gtest arguments...]
+#        tests/e2e/run.sh BUILD_DIR --subnets [gtest arguments...]
+#          (only the step with several subnets, see below)
 # Exits non-zero on any test failure or setup error.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(realpath -m "${1:?usage: run.sh BUILD_DIR}")
 shift
+SUBNETS_ONLY=0
+if [ "${1:-}" = "--subnets" ]; then
+  SUBNETS_ONLY=1
+  shift
+fi
+SUBNETS_FILTER=RoutedSubnets.*
 EXE="$BUILD/src/Nodelark.exe"
 TESTS="$BUILD/tests/e2e/nl_e2e_tests.exe"
 SHOTS="$ROOT/build/test-logs/e2e-shots"
@@ -34,10 +42,44 @@ PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | 
   tr 'a-f:' 'A-F-')
 [ ${#PEER_MAC} -eq 17 ] || nl_ns_fail "no hardware address in $NL_NS_PEER"
 
+# gtest passes a filter that matches nothing: a step that ran no test fails.
+ran_tests() { grep -qE '^\[  PASSED  \] [1-9][0-9]* tests?\.' "$1"; }
+
+# Several subnets: a second link and a router to a third subnet (see
+# nl_ns_add_subnets), with a listener on each destination. Only the tests of
+# where packets go run here; the wineserver starts again so that Wine's
+# network helpers see the new links.
+subnets_step() {
+  echo "e2e: several subnets and a router"
+  nl_ns_add_subnets
+  local logs= pair address
+  local IFS=';'
+  for pair in $NL_NS_SUBNET_LOGS; do
+    address=${pair%%=*}
+    logs="$logs${logs:+;}$address=$(nl_ns_winpath "${pair#*=}")"
+  done
+  unset IFS
+  in_app wineserver -k >/dev/null 2>&1
+  in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
+  local out="$NL_NS_TMP/subnets.out"
+  in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
+    NL_E2E_PEER_MAC="$PEER_MAC" NL_E2E_SUBNET_LISTENERS="$logs" \
+    timeout 900 wine "$TESTS" --gtest_color=no "--gtest_filter=$SUBNETS_FILTER" "$@" </dev/null | tee "$out"
+  local rc=${PIPESTATUS[0]}
+  echo "e2e: several-subnets test program exit code $rc"
+  [ "$rc" -ne 0 ] && return "$rc"
+  ran_tests "$out" || { echo "e2e: the several-subnets step ran no test"; return 1; }
+  return 0
+}
+if [ "$SUBNETS_ONLY" -eq 1 ]; then
+  subnets_step "$@"
+  exit $?
+fi
+
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
 in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
   NL_E2E_PEER_MAC="$PEER_MAC" \
-  timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*}" </dev/null
+  timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER}" </dev/null
 rc=$?
 echo "e2e: test program exit code $rc"
 [ $# -eq 0 ] || exit $rc
@@ -60,5 +102,9 @@ ip netns exec "$NL_NS_APP" env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" NL_E2
     exit $rc' _ "$DATA_LINUX" "$TESTS"
 full=$?
 echo "e2e: full-disk test program exit code $full"
+
+subnets_step
+subnets=$?
 [ "$rc" -ne 0 ] && exit $rc
-exit $full
+[ "$full" -ne 0 ] && exit $full
+exit $subnets

@@ -26,6 +26,7 @@ nl_ns_cleanup() {
   set +e
   if [ -n "$NL_NS_EXTRA_CLEANUP" ]; then "$NL_NS_EXTRA_CLEANUP"; fi
   nl_ns_stop_listener
+  nl_ns_stop_subnets
   if [ -n "${WINEPREFIX:-}" ] && [ -n "$NL_NS_TMP" ] && [ -d "$NL_NS_TMP/prefix" ]; then
     WINEPREFIX="$NL_NS_TMP/prefix" timeout 20 wineserver -k >/dev/null 2>&1
   fi
@@ -140,4 +141,70 @@ nl_ns_start_listener() {
   local _
   for _ in $(seq 100); do [ -f "$NL_NS_TMP/listener.ready" ] && return 0; sleep 0.1; done
   nl_ns_fail "listener did not start"
+}
+
+# A second subnet and a routed third one, for the tests of where packets go.
+# After nl_ns_setup: the app namespace gets a second link, 10.78.0.2/24, to a
+# router namespace (10.78.0.1/24) that forwards, directed broadcasts
+# included, to a far namespace on 10.79.0.0/24 (router 10.79.0.1, far
+# 10.79.0.2); the app reaches 10.79.0.0/24 through the router. A listener
+# (tests/net/wake_listener.py, ports 7 and 9) waits at each of 10.77.0.255
+# (the first peer), 10.78.0.255 (the router), 10.79.0.255 and 10.79.0.2 (the
+# far namespace), each with a log of its own. Sets NL_NS_SUBNET_LOGS to
+# "ADDRESS=LOG;..." with Linux paths. The cleanup removes all of it.
+NL_NS_EXTRA_NETNS=()
+NL_NS_EXTRA_PIDS=()
+nl_ns_stop_subnets() {
+  local pid ns
+  for pid in "${NL_NS_EXTRA_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  NL_NS_EXTRA_PIDS=()
+  for ns in "${NL_NS_EXTRA_NETNS[@]}"; do
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
+    ip netns del "$ns" 2>/dev/null
+  done
+  NL_NS_EXTRA_NETNS=()
+}
+
+nl_ns_listen_at() {
+  local ns=$1 address=$2 log="$NL_NS_TMP/listener-$2.log" ready="$NL_NS_TMP/listener-$2.ready"
+  : >"$log"
+  ip netns exec "$ns" /usr/bin/python3 "$NL_NS_LIB_ROOT/tests/net/wake_listener.py" "$address" "$log" "$ready" 7 9 &
+  NL_NS_EXTRA_PIDS+=($!)
+  local _
+  for _ in $(seq 100); do [ -f "$ready" ] && break; sleep 0.1; done
+  [ -f "$ready" ] || nl_ns_fail "listener at $address did not start"
+  NL_NS_SUBNET_LOGS="$NL_NS_SUBNET_LOGS${NL_NS_SUBNET_LOGS:+;}$address=$log"
+}
+
+nl_ns_add_subnets() {
+  [ -n "$NL_NS_APP" ] && [ -n "$NL_NS_PEER" ] || nl_ns_fail "nl_ns_add_subnets needs nl_ns_setup first"
+  local router="${NL_NS_APP%-app-*}-rtr-$$" far="${NL_NS_APP%-app-*}-far-$$"
+  local va="nlsa$$" vr="nlsr$$" vs="nlss$$" vf="nlsf$$"
+  NL_NS_SUBNET_LOGS=
+  ip netns add "$router" || nl_ns_fail "ip netns add $router"
+  NL_NS_EXTRA_NETNS+=("$router")
+  ip netns add "$far" || nl_ns_fail "ip netns add $far"
+  NL_NS_EXTRA_NETNS+=("$far")
+  ip link add "$va" type veth peer name "$vr" || nl_ns_fail "veth app-router"
+  ip link set "$va" netns "$NL_NS_APP" && ip link set "$vr" netns "$router" || nl_ns_fail "move app-router"
+  ip link add "$vs" type veth peer name "$vf" || nl_ns_fail "veth router-far"
+  ip link set "$vs" netns "$router" && ip link set "$vf" netns "$far" || nl_ns_fail "move router-far"
+  ip -n "$NL_NS_APP" addr add 10.78.0.2/24 dev "$va" && ip -n "$NL_NS_APP" link set "$va" up ||
+    nl_ns_fail "app second link"
+  ip -n "$router" addr add 10.78.0.1/24 dev "$vr" && ip -n "$router" addr add 10.79.0.1/24 dev "$vs" &&
+    ip -n "$router" link set lo up && ip -n "$router" link set "$vr" up && ip -n "$router" link set "$vs" up ||
+    nl_ns_fail "router links"
+  ip -n "$far" addr add 10.79.0.2/24 dev "$vf" && ip -n "$far" link set lo up && ip -n "$far" link set "$vf" up ||
+    nl_ns_fail "far link"
+  ip netns exec "$router" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.conf.all.bc_forwarding=1 \
+    "net.ipv4.conf.$vr.bc_forwarding=1" "net.ipv4.conf.$vs.bc_forwarding=1" || nl_ns_fail "router sysctl"
+  ip -n "$NL_NS_APP" route add 10.79.0.0/24 via 10.78.0.1 || nl_ns_fail "route to 10.79.0.0/24"
+  ip -n "$far" route add 10.78.0.0/24 via 10.79.0.1 || nl_ns_fail "route back"
+  nl_ns_listen_at "$NL_NS_PEER" 10.77.0.255
+  nl_ns_listen_at "$router" 10.78.0.255
+  nl_ns_listen_at "$far" 10.79.0.255
+  nl_ns_listen_at "$far" 10.79.0.2
 }
