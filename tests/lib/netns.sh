@@ -145,13 +145,17 @@ nl_ns_start_listener() {
 
 # A second subnet and a routed third one, for the tests of where packets go.
 # After nl_ns_setup: the app namespace gets a second link, 10.78.0.2/24, to a
-# router namespace (10.78.0.1/24) that forwards, directed broadcasts
-# included, to a far namespace on 10.79.0.0/24 (router 10.79.0.1, far
-# 10.79.0.2); the app reaches 10.79.0.0/24 through the router. A listener
-# (tests/net/wake_listener.py, ports 7 and 9) waits at each of 10.77.0.255
-# (the first peer), 10.78.0.255 (the router), 10.79.0.255 and 10.79.0.2 (the
-# far namespace), each with a log of its own. Sets NL_NS_SUBNET_LOGS to
-# "ADDRESS=LOG;..." with Linux paths. The cleanup removes all of it.
+# switch namespace (a bridge, and a listener at 10.78.0.3). On that bridge
+# too sits a router namespace (10.78.0.1/24) that forwards, directed
+# broadcasts included, to a far namespace on 10.79.0.0/24 (router 10.79.0.1,
+# far 10.79.0.2); the app reaches 10.79.0.0/24 through the router. The
+# router cannot be the second subnet's listener itself: with directed
+# broadcasts forwarded on a link, Linux no longer delivers that link's own
+# broadcasts locally. A listener (tests/net/wake_listener.py, ports 7 and 9)
+# waits at each of 10.77.0.255 (the first peer), 10.78.0.255 (the switch),
+# 10.79.0.255 and 10.79.0.2 (the far namespace), each with a log of its own.
+# Sets NL_NS_SUBNET_LOGS to "ADDRESS=LOG;..." with Linux paths. The cleanup
+# removes all of it.
 NL_NS_EXTRA_NETNS=()
 NL_NS_EXTRA_PIDS=()
 nl_ns_stop_subnets() {
@@ -181,17 +185,25 @@ nl_ns_listen_at() {
 
 nl_ns_add_subnets() {
   [ -n "$NL_NS_APP" ] && [ -n "$NL_NS_PEER" ] || nl_ns_fail "nl_ns_add_subnets needs nl_ns_setup first"
-  local router="${NL_NS_APP%-app-*}-rtr-$$" far="${NL_NS_APP%-app-*}-far-$$"
-  local va="nlsa$$" vr="nlsr$$" vs="nlss$$" vf="nlsf$$"
+  local tag=${NL_NS_APP%-app-*}
+  local switch="$tag-sw-$$" router="$tag-rtr-$$" far="$tag-far-$$"
+  local va="nlsa$$" vb="nlsb$$" vc="nlsc$$" vr="nlsr$$" vs="nlss$$" vf="nlsf$$"
   NL_NS_SUBNET_LOGS=
-  ip netns add "$router" || nl_ns_fail "ip netns add $router"
-  NL_NS_EXTRA_NETNS+=("$router")
-  ip netns add "$far" || nl_ns_fail "ip netns add $far"
-  NL_NS_EXTRA_NETNS+=("$far")
-  ip link add "$va" type veth peer name "$vr" || nl_ns_fail "veth app-router"
-  ip link set "$va" netns "$NL_NS_APP" && ip link set "$vr" netns "$router" || nl_ns_fail "move app-router"
-  ip link add "$vs" type veth peer name "$vf" || nl_ns_fail "veth router-far"
-  ip link set "$vs" netns "$router" && ip link set "$vf" netns "$far" || nl_ns_fail "move router-far"
+  local ns
+  for ns in "$switch" "$router" "$far"; do
+    ip netns add "$ns" || nl_ns_fail "ip netns add $ns"
+    NL_NS_EXTRA_NETNS+=("$ns")
+  done
+  ip link add "$va" type veth peer name "$vb" && ip link set "$va" netns "$NL_NS_APP" &&
+    ip link set "$vb" netns "$switch" || nl_ns_fail "veth app-switch"
+  ip link add "$vc" type veth peer name "$vr" && ip link set "$vc" netns "$switch" &&
+    ip link set "$vr" netns "$router" || nl_ns_fail "veth switch-router"
+  ip link add "$vs" type veth peer name "$vf" && ip link set "$vs" netns "$router" &&
+    ip link set "$vf" netns "$far" || nl_ns_fail "veth router-far"
+  ip -n "$switch" link add nlbr type bridge && ip -n "$switch" link set "$vb" master nlbr &&
+    ip -n "$switch" link set "$vc" master nlbr && ip -n "$switch" addr add 10.78.0.3/24 dev nlbr &&
+    ip -n "$switch" link set lo up && ip -n "$switch" link set "$vb" up && ip -n "$switch" link set "$vc" up &&
+    ip -n "$switch" link set nlbr up || nl_ns_fail "switch"
   ip -n "$NL_NS_APP" addr add 10.78.0.2/24 dev "$va" && ip -n "$NL_NS_APP" link set "$va" up ||
     nl_ns_fail "app second link"
   ip -n "$router" addr add 10.78.0.1/24 dev "$vr" && ip -n "$router" addr add 10.79.0.1/24 dev "$vs" &&
@@ -203,8 +215,19 @@ nl_ns_add_subnets() {
     "net.ipv4.conf.$vr.bc_forwarding=1" "net.ipv4.conf.$vs.bc_forwarding=1" || nl_ns_fail "router sysctl"
   ip -n "$NL_NS_APP" route add 10.79.0.0/24 via 10.78.0.1 || nl_ns_fail "route to 10.79.0.0/24"
   ip -n "$far" route add 10.78.0.0/24 via 10.79.0.1 || nl_ns_fail "route back"
-  nl_ns_listen_at "$NL_NS_PEER" 10.77.0.255
-  nl_ns_listen_at "$router" 10.78.0.255
+  # The bridge forwards only once its ports have left the learning states.
+  local _
+  for _ in $(seq 100); do
+    ip -n "$switch" -o link show master nlbr | grep -q "state UP" && break
+    sleep 0.1
+  done
+  # The first peer's listener, when nl_ns_start_listener runs one already.
+  if [ -n "$NL_NS_LISTENER_PID" ]; then
+    NL_NS_SUBNET_LOGS="10.77.0.255=$NL_NS_LISTENER_LOG"
+  else
+    nl_ns_listen_at "$NL_NS_PEER" 10.77.0.255
+  fi
+  nl_ns_listen_at "$switch" 10.78.0.255
   nl_ns_listen_at "$far" 10.79.0.255
   nl_ns_listen_at "$far" 10.79.0.2
 }

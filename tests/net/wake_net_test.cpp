@@ -17,6 +17,7 @@
 #include "wake/MagicPacket.h"
 #include "wake/NetInfoWin32.h"
 #include "wake/SocketCommWin32.h"
+#include "wake/WakeRoute.h"
 
 namespace {
 
@@ -195,6 +196,43 @@ TEST(WakeNetBusyPort, OpenCompletesAndEverySendFails) {
     comm.Close();
     closesocket(blocker);
     EXPECT_TRUE(WaitFor(packet, 1000).empty());
+}
+
+// A wake run's packet from a given local address: bound to that address
+// and port 7, and with a SecureOn password 108 bytes long.
+TEST(WakeNetSockets, PacketWithAPasswordLeavesFromItsAddress) {
+    CSocketComm comm;
+    comm.Open();
+    ASSERT_TRUE(comm.IsOpen());
+    comm.BeginRun();
+    uint32_t address = inet_addr("10.77.0.40"), mask = inet_addr("255.255.255.0");
+    const std::vector<WakeSend> plan = comm.PlanFor(address, mask);
+    ASSERT_EQ(1u, plan.size());
+    EXPECT_TRUE(comm.IsLegacy(plan));
+    const uint8_t mac[6] = {0x02, 0x4E, 0x4C, 0x00, 0x00, 7};
+    const uint8_t password[6] = {0x5E, 0xC0, 0x00, 0x4E, 0x00, 0x01};
+    const std::vector<uint8_t> payload = BuildWakePayload(mac, password);
+    ASSERT_EQ(108, comm.SendFrom(plan[0], 9, payload.data(), payload.size()));
+
+    std::string hex;
+    char buf[3];
+    for (uint8_t b : payload) {
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        hex += buf;
+    }
+    std::vector<Received> got;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (got.empty() && std::chrono::steady_clock::now() < end) {
+        for (const Received& r : ReadLog())
+            if (r.payload == hex) got.push_back(r);
+        if (got.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ("10.77.0.2", got[0].source);
+    EXPECT_EQ(7, got[0].sourcePort);
+    EXPECT_EQ(9, got[0].destinationPort);
+    EXPECT_EQ(108, got[0].length);
+    comm.Close();
 }
 
 int main(int argc, char** argv) {
