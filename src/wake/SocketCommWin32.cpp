@@ -98,8 +98,7 @@ void CSocketComm::BeginRun() {
         if (s.second != INVALID_SOCKET && s.second != socket_) closesocket(s.second);
     runSockets_.clear();
     routeSources_.clear();
-    if (!started_) return;
-    CollectNetInfo(runInfo_);
+    runInfoRead_ = false;
 }
 
 uint32_t CSocketComm::RouteSource(uint32_t destination) {
@@ -127,6 +126,12 @@ uint32_t CSocketComm::RouteSource(uint32_t destination) {
 }
 
 std::vector<WakeSend> CSocketComm::PlanFor(uint32_t entryAddress, uint32_t entryMask) {
+    // Read at the first entry that is sent to: a run that skips every row
+    // costs no look-up at all.
+    if (!runInfoRead_) {
+        CollectNetInfo(runInfo_);
+        runInfoRead_ = true;
+    }
     return PlanWakeSends(runInfo_, entryAddress, entryMask,
                          [this](uint32_t destination) { return RouteSource(destination); });
 }

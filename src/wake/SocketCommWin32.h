@@ -27,8 +27,8 @@ public:
     int SendPacket(const uint8_t* packet, int port);
     void Close();
 
-    // A wake run reads the adapters once, at its start, so an adapter that
-    // came up or a new lease since the last run counts.
+    // A wake run reads the adapters once, so an adapter that came up or a
+    // new lease since the last run counts.
     void BeginRun();
     // Where one entry's packets go, by the adapters BeginRun read.
     std::vector<WakeSend> PlanFor(uint32_t entryAddress, uint32_t entryMask);
@@ -59,6 +59,7 @@ private:
     uint32_t boundAddress_ = 0;  // what socket_ is bound to (0: any)
 
     NetInfo runInfo_{};
+    bool runInfoRead_ = false;
     std::map<uint32_t, SOCKET> runSockets_;   // INVALID_SOCKET: the bind failed in this run
     std::map<uint32_t, uint32_t> routeSources_;
 };
