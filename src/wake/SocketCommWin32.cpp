@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/NoInheritWin32.h"
 #include "wake/MagicPacket.h"
 #include "wake/NetInfoWin32.h"
 
@@ -37,6 +38,7 @@ void CSocketComm::OpenSocket() {
         lastError_ = WSAGetLastError();
         return;
     }
+    KeepSocketOutOfChildren(s);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);
