@@ -29,7 +29,8 @@ void ReadText(ProfileStore& store, const char* section, const char* key, char (&
     SetField(field, CutAtCharBoundary(buffer, N - 1));
 }
 
-bool IsProfileBlank(char c) { return c == ' ' || c == '\t'; }
+// What the reader trims: white space and the old end-of-file mark.
+bool IsProfileBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
 
 bool WriteText(ProfileStore& store, const char* section, const char* key, const std::string& text) {
     return store.WriteString(section, key, ProfileTextValue(text).c_str());

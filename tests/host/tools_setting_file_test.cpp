@@ -14,9 +14,11 @@ namespace {
 
 // What the platform's profile reader makes of a stored value: blanks around
 // it trimmed, then one pair of matching quotes around the whole taken off.
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+
 std::string AsProfileReads(std::string value) {
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.erase(0, 1);
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+    while (!value.empty() && IsBlank(value.front())) value.erase(0, 1);
+    while (!value.empty() && IsBlank(value.back())) value.pop_back();
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return value;
