@@ -10,7 +10,7 @@
 //   -g MS     start a copy of this program that sleeps MS, handing it every
 //             inheritable handle (as a shell would), and write
 //             "grandchild PID" on a line of its own
-//   -k        write "sockets N": how many socket handles this process holds
+//   -k        write "sockets N": how many bound sockets this process holds
 //   -h HEX    write "handle HEX open" or "handle HEX closed": whether a
 //             handle of that value exists in this process
 // Without -x it exits with 0.
@@ -117,11 +117,11 @@ int main(int argc, char** argv) {
             WSADATA data = {};
             WSAStartup(MAKEWORD(2, 2), &data);
             int sockets = 0;
+            // Under Wine, getsockname is what answers for an inherited socket.
             for (UINT_PTR h = 4; h < 0x4000; h += 4) {
-                int type = 0;
-                int size = sizeof type;
-                if (getsockopt(static_cast<SOCKET>(h), SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &size) == 0)
-                    ++sockets;
+                sockaddr_in name = {};
+                int size = sizeof name;
+                if (getsockname(static_cast<SOCKET>(h), reinterpret_cast<sockaddr*>(&name), &size) == 0) ++sockets;
             }
             WriteAll(out, "sockets " + std::to_string(sockets) + "\n");
         } else if (step == "-h") {
