@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/AppContextWin32.h"
+#include "ui/CloseDeferralWin32.h"
 #include "entries/EntryCommandsWin32.h"
 #include "tools/ToolRunWin32.h"
 #include "wake/WakeRunWin32.h"
@@ -40,6 +41,10 @@ void ShowPopup(HWND mainWindow, int index, int x, int y, UINT flags, const RECT*
     if (!popup) return;
     if (index == POPUP_ENTRY) RefreshToolsMenu(mainWindow, GetSubMenu(popup, POPUP_ENTRY_TOOLS_ITEM));
     if (index == POPUP_TOOL) RefreshToolsMenu(mainWindow, popup);
+    // A wake run is refused while a tool run is active.
+    if (index == POPUP_SEND && App().toolRunning) {
+        for (UINT command : {IDM_WAKE_ALL, IDM_WAKE_SELECTED}) EnableMenuItem(popup, command, MF_BYCOMMAND | MF_GRAYED);
+    }
     TPMPARAMS params = {};
     params.cbSize = sizeof params;
     if (keepClear) params.rcExclude = *keepClear;
@@ -143,8 +148,7 @@ void OnCancel(HWND mainWindow) {
         OnWakeCancel(mainWindow);
         return;
     }
-    CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
-    if (runner && runner->processId != 0 && AskYesNo(mainWindow, "ツール実行を中止します")) ForceStop(runner);
+    OnToolCancel(mainWindow);
 }
 
 void SelectInPage(HWND mainWindow, bool invert) {
@@ -267,7 +271,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE: return LayoutMainWindow(window, wParam, lParam);
     case WM_CLOSE:
     case WM_ENDSESSION:
-        if (!ShutdownInProgress()) DestroyWindow(window);
+        if (!ShutdownInProgress() && !CloseDeferred()) DestroyWindow(window);
         return 0;
     case WM_NOTIFY: return OnNotify(window, wParam, lParam);
     case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);

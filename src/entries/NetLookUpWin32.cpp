@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/NoInheritWin32.h"
 #include "entries/EntryFields.h"
 
 namespace {
@@ -58,6 +59,7 @@ bool ResolveThroughNeighbourTable(uint32_t address, uint8_t mac[6]) {
     if (!winsock.Started()) return false;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) return false;
+    KeepSocketOutOfChildren(s);
     sockaddr_in to = {};
     to.sin_family = AF_INET;
     to.sin_port = htons(kDiscardPort);

@@ -15,6 +15,7 @@ namespace {
 constexpr DWORD kCreationFlags = 0x4000230;   // new console and group, default error mode
 constexpr DWORD kReaderBoundMs = 5000;
 constexpr DWORD kMaxReadChunk = 1023;
+constexpr DWORD kTreeEndBoundMs = 5000;
 
 // A failed step of Start: its message and the system's error code.
 struct StartFailure {
@@ -45,6 +46,88 @@ bool ProcessEnded(HANDLE process) {
     return !process || !GetExitCodeProcess(process, &code) || code != STILL_ACTIVE;
 }
 
+// Every process of a command's tree goes into one job, so that a stop ends
+// the grandchildren too, and the program's exit (or crash) ends what is left.
+HANDLE CreateKillOnCloseJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+bool JobIsEmpty(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+    return QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr) &&
+           info.ActiveProcesses == 0;
+}
+
+// A tool that started a program of its own and ended (a viewer, a remote
+// session) keeps that program until the runner goes.
+void KeepOrCloseJob(CProcess* runner) {
+    if (!runner->job) return;
+    if (runner->keptJobs && !JobIsEmpty(runner->job)) runner->keptJobs->push_back(runner->job);
+    else CloseHandle(runner->job);
+    runner->job = nullptr;
+    if (!runner->keptJobs) return;
+    std::vector<HANDLE>& kept = *runner->keptJobs;
+    for (size_t i = 0; i < kept.size();) {
+        if (JobIsEmpty(kept[i])) {
+            CloseHandle(kept[i]);
+            kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
+// Ends the child's whole tree; the child alone where it has no job.
+void EndTree(CProcess* runner) {
+    if (runner->job) TerminateJobObject(runner->job, 1);
+    if (runner->process) {
+        TerminateIfActive(runner->process);
+        // The exit code is read next: let the end take effect first.
+        WaitForSingleObject(runner->process, kTreeEndBoundMs);
+    }
+}
+
+// The only handles a child gets: its two pipe ends, named in an explicit
+// list, so that nothing else the program has open can reach it even when
+// it is inheritable. Where the platform has no such list the child gets the
+// inheritable handles, and the program keeps all of its own handles out.
+class ChildHandleList {
+public:
+    ChildHandleList(HANDLE input, HANDLE output) : handles_{input, output} {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        if (size == 0) return;
+        buffer_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_, sizeof handles_,
+                                       nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(list);
+            return;
+        }
+        list_ = list;
+    }
+    ~ChildHandleList() {
+        if (list_) DeleteProcThreadAttributeList(list_);
+    }
+    ChildHandleList(const ChildHandleList&) = delete;
+    ChildHandleList& operator=(const ChildHandleList&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+
+private:
+    HANDLE handles_[2];
+    std::vector<unsigned char> buffer_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
 void ClearCommandFields(CProcess* runner) {
     std::memset(runner->commandLine, 0,
                 sizeof(CProcess) - offsetof(CProcess, commandLine));
@@ -57,6 +140,7 @@ CProcess* CreateProcessRunner() {
     if (!runner) return nullptr;
     runner->idleEvent = CreateEventA(nullptr, TRUE, TRUE, "CProcess_EventObject");
     runner->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    runner->keptJobs = new (std::nothrow) std::vector<HANDLE>();
     return runner;
 }
 
@@ -67,6 +151,7 @@ void ClearRunnerFields(CProcess* runner) {
     CloseOwned(runner->waiterThread);
     if (runner->readerThread) WaitAnsweringSentMessages(runner->readerThread);
     CloseOwned(runner->readerThread);
+    KeepOrCloseJob(runner);
     ClearCommandFields(runner);
 }
 
@@ -79,10 +164,15 @@ void DestroyProcessRunner(CProcess* runner) {
     if (runner->stopEvent) SetEvent(runner->stopEvent);
     if (runner->waiterThread) WaitAnsweringSentMessages(runner->waiterThread);
     CloseOwned(runner->waiterThread);
-    if (runner->process) TerminateIfActive(runner->process);
+    EndTree(runner);
     if (runner->readerThread) WaitAnsweringSentMessages(runner->readerThread);
     CloseOwned(runner->readerThread);
     CloseOwned(runner->process);
+    CloseOwned(runner->job);
+    if (runner->keptJobs) {
+        for (HANDLE job : *runner->keptJobs) CloseHandle(job);
+        delete runner->keptJobs;
+    }
     CloseOwned(runner->outputRead);
     CloseOwned(runner->inputWrite);
     if (runner->idleEvent) {
@@ -135,20 +225,36 @@ int Start(CProcess* runner) {
 
         Notify(runner, TOOL_EVENT_STARTED, runner->commandLine);
 
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-        startup.wShowWindow = static_cast<WORD>(runner->showCommand);
-        startup.hStdInput = inputReadChild;
-        startup.hStdOutput = outputWriteChild;
-        startup.hStdError = outputWriteChild;
+        ChildHandleList handleList(inputReadChild, outputWriteChild);
+        STARTUPINFOEXA startup = {};
+        startup.StartupInfo.cb = handleList.Get() ? sizeof startup : sizeof startup.StartupInfo;
+        startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+        startup.StartupInfo.wShowWindow = static_cast<WORD>(runner->showCommand);
+        startup.StartupInfo.hStdInput = inputReadChild;
+        startup.StartupInfo.hStdOutput = outputWriteChild;
+        startup.StartupInfo.hStdError = outputWriteChild;
+        startup.lpAttributeList = handleList.Get();
+        // Suspended until it is in its job, so that nothing it starts can
+        // escape the job.
+        DWORD flags = kCreationFlags | CREATE_SUSPENDED;
+        if (handleList.Get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
         PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, runner->commandLine, nullptr, nullptr, TRUE, kCreationFlags, nullptr,
-                            runner->workFolder[0] ? runner->workFolder : nullptr, &startup, &info))
+        if (!CreateProcessA(nullptr, runner->commandLine, nullptr, nullptr, TRUE, flags, nullptr,
+                            runner->workFolder[0] ? runner->workFolder : nullptr, &startup.StartupInfo, &info))
             Fail("プロセスの生成に失敗しました");
         // Kept at once, so that a later failure still stops the child.
         runner->process = info.hProcess;
         runner->processId = info.dwProcessId;
+        runner->job = CreateKillOnCloseJob();
+        // Inside a job that allows no other, the child runs without one.
+        if (runner->job && !AssignProcessToJobObject(runner->job, info.hProcess)) CloseOwned(runner->job);
+        const DWORD resumed = ResumeThread(info.hThread);
+        if (resumed == static_cast<DWORD>(-1)) {
+            const DWORD code = GetLastError();
+            CloseHandle(info.hThread);
+            SetLastError(code);
+            Fail("プロセスの生成に失敗しました");
+        }
         if (!CloseHandle(info.hThread)) Fail("プロセススレッドのクローズに失敗しました");
         closed = CloseHandle(inputReadChild);
         inputReadChild = nullptr;
@@ -236,6 +342,7 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
     DWORD exitCode = 0;
     GetExitCodeProcess(runner->process, &exitCode);
     if (exitCode == STILL_ACTIVE) {
+        if (runner->job) TerminateJobObject(runner->job, 1);
         TerminateIfActive(runner->process);
         Notify(runner, TOOL_EVENT_ERROR, "プロセスを強制停止しました");
     }
@@ -284,7 +391,7 @@ int ForceStop(CProcess* runner) {
         Notify(runner, TOOL_EVENT_ERROR, text);
     }
     // Ending the child breaks the pipe; the reader sees the stop anyway.
-    if (runner->process) TerminateIfActive(runner->process);
+    EndTree(runner);
     if (runner->readerThread) {
         HANDLE thread = runner->readerThread;
         WaitAnsweringSentMessages(thread);
@@ -296,6 +403,7 @@ int ForceStop(CProcess* runner) {
     DWORD exitCode = 0;
     if (runner->process) GetExitCodeProcess(runner->process, &exitCode);
     CloseOwned(runner->process);
+    CloseOwned(runner->job);
     CloseOwned(runner->outputRead);
     CloseOwned(runner->inputWrite);
     std::snprintf(text, sizeof text, "プロセスを強制停止しました 終了コードは %d です", static_cast<int>(exitCode));

@@ -3,6 +3,7 @@
 // its output cut into lines and reported to a notify window.
 #include <windows.h>
 #include <cstdint>
+#include <vector>
 
 // Notices: wParam of the notify message.
 constexpr WPARAM TOOL_EVENT_STARTED = 1;    // sent, lParam: the command line
@@ -27,6 +28,9 @@ struct ToolOutputLines {
 struct CProcess {
     HANDLE idleEvent;       // "CProcess_EventObject": signalled while idle
     HANDLE stopEvent;       // set by ForceStop: the threads return at once
+    // Jobs of ended commands whose trees still had processes: kept until the
+    // runner goes, which ends those processes (kill on close).
+    std::vector<HANDLE>* keptJobs;
     // The fields from here on are cleared before each command.
     char commandLine[1024];
     char workFolder[260];
@@ -36,6 +40,7 @@ struct CProcess {
     DWORD timeout;
     HANDLE process;
     DWORD processId;        // non-zero while a command runs
+    HANDLE job;             // the child's tree; null where no job could be made
     HANDLE readerThread;
     HANDLE waiterThread;    // kept after the waiter ends, until joined
     HANDLE outputRead;

@@ -13,8 +13,10 @@
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolArguments.h"
+#include "tools/ToolRunState.h"
 #include "ui/WaitWin32.h"
 #include "ui/AppContextWin32.h"
+#include "ui/CloseDeferralWin32.h"
 #include "ui/CommandLineDialogWin32.h"
 #include "ui/DlgbarWin32.h"
 #include "ui/ProgStbarWin32.h"
@@ -29,10 +31,20 @@ const UINT kRunButtons[] = {IDM_WAKE_ALL, IDM_ENTRY_NEW, IDM_TOOLS_REGISTER};
 
 // A command-line run asks for the close once, however many errors follow.
 bool g_closeRequested = false;
+ToolRunState g_run;
 
 void Refuse(HWND mainWindow, const char* text) {
     ShowError(mainWindow, text);
     AppendCommandLog(mainWindow, text);
+}
+
+// The wake commands stay greyed in the menus for as long as a run is active:
+// a wake run would take the Wake List from under it.
+void SetWakeMenuItems(bool enabled) {
+    HMENU menu = App().mainMenu;
+    if (!menu) return;
+    for (UINT command : {IDM_WAKE_ALL, IDM_WAKE_SELECTED})
+        EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void SetRunButtons(HWND mainWindow, bool enabled) {
@@ -53,31 +65,31 @@ void SetStatus(HWND mainWindow, const char* part0, const char* part1) {
 
 // Back to idle, so that the next run is not refused.
 void ClearRunState() {
-    AppContext& app = App();
-    app.toolNextIndex = 0;
-    std::memset(&app.currentTool, 0, sizeof app.currentTool);
-    app.toolRunning = 0;
+    g_run.toolNextIndex = 0;
+    std::memset(&g_run.currentTool, 0, sizeof g_run.currentTool);
+    g_run.stopRequested = false;
+    App().toolRunning = 0;
+    SetWakeMenuItems(true);
 }
 
 // In command-line mode the program ends with the run.
-void CloseForCommandLine(HWND mainWindow, const char* line, bool post) {
+void CloseForCommandLine(HWND mainWindow, const char* line) {
     AppContext& app = App();
     if (!app.commandLineMode || g_closeRequested) return;
     g_closeRequested = true;
     Sleep(kCommandLineEndPauseMs);
     CloseCommandLineDialog();
     AppendCommandLog(mainWindow, line);
-    // While a runner thread waits on this handler, the close must wait too:
-    // closing stops the runner and joins that very thread.
-    if (post) PostMessageA(mainWindow, WM_CLOSE, 0, 0);
-    else SendMessageA(mainWindow, WM_CLOSE, 0, 0);
+    // Posted, never carried out here: a runner thread may wait on this
+    // handler, or runner code may be further up the stack (see DeferClose).
+    PostMessageA(mainWindow, WM_CLOSE, 0, 0);
 }
 
 void EndRun(HWND mainWindow) {
     SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行が完了しました", "");
     SetRunButtons(mainWindow, true);
     ClearRunState();
-    CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）", false);
+    CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）");
 }
 
 HWND EntryList(HWND mainWindow) {
@@ -97,58 +109,84 @@ void SetItemState(HWND list, int index, UINT state, UINT mask) {
 }
 
 bool AskInput(HWND mainWindow, std::string& text) {
-    AppContext& app = App();
-    std::memset(app.toolInputText, 0, sizeof app.toolInputText);
-    INT_PTR result = DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_TOOL_INPUT), mainWindow, ToolInputDialogProc, 0);
+    std::memset(g_run.toolInputText, 0, sizeof g_run.toolInputText);
+    INT_PTR result = DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_TOOL_INPUT), mainWindow, ToolInputDialogProc, 0);
     if (result != IDOK) return false;
-    text = FieldText(app.toolInputText);
+    text = FieldText(g_run.toolInputText);
     return true;
 }
 
 // Hands one command line to the runner once it is idle. False when it
 // could not be started.
 bool StartOnRunner(HWND mainWindow, CProcess* runner, const std::string& commandLine) {
-    AppContext& app = App();
+    const ToolSetting& tool = g_run.currentTool;
     if (!runner->idleEvent) return false;
     // Without limit, but still answering what runner threads send here.
     if (!WaitAnsweringSentMessages(runner->idleEvent)) return false;
     if (!ResetEvent(runner->idleEvent)) return false;
     ClearRunnerFields(runner);
     SetField(runner->commandLine, commandLine);
-    SetField(runner->workFolder, FieldText(app.currentTool.WorkFolder));
+    SetField(runner->workFolder, FieldText(tool.WorkFolder));
     runner->notifyWindow = mainWindow;
     runner->notifyMessage = WM_APP_TOOL_EVENT;
-    runner->showCommand = static_cast<int16_t>(app.currentTool.ShowWindow & 0xFFFF);
-    runner->timeout = app.currentTool.Timeout;
+    runner->showCommand = static_cast<int16_t>(tool.ShowWindow & 0xFFFF);
+    runner->timeout = tool.Timeout;
     return Start(runner) >= 0;
 }
 
+// Ends the run at a completion the user asked to stop at.
+void EndStoppedRun(HWND mainWindow) {
+    AppendCommandLog(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました");
+    SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました", "");
+    SetRunButtons(mainWindow, true);
+    ClearRunState();
+    CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）");
+}
+
 void ChooseNextCommand(HWND mainWindow) {
-    AppContext& app = App();
     HWND list = EntryList(mainWindow);
     if (list) {
         int first = FirstSelected(list);
         int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-        if (app.currentTool.ExecStyle == 1) {
+        int next = -1;
+        if (g_run.currentTool.ExecStyle == 1) {
             if (first >= 0) SetItemState(list, first, 0, LVIS_SELECTED);
-            app.toolNextIndex = FirstSelected(list);
-            if (app.toolNextIndex >= 0) {
-                RunToolCommand(mainWindow, app.toolNextIndex);
+            g_run.toolNextIndex = FirstSelected(list);
+            next = g_run.toolNextIndex;
+        } else if (g_run.currentTool.ExecStyle == 2) {
+            if (++g_run.toolNextIndex < count) next = g_run.toolNextIndex;
+        }
+        if (next >= 0) {
+            if (g_run.stopRequested) {
+                EndStoppedRun(mainWindow);
                 return;
             }
-        } else if (app.currentTool.ExecStyle == 2) {
-            if (++app.toolNextIndex < count) {
-                RunToolCommand(mainWindow, app.toolNextIndex);
-                return;
-            }
+            RunToolCommand(mainWindow, next);
+            return;
         }
     }
     EndRun(mainWindow);
 }
 
+void OnCommandFinished(HWND mainWindow, int32_t exitCode) {
+    char line[96];
+    std::snprintf(line, sizeof line, "ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=%d", exitCode);
+    AppendCommandLog(mainWindow, line);
+    ChooseNextCommand(mainWindow);
+}
+
+bool ChildStillRuns(const CProcess* runner) {
+    DWORD code = 0;
+    return runner->processId != 0 && runner->process && GetExitCodeProcess(runner->process, &code) &&
+           code == STILL_ACTIVE;
+}
+
 }  // namespace
 
+ToolRunState& ToolRun() { return g_run; }
+
 int StartToolRun(HWND mainWindow, int commandId) {
+    DeferClose deferClose(mainWindow);
     AppContext& app = App();
     if (app.toolRunning) {
         Refuse(mainWindow, "ツールコマンドは実行中です");
@@ -182,15 +220,17 @@ int StartToolRun(HWND mainWindow, int commandId) {
         }
         first = 0;
     }
-    app.currentTool = tool;
-    app.toolNextIndex = first < 0 ? 0 : first;
+    g_run.currentTool = tool;
+    g_run.toolNextIndex = first < 0 ? 0 : first;
+    g_run.stopRequested = false;
     g_closeRequested = false;
     AppendCommandLog(mainWindow, "ツールコマンドの実行開始...");
     return RunToolCommand(mainWindow, first);
 }
 
 int RunToolCommand(HWND mainWindow, int index) {
-    AppContext& app = App();
+    DeferClose deferClose(mainWindow);
+    const ToolSetting& tool = g_run.currentTool;
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
     HWND tab = TabControl(mainWindow);
     HWND list = tab ? PageWindow(tab, 0) : nullptr;
@@ -201,7 +241,7 @@ int RunToolCommand(HWND mainWindow, int index) {
     AskToolInput ask = [mainWindow](std::string& text) { return AskInput(mainWindow, text); };
     std::string arguments;
     if (index < 0) {
-        arguments = ExpandToolArguments(app.currentTool.Argv, sizeof app.currentTool.Argv, nullptr, ask);
+        arguments = ExpandToolArguments(tool.Argv, sizeof tool.Argv, nullptr, ask);
     } else {
         LVITEMA item = {};
         item.mask = LVIF_PARAM;
@@ -216,20 +256,20 @@ int RunToolCommand(HWND mainWindow, int index) {
             EndRun(mainWindow);
             return 0;
         }
-        arguments = ExpandToolArguments(app.currentTool.Argv, sizeof app.currentTool.Argv, entry, ask);
+        arguments = ExpandToolArguments(tool.Argv, sizeof tool.Argv, entry, ask);
         SetItemState(list, index, INDEXTOSTATEIMAGEMASK(kToolMarkStateImage), LVIS_STATEIMAGEMASK);
     }
     SwitchPage(mainWindow, tab, 1);
     AppendCommandLog(mainWindow, "ｺﾏﾝﾄﾞの実行を開始します...");
-    std::string commandLine = BuildToolCommandLine(FieldText(app.currentTool.Command), arguments);
+    std::string commandLine = BuildToolCommandLine(FieldText(tool.Command), arguments);
     if (!StartOnRunner(mainWindow, runner, commandLine)) {
         AppendCommandLog(mainWindow, "ツールコマンドの実行に失敗しました");
         // No completion will come for this command.
-        if (app.currentTool.IsEnable) {
+        if (g_run.currentTool.IsEnable) {
             SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", "");
             SetRunButtons(mainWindow, true);
             ClearRunState();
-            CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）", false);
+            CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）");
         }
         return 0;
     }
@@ -238,6 +278,7 @@ int RunToolCommand(HWND mainWindow, int index) {
 }
 
 LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
+    DeferClose deferClose(mainWindow);
     CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
     if (!status) {
         ShowError(mainWindow, "ステータスバー操作クラスが喪失しました(内部エラー)");
@@ -250,6 +291,7 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
     case TOOL_EVENT_STARTED:
         app.toolRunning = 1;
         SetRunButtons(mainWindow, false);
+        SetWakeMenuItems(false);
         AppendCommandLog(mainWindow, text ? text : "");
         status->SetPartText(0, "ﾂｰﾙｺﾏﾝﾄﾞを実行中です...");
         status->SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
@@ -261,19 +303,21 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
         if (const ToolOutputLines* batch = reinterpret_cast<const ToolOutputLines*>(value))
             for (size_t i = 0; i < batch->count; ++i) AppendCommandLog(mainWindow, batch->lines[i]);
         break;
-    case TOOL_EVENT_FINISHED: {
-        char line[96];
-        std::snprintf(line, sizeof line, "ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=%d", static_cast<int32_t>(value));
-        AppendCommandLog(mainWindow, line);
-        ChooseNextCommand(mainWindow);
+    case TOOL_EVENT_FINISHED:
+        if (g_run.askingCancel) {
+            // Handled once the question has its answer.
+            g_run.finishedWhileAsking = true;
+            g_run.heldExitCode = static_cast<int32_t>(value);
+            break;
+        }
+        OnCommandFinished(mainWindow, static_cast<int32_t>(value));
         break;
-    }
     case TOOL_EVENT_ERROR:
         AppendCommandLog(mainWindow, text ? text : "");
         status->SetPartText(0, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました");
         status->SetPartText(1, "");
         SetRunButtons(mainWindow, true);
-        CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）", true);
+        CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）");
         break;
     case TOOL_EVENT_STOPPED:
         // A forced stop (cancel, failed start, shutdown): no completion will
@@ -286,6 +330,30 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
     return 0;
 }
 
+void OnToolCancel(HWND mainWindow) {
+    DeferClose deferClose(mainWindow);
+    CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
+    if (!runner || runner->processId == 0 || g_run.askingCancel) return;
+    g_run.askingCancel = true;
+    g_run.finishedWhileAsking = false;
+    const bool yes = AskYesNo(mainWindow, "ツール実行を中止します");
+    g_run.askingCancel = false;
+    // The command the question was about may have ended while it was open,
+    // and the next one must not be the one stopped: look again.
+    runner = FindObject<CProcess>(mainWindow, kProcessProp);
+    if (yes) {
+        if (!g_run.finishedWhileAsking && runner && ChildStillRuns(runner)) {
+            ForceStop(runner);
+            return;
+        }
+        if (App().toolRunning) g_run.stopRequested = true;
+    }
+    if (g_run.finishedWhileAsking) {
+        g_run.finishedWhileAsking = false;
+        OnCommandFinished(mainWindow, g_run.heldExitCode);
+    }
+}
+
 INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -295,8 +363,7 @@ INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         case IDOK: {
             char text[1024] = {};
             int n = GetDlgItemTextA(dialog, IDC_INPUT_TEXT, text, sizeof text);
-            AppContext& app = App();
-            SetField(app.toolInputText, CutAtCharBoundary(std::string(text, n > 0 ? n : 0), kMaxPlaceholderText));
+            SetField(g_run.toolInputText, CutAtCharBoundary(std::string(text, n > 0 ? n : 0), kMaxPlaceholderText));
             EndDialog(dialog, IDOK);
             return TRUE;
         }

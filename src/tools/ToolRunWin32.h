@@ -10,5 +10,9 @@ int StartToolRun(HWND mainWindow, int commandId);
 // none). 0, or -1 when the runner, the tab control or the list is missing.
 int RunToolCommand(HWND mainWindow, int index);
 LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value);
+// The cancel command while no wake run is active: asks, then stops the
+// command that still runs, or ends the run at the completion of one that
+// ended while the question was open.
+void OnToolCancel(HWND mainWindow);
 INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ToolsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

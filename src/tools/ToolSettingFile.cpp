@@ -1,6 +1,7 @@
 #include "tools/ToolSettingFile.h"
 #include <cstdio>
 #include <cstring>
+#include "common/Cp932.h"
 #include "common/DataPath.h"
 #include "common/FixedText.h"
 
@@ -13,12 +14,26 @@ int HexDigit(char c) {
     return -1;
 }
 
+// Room for a whole field with the quotes a save may add: read into the
+// field itself, a wrapped value of 259 bytes would lose its last character
+// to the reader's quote handling.
+constexpr size_t kProfileReadBuffer = 1024;
+
 template <size_t N>
 void ReadText(ProfileStore& store, const char* section, const char* key, char (&field)[N]) {
-    // The store terminates within `size`, so a long value ends up as 259
-    // bytes and a terminator.
-    store.GetString(section, key, field, N);
-    field[N - 1] = '\0';
+    char buffer[kProfileReadBuffer] = {};
+    store.GetString(section, key, buffer, sizeof buffer);
+    buffer[sizeof buffer - 1] = '\0';
+    // A long value ends up as 259 bytes and a terminator, never half a
+    // double-byte character.
+    SetField(field, CutAtCharBoundary(buffer, N - 1));
+}
+
+// What the reader trims: white space and the old end-of-file mark.
+bool IsProfileBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+
+bool WriteText(ProfileStore& store, const char* section, const char* key, const std::string& text) {
+    return store.WriteString(section, key, ProfileTextValue(text).c_str());
 }
 
 bool WriteNumber(ProfileStore& store, const char* section, const char* key, const char* form,
@@ -49,6 +64,14 @@ uint32_t ParseArgvFlag(const char* text) {
         value = (value << 4) | static_cast<uint32_t>(digit);
     }
     return value;
+}
+
+std::string ProfileTextValue(const std::string& text) {
+    if (text.empty()) return text;
+    const char first = text.front(), last = text.back();
+    const bool quoted = text.size() >= 2 && (first == '"' || first == '\'') && last == first;
+    if (quoted || IsProfileBlank(first) || IsProfileBlank(last)) return "\"" + text + "\"";
+    return text;
 }
 
 std::string ToolSectionName(int tool) { return "Tool" + std::to_string(tool); }
@@ -88,12 +111,12 @@ int ReadToolSetting(ProfileStore& store, const char* section, ToolSetting* recor
 bool WriteToolSetting(ProfileStore& store, const char* section, const ToolSetting& record) {
     if (!section) return false;
     bool ok = store.WriteString(section, "IsEnable", "1");
-    ok &= store.WriteString(section, "Title", FieldText(record.Title).c_str());
+    ok &= WriteText(store, section, "Title", FieldText(record.Title));
     ok &= WriteNumber(store, section, "ExecStyle", "%lld", record.ExecStyle);
-    ok &= store.WriteString(section, "Command", FieldText(record.Command).c_str());
-    ok &= store.WriteString(section, "Argv", FieldText(record.Argv).c_str());
+    ok &= WriteText(store, section, "Command", FieldText(record.Command));
+    ok &= WriteText(store, section, "Argv", FieldText(record.Argv));
     ok &= WriteNumber(store, section, "ArgvFlag", "0x%08llx", record.ArgvFlag);
-    ok &= store.WriteString(section, "WorkFolder", FieldText(record.WorkFolder).c_str());
+    ok &= WriteText(store, section, "WorkFolder", FieldText(record.WorkFolder));
     ok &= WriteNumber(store, section, "Timeout", "%lld", record.Timeout);
     ok &= WriteNumber(store, section, "ShowWindow", "%lld", record.ShowWindow);
     return ok;

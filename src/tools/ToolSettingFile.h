@@ -28,6 +28,13 @@ public:
 // anything else is 0. Digits beyond eight keep only the low 32 bits.
 uint32_t ParseArgvFlag(const char* text);
 
+// A text as it is written to the file so that it reads back byte for byte:
+// the profile reader trims blanks around a value and takes off one pair of
+// matching quotes (" or ') around the whole of it. Such a value goes out in
+// one more pair of double quotes, which the reader takes off again (and
+// which an older reader took off just the same).
+std::string ProfileTextValue(const std::string& text);
+
 // "Tool1".."Tool5" for tools 1..5.
 std::string ToolSectionName(int tool);
 int ToolRunCommand(int tool);

@@ -25,10 +25,13 @@ constexpr uint32_t kShortTimeoutMs = 100;
 inline bool TimeoutNeedsConfirmation(uint32_t timeout) { return timeout < kShortTimeoutMs; }
 
 
+// The longest text a box of the dialog takes: what the settings file keeps
+// of a text field.
+constexpr size_t kToolTextMax = 259;
 // The argument text read for an insertion, and the longest text an insertion
-// may leave: a placeholder always fits behind the longest text read.
+// may leave: no more than the file keeps, so that nothing is cut at the save.
 constexpr size_t kArgvReadMax = 519;
-constexpr size_t kArgvJoinedMax = 527;
+constexpr size_t kArgvJoinedMax = kToolTextMax;
 // Appends `addition` at the very end of the argument text (cut to what is
 // read for an insertion). False, and `joined` untouched, when the result
 // would be longer than kArgvJoinedMax.

@@ -21,7 +21,10 @@
 
 namespace {
 
-constexpr size_t kFieldMax = 259;
+constexpr size_t kFieldMax = kToolTextMax;
+// Every number the box takes fits the file's 32 bits.
+constexpr int kTimeoutDigits = 9;
+const int kTextBoxes[] = {IDC_TOOL_TITLE, IDC_TOOL_COMMAND, IDC_TOOL_ARGV, IDC_TOOL_FOLDER};
 constexpr DWORD kOpenFlags = 0x89004;  // explorer, file must exist, no read-only box or return
 
 const char* const kShowWindowTexts[] = {"通常のウィンドウ", "最小化", "最大化", "非表示"};
@@ -49,7 +52,12 @@ bool Ask(HWND dialog, const char* text) {
 
 bool SettingsFound() { return FindObject<CSetup>(App().toolsDialogOwner, kSetupPropName) != nullptr; }
 
+// The tool whose fields the boxes show, so that a switch the user takes back
+// can select it again.
+int ShownTool(HWND dialog) { return static_cast<int>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
 void LoadTool(HWND dialog, int index) {
+    SetWindowLongPtrA(dialog, DWLP_USER, index);
     ToolSetting tool = {};
     if (index >= 0 && index < kToolCount)
         LoadToolSetting(App().toolsDialogOwner, ToolSectionName(index + 1).c_str(), &tool);
@@ -128,6 +136,28 @@ void OnDelete(HWND dialog) {
 void OnClose(HWND dialog) {
     if (App().toolsDialogDirty && !Ask(dialog, "更新せずに終了しますか？")) return;
     EndDialog(dialog, 0);
+}
+
+// Choosing another tool drops unsaved edits only when the user says so.
+void OnToolChosen(HWND dialog) {
+    const int chosen = Selection(dialog, IDC_TOOL_LIST);
+    if (chosen == ShownTool(dialog)) return;
+    if (App().toolsDialogDirty && !Ask(dialog, "更新せずに切り替えますか？")) {
+        Select(dialog, IDC_TOOL_LIST, ShownTool(dialog));
+        return;
+    }
+    LoadTool(dialog, chosen);
+}
+
+// A box counts characters, the file bytes: a text past what the file keeps
+// is cut back at once, where the user sees it, never at the save.
+void KeepWithinField(HWND dialog, int id) {
+    const std::string text = ControlText(dialog, id);
+    if (text.size() <= kFieldMax) return;
+    SetDlgItemTextA(dialog, id, CutAtCharBoundary(text, kFieldMax).c_str());
+    const LRESULT end = SendDlgItemMessageA(dialog, id, WM_GETTEXTLENGTH, 0, 0);
+    SendDlgItemMessageA(dialog, id, EM_SETSEL, end, end);
+    MessageBeep(MB_ICONWARNING);
 }
 
 bool OpenFileDialog(HWND dialog, const char* filter, const char* title, std::vector<char>* file) {
@@ -211,9 +241,13 @@ void OnBrowseArgvFile(HWND dialog) {
 bool OnCommand(HWND dialog, int id, int code) {
     switch (id) {
     case IDC_TOOL_LIST:
-        if (code == CBN_SELCHANGE) LoadTool(dialog, Selection(dialog, IDC_TOOL_LIST));
+        if (code == CBN_SELCHANGE) OnToolChosen(dialog);
         return true;
-    case IDC_TOOL_TITLE: case IDC_TOOL_COMMAND: case IDC_TOOL_ARGV: case IDC_TOOL_FOLDER: case IDC_TOOL_TIMEOUT:
+    case IDC_TOOL_TITLE: case IDC_TOOL_COMMAND: case IDC_TOOL_ARGV: case IDC_TOOL_FOLDER:
+        if (code == EN_UPDATE) App().toolsDialogDirty = 1;
+        if (code == EN_CHANGE) KeepWithinField(dialog, id);
+        return true;
+    case IDC_TOOL_TIMEOUT:
         if (code == EN_UPDATE) App().toolsDialogDirty = 1;
         return true;
     case IDC_TOOL_EXEC_STYLE: case IDC_TOOL_SHOW_WINDOW:
@@ -244,6 +278,8 @@ INT_PTR CALLBACK ToolsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             SendDlgItemMessageA(dialog, IDC_TOOL_SHOW_WINDOW, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         for (const char* text : kExecStyleTexts)
             SendDlgItemMessageA(dialog, IDC_TOOL_EXEC_STYLE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        for (int id : kTextBoxes) SendDlgItemMessageA(dialog, id, EM_SETLIMITTEXT, kFieldMax, 0);
+        SendDlgItemMessageA(dialog, IDC_TOOL_TIMEOUT, EM_SETLIMITTEXT, kTimeoutDigits, 0);
         // Stays off when no settings can be found and nothing is loaded.
         EnableWindow(GetDlgItem(dialog, IDC_TOOL_DELETE), FALSE);
         RefreshToolList(dialog, 0);

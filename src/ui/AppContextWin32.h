@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdint>
-#include "tools/ToolSetting.h"
 
 struct AppContext {
     // Window and resources: written once during start-up.
@@ -32,11 +31,10 @@ struct AppContext {
     volatile LONG commandLineMode;
     HWND commandLineDialog;
 
-    // Tool run and the registration dialog.
+    // Tool run and the registration dialog. What the run keeps of its tool
+    // lives with the tools (ToolRunState); the flag is here for the parts
+    // that must not start while a run is active.
     volatile LONG toolRunning;
-    ToolSetting currentTool;
-    int32_t toolNextIndex;
-    char toolInputText[256];
     HWND toolsDialogOwner;
     int32_t toolsDialogDirty;
 };

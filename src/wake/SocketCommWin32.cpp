@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/NoInheritWin32.h"
 #include "wake/MagicPacket.h"
 #include "wake/NetInfoWin32.h"
 
@@ -15,7 +16,7 @@ SOCKET OpenBound(uint32_t address, uint16_t port, int32_t& error) {
         error = WSAGetLastError();
         return s;
     }
-    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    KeepSocketOutOfChildren(s);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = address;

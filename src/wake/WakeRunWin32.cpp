@@ -46,6 +46,10 @@ constexpr int kLastSentColumn = 8;
 constexpr int kSentImage = 2;
 constexpr int kFailedImage = 3;
 
+// Taken when the run starts: what the current page is by the time the worker
+// runs is no concern of the run.
+HWND g_wakeList = nullptr;
+
 void SetStateImage(HWND list, int row, int image) {
     LVITEMA item = {};
     item.stateMask = LVIS_STATEIMAGEMASK;
@@ -83,8 +87,8 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
     AppContext& app = App();
     HWND tab = TabControl(mainWindow);
     if (!tab) throw AppError("タブウィンドウハンドルの取得に失敗しました");
-    HWND list = PageWindow(tab, -1);
-    if (!list) throw AppError("リストビューウィンドウハンドルの取得に失敗しました");
+    HWND list = g_wakeList;
+    if (!list || !IsWindow(list)) throw AppError("リストビューウィンドウハンドルの取得に失敗しました");
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     if (count <= 0) throw AppError("WakeUp送信先が未登録です");
     CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
@@ -207,6 +211,13 @@ LRESULT OnWakeRows(HWND, LPARAM request) {
 
 int StartWakeRun(HWND mainWindow) {
     AppContext& app = App();
+    // The tool run switches pages, marks rows and holds Ctrl+Break for its
+    // own cancel: the two never run at once.
+    if (app.toolRunning) {
+        ShowError(mainWindow, "ツールコマンドの実行中はWakeUpパケットを送信できません");
+        AppendCommandLog(mainWindow, "ツールコマンドの実行中はWakeUpパケットを送信できません");
+        return 0;
+    }
     if (app.wakeThread) {
         ShowError(mainWindow, "スレッドが起動中です（ハンドルが有効です）");
         return 0;
@@ -217,6 +228,7 @@ int StartWakeRun(HWND mainWindow) {
     }
     AppendCommandLog(mainWindow, "WakeUpパケットの送信開始...");
     app.wakeCancel = 0;
+    g_wakeList = PageWindow(TabControl(mainWindow), 0);
     // Started suspended so that the run's state is in place before the
     // worker can report its end.
     DWORD id = 0;
@@ -274,6 +286,19 @@ void OnWakeCancel(HWND mainWindow) {
     if (yes) app.wakeCancel = 1;
 }
 
+namespace {
+
+// A refused request (a tool that is not registered, a run already going)
+// leaves the program in normal use: nothing would end the mode, and the
+// user's next run would close the program.
+void EndModeUnlessRunStarted() {
+    AppContext& app = App();
+    if (!WakeRunActive() && !app.toolRunning && !app.commandLineDialog)
+        app.commandLineMode = 0;
+}
+
+}  // namespace
+
 LRESULT SelectAndRun(HWND mainWindow, const char* name, int command) {
     HWND list = PageWindow(TabControl(mainWindow), -1);
     if (!list || !name) return -1;
@@ -303,10 +328,12 @@ int RunCommandLine(HWND mainWindow, const char* commandLine) {
     if (!request.found) return 0;
     if (!request.name.empty()) {
         SelectAndRun(mainWindow, request.name.c_str(), request.command);
+        EndModeUnlessRunStarted();
         return 1;
     }
     App().commandLineMode = 1;
     AppendCommandLog(mainWindow, "コマンドラインからの実行依頼（エントリ指定無し）");
     SendMessageA(mainWindow, WM_COMMAND, static_cast<WPARAM>(request.command), 0);
+    EndModeUnlessRunStarted();
     return 1;
 }

@@ -7,7 +7,14 @@
 //   -s MS     sleep
 //   -r        read standard input until it ends
 //   -x CODE   exit at once with CODE
+//   -g MS     start a copy of this program that sleeps MS, handing it every
+//             inheritable handle (as a shell would), and write
+//             "grandchild PID" on a line of its own
+//   -k        write "sockets N": how many bound sockets this process holds
+//   -h HEX    write "handle HEX open" or "handle HEX closed": whether a
+//             handle of that value exists in this process
 // Without -x it exits with 0.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -91,6 +98,37 @@ int main(int argc, char** argv) {
             char buffer[256];
             DWORD got = 0;
             while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got) {}
+        } else if (step == "-g") {
+            char self[MAX_PATH] = {};
+            GetModuleFileNameA(nullptr, self, sizeof self - 1);
+            std::string command = std::string("\"") + self + "\" -s " + value;
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION info = {};
+            if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+                WriteAll(out, "grandchild " + std::to_string(info.dwProcessId) + "\n");
+                CloseHandle(info.hThread);
+                CloseHandle(info.hProcess);
+            } else {
+                WriteAll(out, "grandchild failed " + std::to_string(GetLastError()) + "\n");
+            }
+            ++i;
+        } else if (step == "-k") {
+            WSADATA data = {};
+            WSAStartup(MAKEWORD(2, 2), &data);
+            int sockets = 0;
+            // Under Wine, getsockname is what answers for an inherited socket.
+            for (UINT_PTR h = 4; h < 0x4000; h += 4) {
+                sockaddr_in name = {};
+                int size = sizeof name;
+                if (getsockname(static_cast<SOCKET>(h), reinterpret_cast<sockaddr*>(&name), &size) == 0) ++sockets;
+            }
+            WriteAll(out, "sockets " + std::to_string(sockets) + "\n");
+        } else if (step == "-h") {
+            HANDLE handle = reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::strtoull(value, nullptr, 16)));
+            DWORD flags = 0;
+            WriteAll(out, std::string("handle ") + value + (GetHandleInformation(handle, &flags) ? " open\n" : " closed\n"));
+            ++i;
         } else if (step == "-x") {
             return static_cast<int>(std::strtol(value, nullptr, 10));
         }

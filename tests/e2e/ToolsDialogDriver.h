@@ -30,6 +30,14 @@ inline void Choose(HWND dialog, int id, int item) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
+// Chooses as Choose does, without waiting for what the choice opens (the
+// question before unsaved edits are dropped).
+inline void ChooseLater(HWND dialog, int id, int item) {
+    HWND combo = GetDlgItem(dialog, id);
+    SendMessageA(combo, CB_SETCURSEL, item, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
 inline int Chosen(HWND dialog, int id) {
     return static_cast<int>(SendMessageA(GetDlgItem(dialog, id), CB_GETCURSEL, 0, 0));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AppFixture.h"
+#include "WakeListener.h"
 
 namespace e2e {
 namespace {
@@ -319,6 +320,186 @@ TEST_F(ToolRunTest, CommandLineRunEndsTheProgramOnceAtItsFirstError) {
     EXPECT_EQ(std::string::npos, log.find(closing, first + 1)) << "the closing line came twice";
     EXPECT_NE(std::string::npos, log.find("プロセスがタイムアウトしました"));
     EXPECT_TRUE(WaitUntil([] { return CountChildren() == 0; }, 5000));
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// The Nodelark.log lines after their date and time.
+std::vector<std::string> LogFileLines() {
+    std::vector<std::string> lines;
+    for (const std::string& line : CrLfLines(ReadFileBytes(LogFile())))
+        if (line.size() > 20) lines.push_back(line.substr(20));
+    return lines;
+}
+
+TEST_F(ToolRunTest, CommandLineRunOfAMissingProgramEndsCleanlyWithItsErrorLines) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-x 1", 0, "no-such-tool-here.exe"}}));
+    ASSERT_TRUE(WriteFileBytes(DataFile(), FileOf(ThreeEntries())));
+    ASSERT_TRUE(app.Start("/t1 PC1"));
+    // The failed start shows its two boxes; the close the error asked for
+    // waits until the start has returned.
+    std::vector<std::string> captions;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND box : ProcessDialogs(app.Pid())) {
+            const std::string caption = WindowText(box);
+            if (caption != "エラー" && caption != "エラー詳細") continue;
+            captions.push_back(caption);
+            ClickButton(box, IDOK);
+            WaitGone(box);
+        }
+        return !app.Running();
+    }, 30000)) << "the program did not end";
+    EXPECT_EQ(0u, app.ExitCode());
+    EXPECT_EQ((std::vector<std::string>{"エラー", "エラー詳細"}), captions);
+    const std::vector<std::string> lines = LogFileLines();
+    auto at = [&](const std::string& text) { return std::find(lines.begin(), lines.end(), text); };
+    ASSERT_NE(lines.end(), at("プロセスの生成に失敗しました"));
+    ASSERT_NE(lines.end(), at("ツールコマンドの実行に失敗しました")) << "the runner's last line never reached the log";
+    EXPECT_LT(at("プロセスの生成に失敗しました"), at("ツールコマンドの実行に失敗しました"));
+    EXPECT_NE(lines.end(), at("コマンドラインからの実行依頼の為アプリケーション終了（エラー）"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Nodelark 終了します", lines.back());
+}
+
+TEST_F(ToolRunTest, CommandLineRequestThatWasRefusedLeavesTheProgramInNormalUse) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{2, 0, "-w fine"}}));
+    ASSERT_TRUE(WriteFileBytes(DataFile(), FileOf(ThreeEntries())));
+    ASSERT_TRUE(app.Start("/t1 PC1"));
+    ASSERT_TRUE(app.WaitMainWindow());
+    HWND box = WaitDialog(app.Pid(), "Nodelark", 10000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("ツールが未登録です(No.1)", MessageBoxText(box));
+    ClickButton(box, IDOK);
+    ASSERT_TRUE(WaitGone(box));
+
+    // The user's own run afterwards ends as a normal run: the program stays.
+    app.PostCommand(kCmdTool2);
+    ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 20000)) << Status(0);
+    EXPECT_TRUE(app.Responds(5000)) << "the program closed after the user's run";
+    EXPECT_TRUE(app.Running());
+    EXPECT_FALSE(HasLine("コマンドラインからの実行依頼の為アプリケーション終了（コマンド）"));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, CancelAskedWhileTheCommandEndsStopsNoOtherCommand) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 2, "-w started\\n -s 1500"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    const std::string commandLine = ChildCommand() + " -w started\\n -s 1500";
+    const std::string startLine = "ｺﾏﾝﾄﾞの実行を開始します...";
+
+    // Yes, after the command asked about has ended by itself: its completion
+    // is logged, no forced stop is claimed and the run goes no further.
+    // No: the run goes on with the next entry.
+    for (int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
+        const size_t before = LogLines().size();
+        auto newLines = [&] {
+            std::vector<std::string> lines = LogLines();
+            return std::vector<std::string>(lines.begin() + static_cast<long>(std::min(before, lines.size())), lines.end());
+        };
+        auto count = [&](const std::string& text) {
+            std::vector<std::string> lines = newLines();
+            return std::count(lines.begin(), lines.end(), text);
+        };
+        app.PostCommand(kCmdTool1);
+        ASSERT_TRUE(WaitUntil([&] { return count("started") == 1; }, 10000));
+        app.PostCommand(kCmdCancel);
+        HWND box = WaitDialog(app.Pid(), "Nodelark", 5000);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("ツール実行を中止します", MessageBoxText(box));
+        ASSERT_TRUE(WaitUntil([] { return CountChildren() == 0; }, 10000)) << "the child did not end";
+        // The completion comes about two seconds after the child's end; while
+        // the question is open nothing of it shows, and no command starts.
+        EXPECT_FALSE(WaitUntil([&] { return count(startLine) > 1 || count("ｺﾏﾝﾄﾞの実行が完了しました 終了ｺｰﾄﾞ=0") > 0; },
+                               4000));
+        ClickButton(box, answer);
+        ASSERT_TRUE(WaitGone(box));
+        std::vector<std::string> expected = {"ツールコマンドの実行開始..."};
+        const int commands = answer == IDYES ? 1 : 3;
+        for (int i = 0; i < commands; ++i)
+            for (const std::string& line : CommandLines(commandLine, {"started"}, 0)) expected.push_back(line);
+        if (answer == IDYES) {
+            expected.push_back("ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました");
+            ASSERT_TRUE(WaitUntil([&] { return Status(0) == "ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました"; }, 10000)) << Status(0);
+        } else {
+            ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 30000)) << Status(0);
+        }
+        WaitUntil([&] { return newLines() == expected; }, 5000);
+        EXPECT_EQ(expected, newLines());
+        for (int command : {40006, 40007, 40012})
+            EXPECT_NE(0, ToolbarState(app.Toolbar(), command) & TBSTATE_ENABLED) << command;
+    }
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, WakeRunsAreRefusedWhileAToolRuns) {
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-w reading\\n -r"}}));
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(ThreeEntries()));
+    WakeListener listener;
+    listener.Mark();
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitLine("reading", 10000));
+    const std::string refusal = "ツールコマンドの実行中はWakeUpパケットを送信できません";
+    for (int command : {kCmdWakeAll, 40033}) {
+        SCOPED_TRACE(command);
+        app.PostCommand(command);
+        HWND box = WaitDialog(app.Pid(), "Nodelark", 5000);
+        ASSERT_NE(nullptr, box) << "the wake run was not refused";
+        EXPECT_EQ(refusal, MessageBoxText(box));
+        ClickButton(box, IDOK);
+        ASSERT_TRUE(WaitGone(box));
+        EXPECT_TRUE(WaitUntil([&] { return LogLines().back() == refusal; }, 5000)) << LogLines().back();
+        EXPECT_TRUE(IsWindowEnabled(app.Main()));
+    }
+    EXPECT_FALSE(HasLine("WakeUpパケットの送信開始..."));
+    EXPECT_EQ(0u, listener.Count());
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolRunTest, NoProcessOfAToolsTreeOutlivesItsStopOrTheProgramAndPort7StaysFree) {
+    // The child holds no socket of the program, starts a grandchild that
+    // sleeps a minute and handles it everything it may inherit.
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 0, "-k -g 60000 -w started\\n -r"}}));
+    const uint8_t mac[6] = {0x02, 0, 0, 0, 0, 0x31};
+    EntryFields target = {"PC1", {10, 77, 0, 31}, {255, 255, 255, 0}, 9, {mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]},
+                          "", "", "", kNever, kNever, kNever, 0};
+    ASSERT_NO_FATAL_FAILURE(LaunchWith({MakeRecord(target, 1)}));
+
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitLine("started", 10000));
+    EXPECT_TRUE(HasLine("sockets 0")) << "the wake socket reached the tool";
+    EXPECT_EQ(2, CountChildren());
+    app.PostCommand(kCmdCancel);
+    HWND box = WaitDialog(app.Pid(), "Nodelark", 5000);
+    ASSERT_NE(nullptr, box);
+    ClickButton(box, IDYES);
+    ASSERT_TRUE(WaitGone(box));
+    EXPECT_TRUE(WaitUntil([] { return CountChildren() == 0; }, 10000)) << "the grandchild outlived the forced stop";
+
+    app.PostCommand(kCmdTool1);
+    ASSERT_TRUE(WaitUntil([] { return CountChildren() == 2; }, 10000));
+    EXPECT_EQ(0, app.Close(15000));
+    EXPECT_TRUE(WaitUntil([] { return CountChildren() == 0; }, 10000)) << "the grandchild outlived the program";
+
+    // A new start still has port 7 and wakes.
+    App again;
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(again.WaitMainWindow());
+    WakeListener listener;
+    listener.Mark();
+    again.PostCommand(kCmdWakeAll);
+    EXPECT_TRUE(WaitUntil([&] { return listener.Count() >= 1; }, 10000)) << "no packet after the restart";
+    std::vector<Datagram> got = listener.Since();
+    if (!got.empty()) {
+        EXPECT_EQ(7, got[0].sourcePort);
+        EXPECT_EQ(MagicPayload(mac), got[0].payload);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(again.Main()) != FALSE; }, 10000));
+    EXPECT_EQ(0, again.Close());
 }
 
 }  // namespace

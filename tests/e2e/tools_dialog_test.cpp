@@ -1,6 +1,7 @@
 // The tool registration dialog as a user meets it: registering a tool, the
 // questions before edits are lost or a short time-out is saved, deleting,
 // and a save that cannot reach the settings file.
+#include <algorithm>
 #include <cstdlib>
 
 #include "AppFixture.h"
@@ -160,11 +161,20 @@ TEST_F(ToolsDialogTest, QuestionsBeforeLosingEditsOrSavingAShortTimeoutAndDelete
     EXPECT_EQ(2, Chosen(dialog, kToolExecStyle));
     EXPECT_EQ(0, Chosen(dialog, kToolShowWindow)) << "show command 5 reads as a normal window";
 
-    // Another tool chosen after an edit drops the edit without a question.
+    // Another tool chosen after an edit asks first, as closing does: No
+    // keeps the edit and the tool shown, Yes drops the edit.
     TypeText(dialog, kToolTitle, "dropped");
-    Choose(dialog, kToolList, 0);
-    EXPECT_TRUE(NoMessageBox(app.Pid()));
+    ChooseLater(dialog, kToolList, 0);
+    EXPECT_EQ("更新せずに切り替えますか？", AnswerMessageBox(app.Pid(), IDNO));
+    EXPECT_TRUE(WaitUntil([&] { return Chosen(dialog, kToolList) == 2; }));
+    EXPECT_EQ("dropped", FieldText(dialog, kToolTitle));
+    ChooseLater(dialog, kToolList, 0);
+    EXPECT_EQ("更新せずに切り替えますか？", AnswerMessageBox(app.Pid(), IDYES));
+    EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolTitle).empty(); })) << FieldText(dialog, kToolTitle);
+    EXPECT_EQ(0, Chosen(dialog, kToolList));
+    // Without an edit the switch asks nothing.
     Choose(dialog, kToolList, 2);
+    EXPECT_TRUE(NoMessageBox(app.Pid()));
     EXPECT_EQ("Three", FieldText(dialog, kToolTitle));
 
     // Closing after an edit asks; No keeps the dialog, and the caption's
@@ -308,6 +318,84 @@ TEST_F(ToolsDialogTest, ASaveThatCannotReachTheFileSaysSo) {
     Press(dialog, IDCANCEL);
     EXPECT_EQ("更新せずに終了しますか？", AnswerMessageBox(app.Pid(), IDYES));
     EXPECT_TRUE(WaitGone(dialog));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolsDialogTest, QuotesAndBlanksComeBackAsTypedAndTheQuotedCommandRuns) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    // The command as "参照..." writes a path into the arguments: in quotes.
+    const std::string command = "\"" + ExeFolder() + "NlChild.exe\"";
+    const std::string argv = "\"-w\" \"quoted $(INPUT)\" -w \"!\"";
+    const std::string title = " \"引用\" title";
+    const std::string folder = ExeFolder();
+    TypeText(dialog, kToolTitle, title);
+    TypeText(dialog, kToolCommand, command);
+    TypeText(dialog, kToolArgv, argv);
+    TypeText(dialog, kToolFolder, folder);
+    TypeText(dialog, kToolTimeout, "10000");
+    Press(dialog, kToolSave);
+    ASSERT_TRUE(WaitUntil([&] { return ComboItems(dialog, kToolList)[0] == "1." + title; })) << ComboItems(dialog, kToolList)[0];
+    const std::string ini = ReadFileBytes(ToolsIni());
+    EXPECT_NE(std::string::npos, ini.find("\r\nCommand=\"" + command + "\"\r\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("\r\nArgv=\"" + argv + "\"\r\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("\r\nTitle=\"" + title + "\"\r\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("\r\nWorkFolder=" + folder + "\r\n")) << ini;
+    ASSERT_NO_FATAL_FAILURE(CloseDialog(dialog));
+
+    dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(title, FieldText(dialog, kToolTitle));
+    EXPECT_EQ(command, FieldText(dialog, kToolCommand));
+    EXPECT_EQ(argv, FieldText(dialog, kToolArgv));
+    EXPECT_EQ(folder, FieldText(dialog, kToolFolder));
+    ASSERT_NO_FATAL_FAILURE(CloseDialog(dialog));
+
+    // The tool runs with its command line as typed.
+    app.PostCommand(40014);
+    HWND prompt = WaitDialog(app.Pid(), "ｺﾏﾝﾄﾞ引数の指定");
+    ASSERT_NE(nullptr, prompt);
+    SendMessageA(ChildById(prompt, 1021), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("text"));
+    ClickButton(prompt, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(app.StatusBar(), 0) == "ﾂｰﾙｺﾏﾝﾄﾞの実行が完了しました"; }, 20000))
+        << StatusText(app.StatusBar(), 0);
+    const std::vector<std::string> lines = LogLines();
+    const std::string commandLine = command + " \"-w\" \"quoted text\" -w \"!\"";
+    auto at = std::find(lines.begin(), lines.end(), commandLine);
+    ASSERT_NE(lines.end(), at) << "no command line " << commandLine;
+    ASSERT_LT(at + 1, lines.end());
+    EXPECT_EQ("quoted text!", *(at + 1));
+    EXPECT_EQ(0, app.Close());
+}
+
+TEST_F(ToolsDialogTest, EachBoxTakesWhatTheFileKeepsAndNoMore) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    for (int id : {kToolTitle, kToolCommand, kToolArgv, kToolFolder})
+        EXPECT_EQ(259, SendMessageA(GetDlgItem(dialog, id), EM_GETLIMITTEXT, 0, 0)) << id;
+    EXPECT_EQ(9, SendMessageA(GetDlgItem(dialog, kToolTimeout), EM_GETLIMITTEXT, 0, 0));
+    // A text longer than the file keeps is cut at once, in the box, at a
+    // character boundary: 200 double-byte characters keep 129 (258 bytes).
+    std::string wide;
+    for (int i = 0; i < 200; ++i) wide += "ア";
+    const struct { int id; std::string typed, kept; } cases[] = {
+        {kToolTitle, std::string(300, 't'), std::string(259, 't')},
+        {kToolCommand, std::string(258, 'c') + "ア", std::string(258, 'c')},
+        {kToolArgv, wide, wide.substr(0, 258)},
+        {kToolFolder, std::string(259, 'f'), std::string(259, 'f')},
+    };
+    for (const auto& c : cases) {
+        TypeText(dialog, c.id, c.typed);
+        EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, c.id) == c.kept; })) << c.id << ": " << FieldText(dialog, c.id).size();
+    }
+    TypeText(dialog, kToolTimeout, "1000");
+    Press(dialog, kToolSave);
+    ASSERT_TRUE(WaitUntil([&] { return ComboItems(dialog, kToolList)[0] == "1." + std::string(259, 't'); }));
+    const std::string ini = ReadFileBytes(ToolsIni());
+    for (const auto& c : cases) EXPECT_NE(std::string::npos, ini.find("=" + c.kept + "\r\n")) << c.id;
+    ASSERT_NO_FATAL_FAILURE(CloseDialog(dialog));
     EXPECT_EQ(0, app.Close());
 }
 

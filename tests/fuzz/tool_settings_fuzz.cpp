@@ -11,6 +11,18 @@
 
 namespace {
 
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+
+// What the platform's reader makes of a stored value: blanks around it
+// trimmed, then one pair of matching quotes around the whole taken off.
+std::string AsProfileReads(std::string value) {
+    while (!value.empty() && IsBlank(value.front())) value.erase(0, 1);
+    while (!value.empty() && IsBlank(value.back())) value.pop_back();
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
 // The private-profile reading rules, in memory.
 class MemoryProfile : public ProfileStore {
 public:
@@ -21,7 +33,7 @@ public:
     }
     size_t GetString(const char* section, const char* key, char* buffer, size_t size) override {
         auto it = values.find(std::string(section) + "/" + key);
-        const std::string value = it == values.end() ? std::string() : it->second;
+        const std::string value = it == values.end() ? std::string() : AsProfileReads(it->second);
         const size_t n = std::min(value.size(), size - 1);
         std::memcpy(buffer, value.data(), n);
         buffer[n] = '\0';

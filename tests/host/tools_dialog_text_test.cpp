@@ -47,13 +47,16 @@ TEST(ToolsDialogText, PlaceholdersJoinAtTheVeryEnd) {
     EXPECT_STREQ("$(HOST)", PlaceholderForCommand(40027));
     EXPECT_EQ(nullptr, PlaceholderForCommand(40036));
 
-    // The longest text read still takes any placeholder.
-    const std::string longest(kArgvReadMax, 'x');
-    ASSERT_TRUE(AppendToArgv(longest + "cut off", "$(INPUT)", &joined));
-    EXPECT_EQ(longest + "$(INPUT)", joined);
-    // A path that does not fit leaves the text as it was.
+    // An insertion may fill the field the file keeps, never more: what does
+    // not fit leaves the text as it was, so nothing is cut at the save.
+    const std::string room(kToolTextMax - 8, 'x');
+    ASSERT_TRUE(AppendToArgv(room, "$(INPUT)", &joined));
+    EXPECT_EQ(room + "$(INPUT)", joined);
+    EXPECT_EQ(kToolTextMax, joined.size());
     joined = "unchanged";
-    EXPECT_FALSE(AppendToArgv(longest, QuotedPath("C:\\Tools\\a.exe"), &joined));
+    EXPECT_FALSE(AppendToArgv(room + "x", "$(INPUT)", &joined));
+    EXPECT_EQ("unchanged", joined);
+    EXPECT_FALSE(AppendToArgv(room, QuotedPath("C:\\Tools\\a.exe"), &joined));
     EXPECT_EQ("unchanged", joined);
     ASSERT_TRUE(AppendToArgv("-f ", QuotedPath("C:\\My Tools\\a b.txt"), &joined));
     EXPECT_EQ("-f \"C:\\My Tools\\a b.txt\"", joined);

@@ -12,6 +12,18 @@
 
 namespace {
 
+// What the platform's profile reader makes of a stored value: blanks around
+// it trimmed, then one pair of matching quotes around the whole taken off.
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
+
+std::string AsProfileReads(std::string value) {
+    while (!value.empty() && IsBlank(value.front())) value.erase(0, 1);
+    while (!value.empty() && IsBlank(value.back())) value.pop_back();
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
 // An INI file in memory with the private-profile reading rules.
 class FakeProfile : public ProfileStore {
 public:
@@ -22,7 +34,7 @@ public:
     }
     size_t GetString(const char* section, const char* key, char* buffer, size_t size) override {
         auto it = values.find({section, key});
-        std::string value = it == values.end() ? std::string() : it->second;
+        std::string value = it == values.end() ? std::string() : AsProfileReads(it->second);
         size_t n = std::min(value.size(), size - 1);
         std::memcpy(buffer, value.data(), n);
         buffer[n] = '\0';
@@ -179,6 +191,65 @@ TEST(ToolSettingFile, SaveWritesNineKeysInOrder) {
     ASSERT_EQ(1, ReadToolSetting(p, "Tool3", &back));
     EXPECT_EQ(0xDEADBEEFu, back.ArgvFlag);
     EXPECT_STREQ("$(MAC)", back.Argv);
+}
+
+TEST(ToolSettingFile, TextsWithQuotesAndBlanksReadBackByteForByte) {
+    // The command as the "参照..." button writes it, arguments and titles
+    // with quotes of either kind, blanks at either end, and values the
+    // reader leaves alone that must stay unwrapped.
+    const struct { std::string text; std::string stored; } cases[] = {
+        {"\"C:\\Program Files\\a.exe\"", "\"\"C:\\Program Files\\a.exe\"\""},
+        {"\"a b\" -x \"c d\"", "\"\"a b\" -x \"c d\"\""},
+        {"'single'", "\"'single'\""},
+        {"\"\"", "\"\"\"\""},
+        {" padded ", "\" padded \""},
+        {"\ttab", "\"\ttab\""},
+        {"\"open only", "\"open only"},
+        {"close only\"", "close only\""},
+        {"\"mixed'", "\"mixed'"},
+        {"\"", "\""},
+        {"plain text", "plain text"},
+        {"\x83\x5c\"\x83\x5c\"", "\x83\x5c\"\x83\x5c\""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.stored, ProfileTextValue(c.text)) << c.text;
+        FakeProfile p;
+        ToolSetting s = {};
+        SetField(s.Title, c.text);
+        SetField(s.Command, c.text);
+        SetField(s.Argv, c.text);
+        SetField(s.WorkFolder, c.text);
+        ASSERT_TRUE(WriteToolSetting(p, "Tool1", s));
+        ToolSetting back;
+        ASSERT_EQ(1, ReadToolSetting(p, "Tool1", &back));
+        EXPECT_EQ(c.text, back.Title) << c.text;
+        EXPECT_EQ(c.text, back.Command) << c.text;
+        EXPECT_EQ(c.text, back.Argv) << c.text;
+        EXPECT_EQ(c.text, back.WorkFolder) << c.text;
+    }
+    // A quoted value that fills its field still comes back whole, and a
+    // value a hand-edited file quoted once reads without its quotes.
+    const std::string full = "\"" + std::string(257, 'q') + "\"";
+    FakeProfile p;
+    ToolSetting s = {};
+    SetField(s.Command, full);
+    ASSERT_TRUE(WriteToolSetting(p, "Tool2", s));
+    p.Set("Tool2", "Argv", "\"once\"");
+    ToolSetting back;
+    ASSERT_EQ(1, ReadToolSetting(p, "Tool2", &back));
+    EXPECT_EQ(full, back.Command);
+    EXPECT_STREQ("once", back.Argv);
+}
+
+TEST(ToolSettingFile, LongValuesAreCutAtACharacterBoundary) {
+    FakeProfile p;
+    p.Set("Tool1", "IsEnable", "1");
+    // 258 single bytes, then "ア" in two bytes: 260 in all, one too many.
+    p.Set("Tool1", "Title", std::string(258, 'a') + "\x83\x41");
+    ToolSetting s;
+    ASSERT_EQ(1, ReadToolSetting(p, "Tool1", &s));
+    EXPECT_EQ(std::string(258, 'a'), s.Title);
 }
 
 TEST(ToolSettingFile, DeleteWritesOnlyIsEnable) {

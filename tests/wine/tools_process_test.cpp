@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -233,6 +235,67 @@ TEST_F(ProcessRunnerTest, UnknownProgramFailsWithBothBoxesAndLeavesTheRunnerIdle
     EXPECT_EQ(errors[0], "プロセスの生成に失敗しました");
     EXPECT_EQ(errors[1].rfind("プロセスを強制停止しました 終了コードは ", 0), 0u);
     EXPECT_EQ(closer.captions, (std::vector<std::string>{"エラー", "エラー詳細"}));
+}
+
+// The grandchild's process, from the child's "grandchild PID" line.
+HANDLE OpenGrandchild(const std::vector<std::string>& output) {
+    for (const std::string& line : output)
+        if (line.rfind("grandchild ", 0) == 0)
+            return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                               static_cast<DWORD>(std::strtoul(line.c_str() + 11, nullptr, 10)));
+    return nullptr;
+}
+
+TEST_F(ProcessRunnerTest, ChildGetsOnlyItsPipeEndsAndItsWholeTreeEndsWhenStopped) {
+    // An inheritable handle of this process: only the explicit list keeps it
+    // from the child.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE event = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(event);
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(event)));
+    const std::string closedLine = std::string("handle ") + hex + " closed";
+
+    enum class End { ForceStop, TimeOut, RunnerGone };
+    for (End end : {End::ForceStop, End::TimeOut, End::RunnerGone}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        events_.clear();
+        // RunnerGone: the child ends by itself and leaves its grandchild,
+        // which lives on until the runner goes.
+        const std::string tail = end == End::RunnerGone ? " -w started\\n" : " -w started\\n -r";
+        ASSERT_EQ(Run(std::string("-h ") + hex + " -g 60000" + tail, end == End::TimeOut ? 1500 : 0), 0);
+        DWORD start = GetTickCount();
+        auto started = [&] {
+            std::vector<std::string> lines = Texts(TOOL_EVENT_OUTPUT);
+            return std::find(lines.begin(), lines.end(), "started") != lines.end();
+        };
+        while (!started() && GetTickCount() - start < 10000) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+        std::vector<std::string> lines = Texts(TOOL_EVENT_OUTPUT);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), closedLine), lines.end()) << "the child got another handle";
+        HANDLE grandchild = OpenGrandchild(lines);
+        ASSERT_TRUE(grandchild) << "no grandchild";
+        EXPECT_EQ(WaitForSingleObject(grandchild, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        if (end == End::ForceStop) {
+            ForceStop(runner_);
+        } else {
+            ASSERT_TRUE(WaitEnd());
+        }
+        if (end == End::RunnerGone) {
+            EXPECT_EQ(WaitForSingleObject(grandchild, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+                << "a program the tool started ended with the tool";
+            ASSERT_EQ(WaitForSingleObject(runner_->idleEvent, 10000), WAIT_OBJECT_0);
+            DestroyProcessRunner(runner_);
+            runner_ = CreateProcessRunner();
+        }
+        EXPECT_EQ(WaitForSingleObject(grandchild, 5000), WAIT_OBJECT_0) << "the grandchild outlived the stop";
+        CloseHandle(grandchild);
+        ASSERT_EQ(WaitForSingleObject(runner_->idleEvent, 10000), WAIT_OBJECT_0);
+    }
+    CloseHandle(event);
 }
 
 }  // namespace

@@ -119,6 +119,26 @@ TEST_F(ToolsFile, SaveWritesEveryKeyAndReadsBack) {
     EXPECT_EQ(0, std::memcmp(&s, &back, sizeof s));
 }
 
+TEST_F(ToolsFile, TextsWithQuotesAndBlanksReadBackThroughTheProfileFunctions) {
+    const std::string full = "\"" + std::string(257, 'q') + "\"";
+    const char* const texts[] = {"\"C:\\Program Files\\a.exe\"", "\"a b\" -x \"c d\"", "'single'", " padded ",
+                                 "\ttab", "\"open only", "\"\"", "\"", "\"ソ\"", full.c_str()};
+    for (const char* text : texts) {
+        ToolSetting s = {};
+        SetField(s.Title, text);
+        SetField(s.Command, text);
+        SetField(s.Argv, text);
+        SetField(s.WorkFolder, text);
+        ASSERT_EQ(1, SaveToolSetting("Tool4", &s)) << text;
+        ToolSetting back;
+        ASSERT_EQ(1, LoadToolSetting(window_, "Tool4", &back)) << text;
+        EXPECT_STREQ(text, back.Title);
+        EXPECT_STREQ(text, back.Command);
+        EXPECT_STREQ(text, back.Argv);
+        EXPECT_STREQ(text, back.WorkFolder);
+    }
+}
+
 TEST_F(ToolsFile, DeleteOnlyClearsIsEnable) {
     ToolSetting s = {};
     SetField(s.Title, "Three");

@@ -12,6 +12,8 @@
 #include "entries/EntList.h"
 #include "log/CommandLogWin32.h"
 #include "resource.h"
+#include "tools/ProcessWin32.h"
+#include "tools/ToolRunWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/ProgStbarWin32.h"
 #include "ui/WindowPropWin32.h"
@@ -161,6 +163,43 @@ TEST_F(WakeRunEndings, MissingStatusBarStillEnablesTheWindow) {
     PumpUntil([&] { return LogLines().size() >= 3; });
     const std::vector<std::string> expected = {"WakeUpパケットの送信開始...", "致命的なエラー", "WakeUpパケットの送信完了"};
     EXPECT_EQ(expected, LogLines());
+}
+
+TEST_F(WakeRunEndings, TheWorkerTakesTheWakeListAsItWasWhenTheRunStarted) {
+    // The Wake List is empty and the Command Log holds a line; by the time
+    // the worker asks for its page, the Command Log is the current one.
+    SendMessageA(wakeList_, LVM_DELETEALLITEMS, 0, 0);
+    AppendCommandLog(main_, "before");
+    ASSERT_TRUE(PumpUntil([&] { return LogLines().size() == 1; }));
+    App().wakeSelectedOnly = 0;
+    ASSERT_EQ(1, StartWakeRun(main_));
+    // Before this thread has answered any message of the worker.
+    SendMessageA(tab_, TCM_SETCURSEL, 1, 0);
+    ASSERT_TRUE(PumpUntil([&] { return RunOver(); }));
+    EXPECT_EQ("WakeUp送信先が未登録です", Status(0));
+}
+
+TEST_F(WakeRunEndings, AToolRunGreysTheWakeCommandsUntilItEnds) {
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    AppendMenuA(file, MF_STRING, IDM_WAKE_ALL, "all");
+    AppendMenuA(file, MF_STRING, IDM_WAKE_SELECTED, "selected");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "file");
+    App().mainMenu = bar;
+    auto greyed = [&](UINT command) { return (GetMenuState(bar, command, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    OnToolEvent(main_, TOOL_EVENT_STARTED, reinterpret_cast<LPARAM>("tool.exe"));
+    EXPECT_TRUE(App().toolRunning);
+    EXPECT_TRUE(greyed(IDM_WAKE_ALL));
+    EXPECT_TRUE(greyed(IDM_WAKE_SELECTED));
+    // An error notice re-enables the toolbar, but the run goes on.
+    OnToolEvent(main_, TOOL_EVENT_ERROR, reinterpret_cast<LPARAM>("error"));
+    EXPECT_TRUE(greyed(IDM_WAKE_ALL));
+    OnToolEvent(main_, TOOL_EVENT_STOPPED, 0);
+    EXPECT_FALSE(App().toolRunning);
+    EXPECT_FALSE(greyed(IDM_WAKE_ALL));
+    EXPECT_FALSE(greyed(IDM_WAKE_SELECTED));
+    App().mainMenu = nullptr;
+    DestroyMenu(bar);
 }
 
 }  // namespace
