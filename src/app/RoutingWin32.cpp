@@ -200,7 +200,9 @@ std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
 
 const FileDialogKind kListingDialog = {true, "一覧をﾌｧｲﾙに保存", "ｶﾝﾏ区切り (*.csv)\0*.csv\0", "csv", 0x80006};
 const FileDialogKind kExportDialog = {true, "一覧のｴｸｽﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x80006};
-const FileDialogKind kImportDialog = {false, "一覧のｲﾝﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x89004};
+// The import only reads its file: no "no read-only return" flag, so a
+// read-only exchange file opens like any other.
+const FileDialogKind kImportDialog = {false, "一覧のｲﾝﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x81004};
 const FileDialogKind kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};
 
 template <class Action>
