@@ -111,6 +111,16 @@ TEST_F(FullDisk, AListingOrExportWithoutRoomIsReportedAndLeavesNoFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.room) DeleteFileA(room.c_str());
+        // No room at all, or room for the first line or the header but far
+        // from the whole file.
+        ULARGE_INTEGER left = {};
+        ASSERT_TRUE(GetDiskFreeSpaceExA((DataFolder() + "\\").c_str(), &left, nullptr, nullptr));
+        if (c.room) {
+            ASSERT_GE(left.QuadPart, 4096u);
+            ASSERT_LT(left.QuadPart, 20000u);
+        } else {
+            ASSERT_EQ(left.QuadPart, 0u);
+        }
         const std::string path = DataFolder() + "\\" + c.file;
         ASSERT_TRUE(ChooseFile(app, c.command, c.title, path));
         EXPECT_EQ(TakeMessageBox(app), "ファイルの出力に失敗しました");

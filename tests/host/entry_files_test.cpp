@@ -9,6 +9,7 @@
 #include "common/FixedText.h"
 #include "entries/EntList.h"
 #include "entries/EntryCopy.h"
+#include "entries/EntryFileDialogs.h"
 #include "entries/EntryFiles.h"
 #include "entries/WakeEntry.h"
 
@@ -202,6 +203,25 @@ TEST(Listing, AWholeFileReadsBackAsTheHeaderAndOneRecordPerEntry) {
     EXPECT_EQ(records[1][8], "x\r\n\"y\"");
     EXPECT_EQ(records[2][1], "b");
     for (const auto& record : records) EXPECT_EQ(record.size(), 9u);
+}
+
+// The writers ask before they replace a file; the import, which only reads,
+// takes any file that exists, a read-only one too (a dialog with "no
+// read-only return" refuses it).
+TEST(EntryFileDialogs, WritersConfirmReplacingAndTheImportTakesReadOnlyFiles) {
+    struct Case { const FileDialogKind* kind; bool save; uint32_t flags; const char* extension; };
+    const Case cases[] = {
+        {&kListingDialog, true, 0x80006, "csv"},
+        {&kExportDialog, true, 0x80006, "ent"},
+        {&kImportDialog, false, kOfnExplorer | kOfnHideReadOnly | kOfnFileMustExist, "ent"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind->title);
+        EXPECT_EQ(c.kind->save, c.save);
+        EXPECT_EQ(c.kind->flags, c.flags);
+        EXPECT_STREQ(c.kind->extension, c.extension);
+    }
+    EXPECT_EQ(kImportDialog.flags & kOfnNoReadOnlyReturn, 0u) << "the import would refuse a read-only file";
 }
 
 TEST(ExchangeHeader, FormatsSixDigitsASpaceAndTheToken) {
