@@ -14,7 +14,6 @@ struct FileDialogKind {
 // The OPENFILENAME flags the program uses (the platform's values).
 constexpr uint32_t kOfnOverwritePrompt = 0x2;
 constexpr uint32_t kOfnHideReadOnly = 0x4;
-constexpr uint32_t kOfnPathMustExist = 0x800;
 constexpr uint32_t kOfnFileMustExist = 0x1000;
 constexpr uint32_t kOfnNoReadOnlyReturn = 0x8000;
 constexpr uint32_t kOfnExplorer = 0x80000;

@@ -181,7 +181,6 @@ public:
             units_.clear();
             return true;
         }
-
         file_.Seek(base_ + keep);
         failed_ = true;
         return false;

@@ -72,8 +72,8 @@ constexpr char kWriteFailed[] = "ファイルの出力に失敗しました";
 
 // A listing short of entries, or an export whose records stop early, would
 // pass for a whole one later: the file goes. Should it stay all the same,
-// it ends after its last whole line or record (and an export's header counts
-// only those).
+// it is cut after the last piece that reached it whole, and an export's
+// header counts only the records in it.
 void DiscardFile(HandleRecordFile& file, const char* path) {
     file.Truncate();
     file.Close();
