@@ -61,9 +61,12 @@ PY
 
 # Registered tools, as the registration dialog writes them. The third is the
 # project's console test child, which the tool-run shot runs for every entry
-# (nothing it does touches the network).
-CHILD_WIN=$(nl_ns_winpath "$BUILD/src/NlChild.exe")
-[ -n "$CHILD_WIN" ] || nl_ns_fail "missing $BUILD/src/NlChild.exe"
+# (nothing it does touches the network). The Command Log shows its path, so
+# it sits where a user keeps such a tool, not in a build folder.
+[ -f "$BUILD/src/NlChild.exe" ] || nl_ns_fail "missing $BUILD/src/NlChild.exe"
+mkdir -p "$WINEPREFIX/drive_c/Tools"
+cp "$BUILD/src/NlChild.exe" "$WINEPREFIX/drive_c/Tools/alivecheck.exe" || nl_ns_fail "cannot copy the tool"
+CHILD_WIN='C:\Tools\alivecheck.exe'
 python3 - "$DATA/Tools.ini" "$CHILD_WIN" <<'PY'
 import sys
 tools = [

@@ -2,8 +2,9 @@
 # Builds Nodelark and runs every test tier: the portable core natively, the
 # same core with AddressSanitizer and UndefinedBehaviorSanitizer, short fuzz
 # runs of every reader of outside bytes, the platform classes under Wine, the
-# network tier inside namespaces of its own, and the end-to-end tier that
-# drives Nodelark.exe under Wine and Xvfb.
+# network tier inside namespaces of its own, the end-to-end tier that
+# drives Nodelark.exe under Wine and Xvfb, and the zip a Windows user takes
+# home, unpacked and started.
 # Ends with one line "N passed, N failed, N skipped"; exits non-zero when
 # anything failed, a tier ran no test, or a tier ran out of time.
 set -uo pipefail
@@ -121,6 +122,10 @@ if cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   echo "== tier 4: end-to-end, Nodelark.exe under Wine and Xvfb"
   timeout -k 10 2400 bash tests/e2e/run.sh build/win >"$LOGS/e2e.log" 2>&1
   count_tier e2e "$LOGS/e2e.log" $?
+
+  echo "== tier 5: the Windows package, unpacked and started"
+  timeout -k 10 900 bash tests/package/run.sh build/win >"$LOGS/package.log" 2>&1
+  count_tier package "$LOGS/package.log" $?
 else
   tail -30 "$LOGS/win-build.log"; count_tier windows-build "$LOGS/win-build.log" 1
 fi

@@ -10,6 +10,7 @@
 #include "ui/AppContextWin32.h"
 #include "ui/CloseDeferralWin32.h"
 #include "entries/EntryCommandsWin32.h"
+#include "entries/EntryFileDialogs.h"
 #include "tools/ToolRunWin32.h"
 #include "wake/WakeRunWin32.h"
 #include "ui/DlgbarWin32.h"
@@ -178,14 +179,6 @@ void OpenReadMe(HWND mainWindow) {
     ShellExecuteA(mainWindow, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-struct FileDialogKind {
-    bool save;
-    const char* title;
-    const char* filter;  // label and pattern, each zero-terminated, then one more zero
-    const char* extension;
-    DWORD flags;
-};
-
 // Empty when the user cancels.
 std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
     char path[MAX_PATH] = {};
@@ -202,9 +195,6 @@ std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
     return ok ? std::string(path) : std::string();
 }
 
-const FileDialogKind kListingDialog = {true, "一覧をﾌｧｲﾙに保存", "ｶﾝﾏ区切り (*.csv)\0*.csv\0", "csv", 0x80006};
-const FileDialogKind kExportDialog = {true, "一覧のｴｸｽﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x80006};
-const FileDialogKind kImportDialog = {false, "一覧のｲﾝﾎﾟｰﾄ", "ｴﾝﾄﾘﾃﾞｰﾀ (*.ent)\0*.ent\0", "ent", 0x89004};
 const FileDialogKind kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};
 
 template <class Action>

@@ -13,6 +13,7 @@ public:
     bool Write(const void* data, uint32_t size, uint32_t& done) override;
     bool Truncate() override;
     bool Size(uint64_t& size) override;
+    void Close() { file_.Close(); }
 
 private:
     ScopedHandle file_;

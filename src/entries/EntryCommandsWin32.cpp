@@ -108,9 +108,13 @@ int OnEditEntry(HWND mainWindow) {
             copy.updatedTime = LocalNow();
             if (WakeEntry* target = t.store->FindEntry(copy.id)) *target = copy;
             // The row is found again by its id: rows may have moved while
-            // the dialog was open.
+            // the dialog was open. An entry moved out of the filtered network
+            // loses its row, as a refresh would take it away.
             int shown = RowOfId(t.list, copy.id);
-            if (shown >= 0 && EntryPassesFilter(copy)) UpdateRow(t.list, shown, copy);
+            if (shown >= 0) {
+                if (EntryPassesFilter(copy)) UpdateRow(t.list, shown, copy);
+                else SendMessageA(t.list, LVM_DELETEITEM, shown, 0);
+            }
         }
         SetFocus(t.list);
         return 1;

@@ -55,18 +55,24 @@ char* PutMac(char* p, const uint8_t mac[6]) {
 }
 
 // Texts are short as a rule: one pass that copies up to the terminator (or
-// the field's width) beats finding the end first and copying after.
+// the field's width) beats finding the end first and copying after. A quote
+// inside is doubled, so that a spreadsheet reads the field whole, commas and
+// line breaks included; 0x22 is never the second byte of a CP932 character.
 template <size_t N>
 char* PutQuoted(char* p, const char (&field)[N]) {
     *p++ = '"';
-    for (size_t i = 0; i < N && field[i]; ++i) *p++ = field[i];
+    for (size_t i = 0; i < N && field[i]; ++i) {
+        if (field[i] == '"') *p++ = '"';
+        *p++ = field[i];
+    }
     *p++ = '"';
     return p;
 }
 
-// The longest listing line: four texts at their full widths, two addresses,
-// a MAC address, two numbers and the punctuation.
-constexpr size_t kListingLineMax = 128 + 3 * 256 + 2 * 15 + 17 + 2 * 21 + 40;
+// The longest listing line: four texts at their full widths, every byte a
+// doubled quote, two addresses, a MAC address, two numbers and the
+// punctuation.
+constexpr size_t kListingLineMax = 2 * (128 + 3 * 256) + 2 * 15 + 17 + 2 * 21 + 40;
 constexpr int kListingPieces = 9;
 
 // Formats one line into `out` (room for kListingLineMax bytes); `ends` gets
@@ -151,6 +157,7 @@ public:
     }
     bool Full() const { return used_ >= kChunkBytes; }
     int Count() const { return count_; }
+    bool Failed() const { return failed_; }
 
     bool Flush() {
         if (failed_) return false;
@@ -278,6 +285,7 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
     }
     writer.Flush();
     result.count = writer.Count();
+    result.writeFailed = writer.Failed();
     return result;
 }
 
@@ -303,6 +311,17 @@ FileWriteResult WriteExchange(CEntList& store, RecordFile& file, const std::func
     }
     writer.Flush();
     result.count = writer.Count();
+    result.writeFailed = writer.Failed();
+    if (result.writeFailed) {
+        // The header counted every entry: it is rewritten in place (no new
+        // room needed) to count the records that are there, and the file
+        // ends after the last of them.
+        const std::string mended = FormatExchangeHeader(result.count);
+        uint32_t done = 0;
+        result.countMended = file.Seek(0) && file.Write(mended.data(), static_cast<uint32_t>(mended.size()), done) &&
+                             done == mended.size();
+        file.Seek(kExchangeHeaderSize + static_cast<uint64_t>(result.count) * kRecordSize);
+    }
     return result;
 }
 

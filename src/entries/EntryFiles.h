@@ -17,7 +17,8 @@ extern const char kListingHeader[];
 
 // Appends the nine pieces of one listing line to `out`; when `pieceEnds` is
 // given, the offset in `out` just after each piece is appended to it. Texts
-// are read at most to their field's width and are not escaped.
+// are read at most to their field's width; a double quote inside one is
+// doubled (RFC 4180), every other byte stays as it is.
 void AppendListingLine(std::string& out, const WakeEntry& entry, int rowNumber,
                        std::vector<size_t>* pieceEnds = nullptr);
 
@@ -40,6 +41,11 @@ struct FileWriteResult {
     // The first line or the header did not reach the file (or there was no
     // memory to write with): nothing else was written.
     bool headerFailed = false;
+    // A later write failed: the file holds `count` whole lines or records
+    // and lacks the rest.
+    bool writeFailed = false;
+    // After such a failure the exchange header was rewritten to `count`.
+    bool countMended = false;
     int count = 0;  // complete lines or records in the file
 };
 
@@ -51,7 +57,9 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
                              const std::function<void()>& step);
 
 // Writes the exchange file: the header for the store's count (or
-// `forcedCount` when not negative), then every record as it stands.
+// `forcedCount` when not negative), then every record as it stands. When a
+// record does not reach the file, the header is rewritten to count the
+// records that did, and the file position left after the last of them.
 FileWriteResult WriteExchange(CEntList& store, RecordFile& file, const std::function<void()>& afterHeader,
                               const std::function<void()>& step,
                               int64_t forcedCount = -1);

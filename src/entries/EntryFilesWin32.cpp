@@ -68,6 +68,18 @@ HANDLE CreateForWriting(const char* path) {
 
 void SetStatus(CProgStbar* status, const char* text) { status->SetPartText(0, text); }
 
+constexpr char kWriteFailed[] = "ファイルの出力に失敗しました";
+
+// A listing short of entries, or an export whose records stop early, would
+// pass for a whole one later: the file goes. Should it stay all the same,
+// it is cut after the last piece that reached it whole, and an export's
+// header counts only the records in it.
+void DiscardFile(HandleRecordFile& file, const char* path) {
+    file.Truncate();
+    file.Close();
+    DeleteFileA(path);
+}
+
 }  // namespace
 
 int WriteEntryListing(HWND mainWindow, const char* path) {
@@ -84,8 +96,11 @@ int WriteEntryListing(HWND mainWindow, const char* path) {
     ProgressPacer progress(status);
     FileWriteResult result = WriteListing(
         *store, file, [&] { progress.Begin(store->EntryCount()); }, [&] { progress.Step(); });
-    if (result.headerFailed) {
-        ShowError(mainWindow, "ファイルの出力に失敗しました");
+    if (result.headerFailed || result.writeFailed) {
+        DiscardFile(file, path);
+        SetStatus(status, "一覧の保存に失敗しました");
+        progress.End();
+        ShowError(mainWindow, kWriteFailed);
         return 0;
     }
     file.Truncate();
@@ -108,9 +123,11 @@ int ExportEntries(HWND mainWindow, const char* path) {
     progress.Begin(store->EntryCount());
     FileWriteResult result = WriteExchange(
         *store, file, [&] { SetStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); }, [&] { progress.Step(); });
-    if (result.headerFailed) {
+    if (result.headerFailed || result.writeFailed) {
+        DiscardFile(file, path);
+        SetStatus(status, "一覧のｴｸｽﾎﾟｰﾄに失敗しました");
         progress.End();
-        ShowError(mainWindow, "ファイルの出力に失敗しました");
+        ShowError(mainWindow, kWriteFailed);
         return 0;
     }
     file.Truncate();

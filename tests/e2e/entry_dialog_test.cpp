@@ -393,10 +393,11 @@ TEST_F(EntryDialogTest, SecureOnPasswordIsShownEditedAndKept) {
     }
 }
 
-// An edit that moves the entry out of the filtered network keeps the row as
-// it was; the store holds the new values.
-TEST_F(EntryDialogTest, EditOutOfTheFilterLeavesTheRow) {
-    ASSERT_NO_FATAL_FAILURE(LaunchWithRows(2));
+// Under an address filter the rows show what passes it: an edit that moves
+// the entry out of the filtered network takes its row away, an edit that
+// keeps it inside shows the new values; the store holds both edits.
+TEST_F(EntryDialogTest, EditUnderAFilterRemovesTheRowOrShowsTheNewValues) {
+    ASSERT_NO_FATAL_FAILURE(LaunchWithRows(3));
     app.PostCommand(kCmdFilter);
     HWND filter = WaitDialog(app.Pid(), "ｱﾄﾞﾚｽﾌｨﾙﾀ設定");
     ASSERT_NE(filter, nullptr);
@@ -404,30 +405,53 @@ TEST_F(EntryDialogTest, EditOutOfTheFilterLeavesTheRow) {
     SetBox(filter, 1032, "24");
     ClickButton(filter, IDOK);
     ASSERT_TRUE(WaitGone(filter));
-    ASSERT_EQ(listview::Count(app.WakeList()), 2);
-    const std::vector<std::string> before = Rows();
+    ASSERT_EQ(listview::Count(app.WakeList()), 3);
 
-    SelectRows(app.WakeList(), {0});
-    HWND sheet = OpenSheet(kCmdEditEntry);
-    ASSERT_NE(sheet, nullptr);
-    HWND page = DestinationPageOf(sheet);
-    SetAddress(page, kEntryIp, 192, 168, 5, 5);
-    SetBox(page, kEntryName, "moved");
-    ASSERT_NO_FATAL_FAILURE(Close(sheet, IDOK));
-    EXPECT_EQ(Rows(), before);
+    struct Edit {
+        const char* row;           // the row edited, by its name
+        const char* name;
+        uint8_t ip[4];
+        std::vector<std::string> rowsAfter;
+    };
+    const Edit edits[] = {
+        {"ｻｰﾊﾞ室", "moved", {192, 168, 5, 5}, {"alpha", "gamma"}},
+        {"gamma", "still here", {10, 77, 0, 99}, {"alpha", "still here"}},
+    };
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.name);
+        int row = -1;
+        for (int r = 0; r < listview::Count(app.WakeList()); ++r)
+            if (listview::Text(app.WakeList(), r, 0) == edit.row) row = r;
+        ASSERT_GE(row, 0);
+        SelectRows(app.WakeList(), {row});
+        HWND sheet = OpenSheet(kCmdEditEntry);
+        ASSERT_NE(sheet, nullptr);
+        HWND page = DestinationPageOf(sheet);
+        SetAddress(page, kEntryIp, edit.ip[0], edit.ip[1], edit.ip[2], edit.ip[3]);
+        SetBox(page, kEntryName, edit.name);
+        ASSERT_NO_FATAL_FAILURE(Close(sheet, IDOK));
+        std::vector<std::string> names;
+        for (int r = 0; r < listview::Count(app.WakeList()); ++r) names.push_back(listview::Text(app.WakeList(), r, 0));
+        EXPECT_EQ(names, edit.rowsAfter);
+    }
+    const int kept = listview::Count(app.WakeList()) - 1;
+    ASSERT_GE(kept, 0);
+    EXPECT_EQ(listview::Text(app.WakeList(), kept, 1), "10.77.0.99");
+    EXPECT_EQ(listview::Param(app.WakeList(), kept), 2) << "the row keeps its entry's id";
 
     // A new entry outside the filter is kept without a row.
-    sheet = OpenSheet(kCmdNewEntry);
+    HWND sheet = OpenSheet(kCmdNewEntry);
     ASSERT_NE(sheet, nullptr);
     ASSERT_NO_FATAL_FAILURE(Close(sheet, IDOK));
-    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(listview::Count(app.WakeList()), 2);
 
     std::vector<EntryRecord> saved = CloseAndRead();
-    ASSERT_EQ(saved.size(), 3u);
-    EXPECT_STREQ(saved[0].name, "moved");
+    ASSERT_EQ(saved.size(), 4u);
+    EXPECT_STREQ(saved[1].name, "moved");
     const uint8_t moved[4] = {192, 168, 5, 5};
-    EXPECT_EQ(std::memcmp(saved[0].ipAddress, moved, 4), 0);
-    EXPECT_STREQ(saved[2].name, "新規@送信先");
+    EXPECT_EQ(std::memcmp(saved[1].ipAddress, moved, 4), 0);
+    EXPECT_STREQ(saved[2].name, "still here");
+    EXPECT_STREQ(saved[3].name, "新規@送信先");
 }
 
 TEST_F(EntryDialogTest, DeleteAsksAndRemovesEverySelectedRowOnYes) {

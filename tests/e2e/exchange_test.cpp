@@ -10,7 +10,7 @@ const SYSTEMTIME kMade = {2023, 12, 0, 31, 23, 59, 58, 999};
 
 const EntryFields kFields[] = {
     {"ｻｰﾊﾞ室 PC-1", {192, 168, 1, 7}, {255, 255, 255, 0}, 9, {0x00, 0x1B, 0x21, 0xAA, 0xBB, 0xCC}, "pc-1",
-     "2階, 奥", "say \"hi\"", kSent, kMade, kSent, 0},
+     "2階, 奥", "say \"hi\", ok\r\n2行目", kSent, kMade, kSent, 0},
     {"excluded", {10, 0, 0, 2}, {255, 0, 0, 0}, 0, {0xFF, 0xEE, 0xDD, 0x0C, 0x0B, 0x0A}, "", "", "", {}, {}, {}, 1},
     {"neg", {10, 1, 2, 3}, {255, 255, 0, 0}, -1, {1, 2, 3, 4, 5, 6}, "h", "p", "ソ", {}, kMade, {}, 0},
 };
@@ -24,10 +24,17 @@ std::vector<EntryRecord> Records3() {
     return records;
 }
 
+// A text field as a spreadsheet reads it back: in quotes, inner quotes doubled.
+std::string Quoted(const char* text) {
+    std::string field = "\"";
+    for (const char* p = text; *p; ++p) field += *p == '"' ? std::string("\"\"") : std::string(1, *p);
+    return field + "\"";
+}
+
 std::string CsvLine(const EntryRecord& r, int row) {
-    return std::to_string(row) + ",\"" + r.name + "\",\"" + Dotted(r.ipAddress) + "\",\"" + Dotted(r.subnetMask) +
-           "\"," + std::to_string(r.port) + ",\"" + MacText(r.macAddress) + "\",\"" + r.hostName + "\",\"" +
-           r.place + "\",\"" + r.comment + "\"\r\n";
+    return std::to_string(row) + "," + Quoted(r.name) + ",\"" + Dotted(r.ipAddress) + "\",\"" + Dotted(r.subnetMask) +
+           "\"," + std::to_string(r.port) + ",\"" + MacText(r.macAddress) + "\"," + Quoted(r.hostName) + "," +
+           Quoted(r.place) + "," + Quoted(r.comment) + "\r\n";
 }
 
 class ExchangeTest : public AppFixture {
@@ -64,6 +71,9 @@ TEST_F(ExchangeTest, ListingWritesEveryEntryEvenHiddenOnesByteForByte) {
         "\"No.\",\"名前\",\"IPｱﾄﾞﾚｽ\",\"ｻﾌﾞﾈｯﾄﾏｽｸ\",\"ﾎﾟｰﾄ番号\",\"MACｱﾄﾞﾚｽ\",\"ｺﾝﾋﾟｭｰﾀ名\",\"場所\",\"ｺﾒﾝﾄ\"\r\n";
     for (size_t i = 0; i < records.size(); ++i) expected += CsvLine(records[i], static_cast<int>(i) + 1);
     EXPECT_EQ(ReadFileBytes(target), expected);
+    // The comment's quotes, comma and line break stay inside its field.
+    const std::string first = CsvLine(records[0], 1);
+    EXPECT_NE(first.find(",\"say \"\"hi\"\", ok\r\n2行目\"\r\n"), std::string::npos) << first;
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(app.Main(), 2014))) << "the progress bar is hidden again";
     EXPECT_EQ(app.Close(), 0);
 }
@@ -129,6 +139,22 @@ TEST_F(ExchangeTest, ImportRefusesABadHeaderAndChangesNothing) {
     std::vector<std::string> saved = Records(ReadFileBytes(DataFile()));
     ASSERT_EQ(saved.size(), 3u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(saved[i], WithId(records[i], i));
+}
+
+// The import only reads: a file the user may not change imports as well.
+TEST_F(ExchangeTest, ImportAcceptsAReadOnlyFile) {
+    const std::vector<EntryRecord> records = Records3();
+    ASSERT_NO_FATAL_FAILURE(LaunchWith({records[0]}));
+    const std::string target = Target("read-only.ent");
+    ASSERT_TRUE(WriteFileBytes(target, "000002 @QORM." + RecordBytes(records[1]) + RecordBytes(records[2])));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    const bool chosen = ChooseFile(app, kCmdImportEntries, "一覧のｲﾝﾎﾟｰﾄ", target);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(chosen) << "the open dialog refused the read-only file";
+    ASSERT_TRUE(WaitStatus("一覧のｲﾝﾎﾟｰﾄを完了しました")) << StatusText(app.StatusBar(), 0);
+    EXPECT_EQ(listview::Count(app.WakeList()), 3);
+    EXPECT_EQ(listview::Text(app.WakeList(), 2, 0), "neg");
+    EXPECT_EQ(app.Close(), 0);
 }
 
 TEST_F(ExchangeTest, ImportWhileAFilterHidesTheRowsStoresThemWithoutRows) {

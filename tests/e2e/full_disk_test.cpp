@@ -2,6 +2,7 @@
 // this alone, with the data folder on a small file system of its own inside
 // a mount namespace; the main run leaves it out.
 #include "AppFixture.h"
+#include "ExchangeDriver.h"
 
 namespace e2e {
 namespace {
@@ -65,6 +66,71 @@ TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
 
     // No room for the new content: the file holds exactly what it held.
     EXPECT_EQ(before, ReadFileBytes(DataFile())) << "the save changed the file on a full disk";
+    DeleteFileA((DataFolder() + "\\filler.bin").c_str());
+}
+
+// A listing or an export that the disk cannot take whole, whether the first
+// line fails or a later one: the user is told, the status says it failed,
+// and no file is left that passes for a whole one.
+TEST_F(FullDisk, AListingOrExportWithoutRoomIsReportedAndLeavesNoFile) {
+    std::vector<EntryRecord> records;
+    const std::string text(250, 't');
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "PC" + std::to_string(i);
+        EntryFields f = {name.c_str(), {10, 77, 0, static_cast<uint8_t>(i)}, {255, 255, 255, 0}, 9,
+                         {2, 0, 0, 0, 0, static_cast<uint8_t>(i)}, text.c_str(), text.c_str(), "say \"hi\"", {}, {}, {}, 0};
+        records.push_back(MakeRecord(f, i));
+    }
+    ASSERT_TRUE(WriteFileBytes(DataFile(), FileOf(records)));
+    // Room that a later case frees: enough for the first line or the
+    // header and a few records, far from enough for 60 entries.
+    const std::string room = DataFolder() + "\\room.bin";
+    ASSERT_TRUE(WriteFileBytes(room, std::string(8192, 'r')));
+    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin"), 0u);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == 60; }));
+
+    struct Case {
+        const char* what;
+        bool room;
+        int command;
+        const char* title;
+        const char* file;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"listing, no room for the first line", false, kCmdListing, "一覧をﾌｧｲﾙに保存", "list.csv",
+         "一覧の保存に失敗しました"},
+        {"export, no room for the header", false, kCmdExportEntries, "一覧のｴｸｽﾎﾟｰﾄ", "list.ent",
+         "一覧のｴｸｽﾎﾟｰﾄに失敗しました"},
+        {"listing, room for a few lines", true, kCmdListing, "一覧をﾌｧｲﾙに保存", "list.csv",
+         "一覧の保存に失敗しました"},
+        {"export, room for a few records", true, kCmdExportEntries, "一覧のｴｸｽﾎﾟｰﾄ", "list.ent",
+         "一覧のｴｸｽﾎﾟｰﾄに失敗しました"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.room) DeleteFileA(room.c_str());
+        // No room at all, or room for the first line or the header but far
+        // from the whole file.
+        ULARGE_INTEGER left = {};
+        ASSERT_TRUE(GetDiskFreeSpaceExA((DataFolder() + "\\").c_str(), &left, nullptr, nullptr));
+        if (c.room) {
+            ASSERT_GE(left.QuadPart, 4096u);
+            ASSERT_LT(left.QuadPart, 20000u);
+        } else {
+            ASSERT_EQ(left.QuadPart, 0u);
+        }
+        const std::string path = DataFolder() + "\\" + c.file;
+        ASSERT_TRUE(ChooseFile(app, c.command, c.title, path));
+        EXPECT_EQ(TakeMessageBox(app), "ファイルの出力に失敗しました");
+        EXPECT_EQ(StatusText(app.StatusBar(), 0), c.status);
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(app.Main(), 2014))) << "the progress bar is hidden again";
+        EXPECT_FALSE(FileExists(path)) << ReadFileBytes(path).substr(0, 13);
+    }
+    EXPECT_EQ(listview::Count(app.WakeList()), 60);
+    ASSERT_EQ(0, app.Close(20000));
+    EXPECT_EQ(FileOf(records), ReadFileBytes(DataFile()));
     DeleteFileA((DataFolder() + "\\filler.bin").c_str());
 }
 

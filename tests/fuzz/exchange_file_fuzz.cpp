@@ -1,11 +1,14 @@
 // Any bytes as an exchange file: the import adds exactly the whole records
 // after a good header, each as it stands but for its id, and nothing else;
-// the listing and the copy rule then read every record within its fields,
-// and an export of the result imports back to the same records.
+// the listing (read back as CSV) and the copy rule then read every record
+// within its fields, and an export of the result imports back to the same
+// records.
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
+#include "../host/CsvFields.h"
 #include "../host/MemoryFile.h"
 #include "FuzzCheck.h"
 #include "common/FixedText.h"
@@ -53,11 +56,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MemoryFile listing;
     const FileWriteResult lines = WriteListing(store, listing, nullptr, nullptr);
-    FUZZ_CHECK(!lines.headerFailed && lines.count == store.EntryCount());
+    FUZZ_CHECK(!lines.headerFailed && !lines.writeFailed && lines.count == store.EntryCount());
+    // Read as a spreadsheet reads it, every line gives back its entry's texts
+    // whole, whatever quotes, commas or line breaks they hold.
+    std::vector<std::vector<std::string>> rows;
+    FUZZ_CHECK(ReadCsv(listing.bytes, rows));
+    FUZZ_CHECK(rows.size() == static_cast<size_t>(store.EntryCount()) + 1);
+    for (int id = 0; id < store.EntryCount(); ++id) {
+        const WakeEntry& entry = *store.FindEntry(id);
+        const std::vector<std::string>& row = rows[id + 1];
+        FUZZ_CHECK(row.size() == 9);
+        FUZZ_CHECK(row[0] == std::to_string(id + 1));
+        FUZZ_CHECK(row[1] == FieldText(entry.name));
+        FUZZ_CHECK(row[6] == FieldText(entry.hostName));
+        FUZZ_CHECK(row[7] == FieldText(entry.place));
+        FUZZ_CHECK(row[8] == FieldText(entry.comment));
+    }
 
     MemoryFile exported;
     const FileWriteResult records = WriteExchange(store, exported, nullptr, nullptr);
-    FUZZ_CHECK(records.count == store.EntryCount());
+    FUZZ_CHECK(!records.writeFailed && records.count == store.EntryCount());
     FUZZ_CHECK(exported.bytes.size() == kExchangeHeaderSize + store.EntryCount() * kRecord);
     CEntList again;
     MemoryFile back(exported.bytes);

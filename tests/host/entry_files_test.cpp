@@ -4,10 +4,12 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "CsvFields.h"
 #include "MemoryFile.h"
 #include "common/FixedText.h"
 #include "entries/EntList.h"
 #include "entries/EntryCopy.h"
+#include "entries/EntryFileDialogs.h"
 #include "entries/EntryFiles.h"
 #include "entries/WakeEntry.h"
 
@@ -59,7 +61,7 @@ TEST(Listing, HeaderLineIsFixed) {
                  "\"ｺﾝﾋﾟｭｰﾀ名\",\"場所\",\"ｺﾒﾝﾄ\"\r\n");
 }
 
-TEST(Listing, LinesAreNinePiecesAsTheyStand) {
+TEST(Listing, LinesAreNinePiecesWithPlainTextsAsTheyStand) {
     WakeEntry full = Entry("ｻｰﾊﾞ室 PC-1", 192, 168, 1, 7, 9);
     const uint8_t mac[6] = {0x00, 0x1b, 0x21, 0xaa, 0xbb, 0xcc};
     std::memcpy(full.macAddress, mac, 6);
@@ -77,7 +79,7 @@ TEST(Listing, LinesAreNinePiecesAsTheyStand) {
     struct Case { const WakeEntry* entry; int row; std::string line; };
     const Case cases[] = {
         {&full, 1, "1,\"ｻｰﾊﾞ室 PC-1\",\"192.168.1.7\",\"255.255.255.0\",9,\"00-1B-21-AA-BB-CC\",\"pc-1\","
-                   "\"2階, 奥\",\"say \"hi\"\"\r\n"},
+                   "\"2階, 奥\",\"say \"\"hi\"\"\"\r\n"},
         {&portZero, 12, "12,\"zero\",\"0.0.0.0\",\"255.255.255.0\",0,\"00-00-00-00-00-00\",\"\",\"\",\"\"\r\n"},
         {&negative, 3, "3,\"neg\",\"255.255.255.255\",\"255.255.255.0\",-1,\"00-00-00-00-00-00\",\"\",\"\",\"\"\r\n"},
         {&unterminated, 2, "2,\"" + std::string(128, 'N') + "\",\"10.0.0.1\",\"255.255.255.0\",7,"
@@ -117,12 +119,109 @@ TEST(Listing, AFailedWriteEndsAfterTheLastWholePiece) {
         file.writeRoom = c.room;
         FileWriteResult r = WriteListing(*store, file, nullptr, nullptr);
         EXPECT_EQ(r.headerFailed, c.headerFailed);
+        EXPECT_EQ(r.writeFailed, !c.headerFailed) << "a listing short of its entries must say so";
         EXPECT_EQ(r.count, c.count);
         if (!r.headerFailed) file.Truncate();
         if (!c.headerFailed) {
             EXPECT_EQ(file.bytes, c.kept);
         }
     }
+}
+
+TEST(Listing, AWholeListingSaysNothingFailed) {
+    auto store = StoreOf({Entry("a", 1, 2, 3, 4, 9), Entry("b", 5, 6, 7, 8, 7)});
+    MemoryFile file;
+    file.writeRoom = std::string(kListingHeader).size() + Listing(*store->FindEntry(0), 1).size() +
+                     Listing(*store->FindEntry(1), 2).size();
+    FileWriteResult r = WriteListing(*store, file, nullptr, nullptr);
+    EXPECT_FALSE(r.headerFailed);
+    EXPECT_FALSE(r.writeFailed);
+    EXPECT_EQ(r.count, 2);
+}
+
+// A spreadsheet must find the nine fields of every line, each text whole:
+// quotes, commas and line breaks inside a text stay inside its field.
+TEST(Listing, TextsReadBackWholeAsCsvFields) {
+    WakeEntry quoted = Entry("a\"b", 10, 0, 0, 1, 9);
+    SetField(quoted.hostName, "\"");
+    SetField(quoted.place, "\"\"");
+    SetField(quoted.comment, "say \"hi\", ok");
+    WakeEntry lines = Entry("ｿﾌﾄ \"開発\"", 10, 0, 0, 2, 7);
+    SetField(lines.comment, "1行目\r\n2行目 \"x\",\r\n");
+    SetField(lines.place, ",,");
+    WakeEntry allQuotes = Entry("", 10, 0, 0, 3, 0);
+    std::memset(allQuotes.name, '"', sizeof allQuotes.name);
+    std::memset(allQuotes.hostName, '"', sizeof allQuotes.hostName);
+    std::memset(allQuotes.place, '"', sizeof allQuotes.place);
+    std::memset(allQuotes.comment, '"', sizeof allQuotes.comment);
+    WakeEntry plain = Entry("ｻｰﾊﾞ室 PC-1", 192, 168, 1, 7, 9);
+    SetField(plain.comment, "ソ表");
+
+    struct Case { const char* what; const WakeEntry* entry; std::string exact; };
+    const Case cases[] = {
+        {"quotes", &quoted,
+         R"(4,"a""b","10.0.0.1","255.255.255.0",9,"00-00-00-00-00-00","""","""""","say ""hi"", ok")"
+         "\r\n"},
+        {"line breaks", &lines, ""},
+        {"every byte a quote", &allQuotes, ""},
+        {"plain", &plain, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string line = Listing(*c.entry, 4);
+        if (!c.exact.empty()) {
+            EXPECT_EQ(line, c.exact);
+        }
+        size_t at = 0;
+        std::vector<std::string> fields;
+        ASSERT_TRUE(ReadCsvRecord(line, at, fields)) << line;
+        EXPECT_EQ(at, line.size()) << "one record per entry";
+        const WakeEntry& e = *c.entry;
+        const std::vector<std::string> expected = {
+            "4", FieldText(e.name), "10.0.0." + std::to_string(e.ipAddress[3]), "255.255.255.0",
+            std::to_string(e.port), "00-00-00-00-00-00", FieldText(e.hostName), FieldText(e.place),
+            FieldText(e.comment)};
+        if (c.entry != &plain) {
+            EXPECT_EQ(fields, expected);
+        }
+    }
+    // Without a quote inside, the bytes are those of the plain format.
+    EXPECT_EQ(Listing(plain, 1), "1,\"ｻｰﾊﾞ室 PC-1\",\"192.168.1.7\",\"255.255.255.0\",9,\"00-00-00-00-00-00\","
+                                 "\"\",\"\",\"ソ表\"\r\n");
+}
+
+TEST(Listing, AWholeFileReadsBackAsTheHeaderAndOneRecordPerEntry) {
+    WakeEntry a = Entry("a", 1, 2, 3, 4, 9);
+    SetField(a.comment, "x\r\n\"y\"");
+    auto store = StoreOf({a, Entry("b", 5, 6, 7, 8, 7)});
+    MemoryFile file;
+    ASSERT_EQ(WriteListing(*store, file, nullptr, nullptr).count, 2);
+    std::vector<std::vector<std::string>> records;
+    ASSERT_TRUE(ReadCsv(file.bytes, records));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0][1], "名前");
+    EXPECT_EQ(records[1][8], "x\r\n\"y\"");
+    EXPECT_EQ(records[2][1], "b");
+    for (const auto& record : records) EXPECT_EQ(record.size(), 9u);
+}
+
+// The writers ask before they replace a file; the import, which only reads,
+// takes any file that exists, a read-only one too (a dialog with "no
+// read-only return" refuses it).
+TEST(EntryFileDialogs, WritersConfirmReplacingAndTheImportTakesReadOnlyFiles) {
+    struct Case { const FileDialogKind* kind; bool save; uint32_t flags; const char* extension; };
+    const Case cases[] = {
+        {&kListingDialog, true, 0x80006, "csv"},
+        {&kExportDialog, true, 0x80006, "ent"},
+        {&kImportDialog, false, kOfnExplorer | kOfnHideReadOnly | kOfnFileMustExist, "ent"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind->title);
+        EXPECT_EQ(c.kind->save, c.save);
+        EXPECT_EQ(c.kind->flags, c.flags);
+        EXPECT_STREQ(c.kind->extension, c.extension);
+    }
+    EXPECT_EQ(kImportDialog.flags & kOfnNoReadOnlyReturn, 0u) << "the import would refuse a read-only file";
 }
 
 TEST(ExchangeHeader, FormatsSixDigitsASpaceAndTheToken) {
@@ -185,15 +284,33 @@ TEST(Exchange, ExportWritesTheHeaderAndEveryRecordRaw) {
     EXPECT_EQ(ExportOf(*store, 1000000).substr(0, 13), "999999 @QORM.");
 }
 
-TEST(Exchange, ExportStopsAtTheLastWholeRecordWhenTheDiskFills) {
+// A full disk part way: the file never claims more records than it holds.
+TEST(Exchange, ExportStopsAtTheLastWholeRecordAndCountsOnlyThoseWhenTheDiskFills) {
     auto store = StoreOf({Pattern(1), Pattern(2), Pattern(3)});
-    MemoryFile file;
-    file.writeRoom = 13 + 2 * kRecord + 100;
-    int steps = 0;
-    FileWriteResult r = WriteExchange(*store, file, nullptr, [&] { ++steps; });
-    file.Truncate();
-    EXPECT_EQ(r.count, 2);
-    EXPECT_EQ(file.bytes.size(), 13 + 2 * kRecord);
+    struct Case { size_t room; bool reportsNothing; int count; bool failed; };
+    const Case cases[] = {
+        {13 + 2 * kRecord + 100, false, 2, true},
+        {13 + 2 * kRecord + 100, true, 0, true},
+        {13 + 2 * kRecord, false, 2, true},
+        {13 + 10, false, 0, true},
+        {13, false, 0, true},
+        {13 + 3 * kRecord, false, 3, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.room << (c.reportsNothing ? " says nothing written" : ""));
+        MemoryFile file;
+        file.diskRoom = c.room;
+        file.reportsNothingOnFailure = c.reportsNothing;
+        FileWriteResult r = WriteExchange(*store, file, nullptr, nullptr);
+        EXPECT_FALSE(r.headerFailed);
+        EXPECT_EQ(r.writeFailed, c.failed);
+        EXPECT_EQ(r.countMended, c.failed);
+        EXPECT_EQ(r.count, c.count);
+        file.Truncate();
+        std::string expected = FormatExchangeHeader(c.count);
+        for (int id = 0; id < c.count; ++id) expected += Bytes(*store->FindEntry(id));
+        EXPECT_EQ(file.bytes, expected);
+    }
 
     MemoryFile none;
     none.failWrites = true;
