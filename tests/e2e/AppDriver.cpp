@@ -257,6 +257,8 @@ std::string MessageBoxText(HWND box) {
     return text ? WindowText(text) : std::string();
 }
 
+OpenDialog DescribeDialog(HWND dialog) { return {WindowText(dialog), MessageBoxText(dialog)}; }
+
 void ClickButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     if (button) PostMessageA(button, BM_CLICK, 0, 0);
@@ -264,6 +266,58 @@ void ClickButton(HWND dialog, int id) {
 
 bool WaitGone(HWND window, DWORD timeoutMs) {
     return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+std::string AnswerMessageBox(DWORD pid, int button, DWORD timeoutMs) {
+    HWND box = WaitDialog(pid, "Nodelark", timeoutMs);
+    if (!box) return "(no message box)";
+    std::string text = MessageBoxText(box);
+    ClickButton(box, button);
+    WaitGone(box);
+    return text;
+}
+
+HWND FileNameField(HWND fileDialog) {
+    for (const ChildInfo& child : Children(fileDialog))
+        if (child.id == 1148 && child.className == "Edit") return child.window;
+    return nullptr;
+}
+
+bool ConfirmFile(HWND fileDialog, const std::string& path) {
+    HWND field = FileNameField(fileDialog);
+    if (!field) return false;
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ClickButton(fileDialog, IDOK);
+    return WaitGone(fileDialog);
+}
+
+std::string ClipboardTextBytes() {
+    std::string bytes = "(clipboard unreadable)";
+    if (!OpenClipboard(nullptr)) return bytes;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        SIZE_T size = GlobalSize(data);
+        if (const char* p = static_cast<const char*>(GlobalLock(data))) {
+            size_t length = strnlen(p, size);
+            bytes.assign(p, length < size ? length + 1 : length);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+bool PutClipboardText(const std::string& text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    if (memory) {
+        char* p = static_cast<char*>(GlobalLock(memory));
+        memcpy(p, text.c_str(), text.size() + 1);
+        GlobalUnlock(memory);
+        if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return memory != nullptr;
 }
 
 // ---- list view
@@ -370,13 +424,46 @@ bool ItemRect(HWND list, int row, RECT* screenRect) {
     return true;
 }
 
+bool ClickHeader(HWND list, int column) {
+    RECT r;
+    if (!HeaderItemRect(list, column, &r)) return false;
+    Sleep(GetDoubleClickTime() + 100);  // not a double-click with the last click
+    ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    return true;
+}
+
 std::vector<bool> SelectedRows(HWND list) {
     std::vector<bool> rows;
     for (int i = 0, n = Count(list); i < n; ++i) rows.push_back(Selected(list, i));
     return rows;
 }
 
+// Row -1 sets every row.
+static bool SetState(HWND list, int row, UINT state, UINT mask) {
+    RemoteBuffer remote(list, sizeof(LVITEMA));
+    LVITEMA item = {};
+    item.stateMask = mask;
+    item.state = state;
+    return remote.Write(0, &item, sizeof item) &&
+           SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.At(0)));
+}
+
+bool SetSelected(HWND list, int row, bool selected) {
+    return SetState(list, row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+}
+
+std::vector<std::string> Column(HWND list, int column) {
+    std::vector<std::string> texts;
+    for (int i = 0, n = Count(list); i < n; ++i) texts.push_back(Text(list, i, column));
+    return texts;
+}
+
 }  // namespace listview
+
+void SelectRows(HWND list, const std::vector<int>& rows) {
+    listview::SetState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (int row : rows) listview::SetState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
 
 // ---- tab control
 
@@ -465,24 +552,6 @@ RECT RectIn(HWND window, HWND reference) {
     GetWindowRect(window, &r);
     MapWindowPoints(nullptr, reference, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-std::vector<MenuItem> ReadMenu(HMENU menu) {
-    std::vector<MenuItem> items;
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        MenuItem item;
-        char text[512] = {};
-        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
-        item.text = text;
-        item.state = GetMenuState(menu, i, MF_BYPOSITION);
-        HMENU sub = GetSubMenu(menu, i);
-        item.id = sub ? 0 : GetMenuItemID(menu, i);
-        if (item.id == static_cast<UINT>(-1)) item.id = 0;
-        if (sub) item.items = ReadMenu(sub);
-        items.push_back(item);
-    }
-    return items;
 }
 
 // ---- input
@@ -600,6 +669,8 @@ void App::Kill() {
 
 long App::Close(DWORD timeoutMs) {
     if (!process_) return -1;
+    if (Running())
+        for (HWND dialog : ProcessDialogs(pid_)) dialogsAtClose_.push_back(DescribeDialog(dialog));
     if (Running() && main_ && IsWindow(main_)) PostMessageA(main_, WM_CLOSE, 0, 0);
     if (!WaitExit(timeoutMs)) {
         Kill();

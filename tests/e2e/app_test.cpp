@@ -70,6 +70,18 @@ TEST_F(StartTest, SecondInstanceIsRefusedAndLeavesTheFirstAlone) {
     EXPECT_EQ(app.Close(), 0);
 }
 
+// The end of every test fails on a box nobody looked at, unless the test
+// says it expects one; the program still closes cleanly behind it.
+TEST_F(StartTest, ABoxLeftOpenFailsTheTestUnlessItIsExpected) {
+    constexpr int kCmdEditEntry = 40010;
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    app.PostCommand(kCmdEditEntry);  // nothing selected: a box says so
+    ASSERT_NE(WaitDialog(app.Pid(), "Nodelark"), nullptr);
+    EXPECT_EQ(UnexpectedDialogs(), std::vector<std::string>{"\"Nodelark\" saying \"編集対象を選択してください\""});
+    ExpectOpenAtEnd("Nodelark");
+    EXPECT_TRUE(UnexpectedDialogs().empty());
+}
+
 // Ctrl+Tab both as the menu command and as the real key stroke.
 struct SwitchWay { const char* name; bool realKey; };
 

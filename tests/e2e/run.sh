@@ -3,7 +3,8 @@
 # under Wine and Xvfb, all inside a pair of network namespaces made for this
 # run, so nothing the program sends can reach a real interface.
 # Usage: tests/e2e/run.sh BUILD_DIR [gtest arguments...]
-# Exits non-zero on any test failure or setup error.
+# Exits non-zero on any test failure or setup error, and when a step runs no
+# test (a filter that matches nothing).
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(realpath -m "${1:?usage: run.sh BUILD_DIR}")
@@ -13,6 +14,7 @@ TESTS="$BUILD/tests/e2e/nl_e2e_tests.exe"
 SHOTS="$ROOT/build/test-logs/e2e-shots"
 
 source "$ROOT/tests/lib/netns.sh"
+source "$ROOT/tests/lib/gtest.sh"
 NL_NS_LABEL=e2e
 [ -f "$EXE" ] || nl_ns_fail "missing $EXE"
 [ -f "$TESTS" ] || nl_ns_fail "missing $TESTS"
@@ -35,30 +37,37 @@ PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | 
 [ ${#PEER_MAC} -eq 17 ] || nl_ns_fail "no hardware address in $NL_NS_PEER"
 
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
-in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
-  NL_E2E_PEER_MAC="$PEER_MAC" \
+E2E_ENV=(NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG"
+  NL_E2E_PEER_MAC="$PEER_MAC")
+
+# The test program's own guard holds before anything is trusted to it.
+nl_ns_check_guard e2e NL_E2E_NAMESPACE "$NL_NS_APP" env "${E2E_ENV[@]}" wine "$TESTS" --gtest_color=no
+[ -s "$LISTENER_LOG" ] && nl_ns_fail "the guard runs sent packets: $(cat "$LISTENER_LOG")"
+E2E_ENV+=(NL_E2E_NAMESPACE="$NL_NS_APP")
+
+nl_gtest_step "e2e: test program" in_app env "${E2E_ENV[@]}" \
   timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*}" </dev/null
 rc=$?
-echo "e2e: test program exit code $rc"
 [ $# -eq 0 ] || exit $rc
 
 # A full disk at the save on exit: the data folder on a small tmpfs of its
 # own, mounted in a mount namespace made for this step only. Wine opens files
-# in its server, so the server starts again inside that namespace.
+# in its server, so the server starts again inside that namespace. The
+# folder is the one Wine names; the test checks that it sits on a file system
+# of that size before it fills it.
 echo "e2e: full disk, the data folder on a 512 KiB file system"
+DATA_LINUX=$(nl_ns_data_folder) || nl_ns_fail "Wine does not name the application data folder"
 in_app wineserver -k >/dev/null 2>&1
-DATA_LINUX="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Morrowbel"
 mkdir -p "$DATA_LINUX"
-ip netns exec "$NL_NS_APP" env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" NL_E2E_EXE="$WIN_EXE" \
-  NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_E2E_PEER_MAC="$PEER_MAC" \
+nl_gtest_step "e2e: full-disk test program" ip netns exec "$NL_NS_APP" \
+  env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "${E2E_ENV[@]}" NL_E2E_SMALL_DISK=524288 \
   timeout 600 bash -c '
     mount -t tmpfs -o size=512k nl-full-disk "$1" || { echo "e2e: cannot mount the small file system"; exit 1; }
     wineserver -p </dev/null >/dev/null 2>&1
     wine "$2" --gtest_color=no --gtest_filter=FullDisk.* </dev/null
     rc=$?
     wineserver -k >/dev/null 2>&1
-    exit $rc' _ "$DATA_LINUX" "$TESTS"
+    exit $rc' _ "$DATA_LINUX" "$TESTS" </dev/null
 full=$?
-echo "e2e: full-disk test program exit code $full"
 [ "$rc" -ne 0 ] && exit $rc
 exit $full
