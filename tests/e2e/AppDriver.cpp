@@ -231,15 +231,24 @@ HWND ChildById(HWND parent, int id) {
     return nullptr;
 }
 
-std::vector<HWND> ProcessDialogs(DWORD pid) {
-    struct Search { DWORD pid; std::vector<HWND> found; } search{pid, {}};
+std::vector<HWND> ShownTopWindows(const std::function<bool(HWND)>& wanted) {
+    struct Search { const std::function<bool(HWND)>* wanted; std::vector<HWND> found; } search{&wanted, {}};
     EnumWindows([](HWND window, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) == s->pid && IsWindowVisible(window) && ClassName(window) == "#32770")
-            s->found.push_back(window);
+        if (IsWindowVisible(window) && (*s->wanted)(window)) s->found.push_back(window);
         return TRUE;
     }, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+static HWND FirstShown(DWORD pid, const char* className) {
+    std::vector<HWND> found = ShownTopWindows(
+        [&](HWND window) { return WindowPid(window) == pid && ClassName(window) == className; });
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> ProcessDialogs(DWORD pid) {
+    return ShownTopWindows([&](HWND window) { return WindowPid(window) == pid && ClassName(window) == "#32770"; });
 }
 
 HWND WaitDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
@@ -527,18 +536,7 @@ bool ToolbarButtonRect(HWND toolbar, int command, RECT* screenRect) {
     return true;
 }
 
-HWND ShownPopupMenu(DWORD pid) {
-    struct Search { DWORD pid; HWND found; } search{pid, nullptr};
-    EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) == s->pid && IsWindowVisible(window) && ClassName(window) == "#32768") {
-            s->found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND ShownPopupMenu(DWORD pid) { return FirstShown(pid, "#32768"); }
 
 HWND FocusOf(HWND window) {
     GUITHREADINFO info = {};
@@ -598,19 +596,7 @@ void DoubleClickAt(POINT screen) { ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSE
 
 // ---- the process
 
-HWND FindMainWindow(DWORD pid) {
-    struct Search { DWORD pid; HWND found; } search{pid, nullptr};
-    EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) == s->pid && ClassName(window) == "Nodelark_WindowClass" &&
-            IsWindowVisible(window)) {
-            s->found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND FindMainWindow(DWORD pid) { return FirstShown(pid, "Nodelark_WindowClass"); }
 
 App::~App() {
     if (Running()) Close(5000);

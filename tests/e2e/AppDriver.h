@@ -64,6 +64,8 @@ struct ChildInfo {
 std::vector<ChildInfo> Children(HWND parent);
 HWND ChildById(HWND parent, int id);   // searches all descendants
 
+// Visible top-level windows of any process that pass the test.
+std::vector<HWND> ShownTopWindows(const std::function<bool(HWND)>& wanted);
 // Visible top-level dialogs ("#32770") of a process, optionally by caption.
 std::vector<HWND> ProcessDialogs(DWORD pid);
 HWND WaitDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = kWaitMs);

@@ -127,15 +127,10 @@ INSTANTIATE_TEST_SUITE_P(Ways, PageSwitchTest,
 
 // Top-level windows of other processes whose title mentions the ReadMe file.
 std::vector<HWND> ReadMeViewers(DWORD appPid) {
-    struct Search { DWORD pid; std::vector<HWND> found; } search{appPid, {}};
-    EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) != s->pid && WindowPid(window) != GetCurrentProcessId() &&
-            IsWindowVisible(window) && WindowText(window).find("ReadMe") != std::string::npos)
-            s->found.push_back(window);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return ShownTopWindows([&](HWND window) {
+        return WindowPid(window) != appPid && WindowPid(window) != GetCurrentProcessId() &&
+               WindowText(window).find("ReadMe") != std::string::npos;
+    });
 }
 
 struct ReadMeWay { const char* name; bool realKey; };

@@ -84,15 +84,40 @@ inline std::string ForeignNetwork(const std::vector<Subnet>& testSubnets) {
     return "";
 }
 
+// "10.77.0.0/24 10.78.0.0/24"; false on anything else.
+inline bool ParseSubnets(const char* text, std::vector<Subnet>& subnets) {
+    subnets.clear();
+    for (const char* p = text; *p;) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        unsigned o[4] = {}, bits = 0;
+        int used = 0;
+        if (std::sscanf(p, "%u.%u.%u.%u/%u%n", &o[0], &o[1], &o[2], &o[3], &bits, &used) != 5 || bits > 32 ||
+            o[0] > 255 || o[1] > 255 || o[2] > 255 || o[3] > 255)
+            return false;
+        subnets.push_back({{uint8_t(o[0]), uint8_t(o[1]), uint8_t(o[2]), uint8_t(o[3])}, int(bits)});
+        p += used;
+    }
+    return !subnets.empty();
+}
+
 // Prints why and returns false when the program must not run: outside the
 // namespace its runner made (`variable` names it; null when the runner sets
-// none) or beside an address outside `testSubnets`.
+// none) or beside an address outside the test subnets. A runner whose
+// namespace holds more subnets than `testSubnets` names them all in
+// `variable`_SUBNETS ("10.77.0.0/24 10.78.0.0/24").
 inline bool MayRun(const char* program, const char* variable, const char* runner,
-                   const std::vector<Subnet>& testSubnets) {
+                   std::vector<Subnet> testSubnets) {
     std::string why;
     if (variable) {
         const char* value = std::getenv(variable);
         if (!value || !*value) why = std::string(variable) + " is not set: start this program through " + runner;
+        const std::string subnetsVariable = std::string(variable) + "_SUBNETS";
+        const char* subnets = std::getenv(subnetsVariable.c_str());
+        if (why.empty() && subnets && !ParseSubnets(subnets, testSubnets))
+            why = subnetsVariable + " is not a list of subnets: " + subnets;
     }
     if (why.empty()) why = ForeignNetwork(testSubnets);
     if (why.empty()) return true;
