@@ -135,6 +135,9 @@ bool ToolbarButtonRect(HWND toolbar, int command, RECT* screenRect);
 HWND ShownPopupMenu(DWORD pid);
 // The window that has the keyboard focus in the thread of this window.
 HWND FocusOf(HWND window);
+// Whether the thread of this window is tracking a menu (the menu bar or a
+// popup).
+bool InMenuMode(HWND window);
 // A window's rectangle in the client coordinates of another window.
 RECT RectIn(HWND window, HWND reference);
 

@@ -55,19 +55,20 @@ rc=$?
 # in its server, so the server starts again inside that namespace. The
 # folder is the one Wine names; the test checks that it sits on a file system
 # of that size before it fills it.
-echo "e2e: full disk, the data folder on a 512 KiB file system"
+SMALL_DISK=524288
+echo "e2e: full disk, the data folder on a $((SMALL_DISK / 1024)) KiB file system"
 DATA_LINUX=$(nl_ns_data_folder) || nl_ns_fail "Wine does not name the application data folder"
 in_app wineserver -k >/dev/null 2>&1
 mkdir -p "$DATA_LINUX"
 nl_gtest_step "e2e: full-disk test program" ip netns exec "$NL_NS_APP" \
-  env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "${E2E_ENV[@]}" NL_E2E_SMALL_DISK=524288 \
+  env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "${E2E_ENV[@]}" NL_E2E_SMALL_DISK="$SMALL_DISK" \
   timeout 600 bash -c '
-    mount -t tmpfs -o size=512k nl-full-disk "$1" || { echo "e2e: cannot mount the small file system"; exit 1; }
+    mount -t tmpfs -o size="$3" nl-full-disk "$1" || { echo "e2e: cannot mount the small file system"; exit 1; }
     wineserver -p </dev/null >/dev/null 2>&1
     wine "$2" --gtest_color=no --gtest_filter=FullDisk.* </dev/null
     rc=$?
     wineserver -k >/dev/null 2>&1
-    exit $rc' _ "$DATA_LINUX" "$TESTS" </dev/null
+    exit $rc' _ "$DATA_LINUX" "$TESTS" "$SMALL_DISK" </dev/null
 full=$?
 [ "$rc" -ne 0 ] && exit $rc
 exit $full

@@ -68,7 +68,12 @@ protected:
     }
     int ToolsMenuWidth() {
         const int width = MenuWidth([&] { OpenToolsMenu(); });
-        PressKey(VK_ESCAPE);  // out of the menu bar too
+        // Out of the menu bar too, or the next command waits behind it.
+        EXPECT_TRUE(WaitUntil([&] {
+            if (!InMenuMode(app.Main())) return true;
+            PressKey(VK_ESCAPE);
+            return false;
+        }, 3000)) << "the menu bar kept the keyboard";
         return width;
     }
 };
