@@ -21,10 +21,7 @@ end_app() { [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null; APP_PID=; }
 NL_NS_EXTRA_CLEANUP=end_app
 nl_ns_setup screenshots nlshot nlsh "$BUILD"
 
-# The data folder as Wine inside the namespace names it.
-APPDATA_WIN=$(in_app wine cmd.exe /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
-DATA=$(in_app winepath -u "$APPDATA_WIN" 2>/dev/null)/Morrowbel
-[ -n "$APPDATA_WIN" ] || nl_ns_fail "no application data folder"
+DATA=$(nl_ns_data_folder) || nl_ns_fail "no application data folder"
 mkdir -p "$DATA" "$OUT"
 
 # A handful of entries as an office might keep them.

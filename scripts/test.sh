@@ -1,10 +1,10 @@
 #!/bin/bash
 # Builds Nodelark and runs every test tier: the portable core natively, the
 # same core with AddressSanitizer and UndefinedBehaviorSanitizer, short fuzz
-# runs of every reader of outside bytes, the platform classes under Wine, the
-# network tier inside namespaces of its own, the end-to-end tier that
-# drives Nodelark.exe under Wine and Xvfb, and the zip a Windows user takes
-# home, unpacked and started.
+# runs of every reader of outside bytes, the platform classes under Wine in a
+# namespace with loopback alone, the network tier inside namespaces of its
+# own, the end-to-end tier that drives Nodelark.exe under Wine and Xvfb, and
+# the zip a Windows user takes home, unpacked and started.
 # Ends with one line "N passed, N failed, N skipped"; exits non-zero when
 # anything failed, a tier ran no test, or a tier ran out of time.
 set -uo pipefail
@@ -94,26 +94,9 @@ echo "== windows build"
 if cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
        -DCMAKE_BUILD_TYPE=Release >"$LOGS/win-build.log" 2>&1 &&
    cmake --build build/win -j"$JOBS" >>"$LOGS/win-build.log" 2>&1; then
-  source scripts/wineenv.sh build/win
-  nl_wine_prefix
-  # Tier 2 runs in a copy of the prefix that no earlier run has touched, so
-  # nothing a failed run left behind can decide this one.
-  TIER2_PREFIX="$ROOT/build/win/wineprefix-tier2"
-  rm -rf "$TIER2_PREFIX"
-  cp -a "$WINEPREFIX" "$TIER2_PREFIX"
-  export WINEPREFIX="$TIER2_PREFIX"
-  trap 'nl_wineserver_stop; nl_xvfb_stop; rm -rf "$TIER2_PREFIX"' EXIT
-  nl_xvfb_start
-  nl_wineserver_start
-  echo "== tier 2: platform classes under Wine"
-  ctest --test-dir build/win -V --timeout 900 >"$LOGS/wine.log" 2>&1
+  echo "== tier 2: platform classes under Wine, inside a loopback-only namespace"
+  timeout -k 10 1200 bash tests/wine/run.sh build/win >"$LOGS/wine.log" 2>&1
   count_tier wine "$LOGS/wine.log" $?
-  nl_wineserver_stop
-  nl_xvfb_stop
-  rm -rf "$TIER2_PREFIX"
-  trap - EXIT
-  unset DISPLAY
-  source scripts/wineenv.sh build/win
 
   echo "== tier 3: network, inside test namespaces"
   timeout -k 10 600 bash tests/net/run.sh build/win >"$LOGS/net.log" 2>&1

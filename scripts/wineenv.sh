@@ -24,15 +24,6 @@ nl_wine_prefix() {
   fi
 }
 
-# Keeps one wineserver alive for the whole run, so each later start is cheap.
-nl_wineserver_start() {
-  wineserver -p </dev/null >/dev/null 2>&1
-  # Start Wine's service processes now, outside any test's output pipe:
-  # started under ctest they would hold its pipe open and ctest would wait.
-  wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
-}
-nl_wineserver_stop() { wineserver -k 2>/dev/null || true; }
-
 # A private X display for Wine programs that create windows. Sets DISPLAY and
 # NL_XVFB_PID; nl_xvfb_stop ends it by its pid.
 nl_xvfb_start() {

@@ -231,15 +231,24 @@ HWND ChildById(HWND parent, int id) {
     return nullptr;
 }
 
-std::vector<HWND> ProcessDialogs(DWORD pid) {
-    struct Search { DWORD pid; std::vector<HWND> found; } search{pid, {}};
+std::vector<HWND> ShownTopWindows(const std::function<bool(HWND)>& wanted) {
+    struct Search { const std::function<bool(HWND)>* wanted; std::vector<HWND> found; } search{&wanted, {}};
     EnumWindows([](HWND window, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) == s->pid && IsWindowVisible(window) && ClassName(window) == "#32770")
-            s->found.push_back(window);
+        if (IsWindowVisible(window) && (*s->wanted)(window)) s->found.push_back(window);
         return TRUE;
     }, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+static HWND FirstShown(DWORD pid, const char* className) {
+    std::vector<HWND> found = ShownTopWindows(
+        [&](HWND window) { return WindowPid(window) == pid && ClassName(window) == className; });
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> ProcessDialogs(DWORD pid) {
+    return ShownTopWindows([&](HWND window) { return WindowPid(window) == pid && ClassName(window) == "#32770"; });
 }
 
 HWND WaitDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
@@ -257,6 +266,8 @@ std::string MessageBoxText(HWND box) {
     return text ? WindowText(text) : std::string();
 }
 
+OpenDialog DescribeDialog(HWND dialog) { return {WindowText(dialog), MessageBoxText(dialog)}; }
+
 void ClickButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     if (button) PostMessageA(button, BM_CLICK, 0, 0);
@@ -264,6 +275,58 @@ void ClickButton(HWND dialog, int id) {
 
 bool WaitGone(HWND window, DWORD timeoutMs) {
     return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+std::string AnswerMessageBox(DWORD pid, int button, DWORD timeoutMs) {
+    HWND box = WaitDialog(pid, "Nodelark", timeoutMs);
+    if (!box) return "(no message box)";
+    std::string text = MessageBoxText(box);
+    ClickButton(box, button);
+    WaitGone(box);
+    return text;
+}
+
+HWND FileNameField(HWND fileDialog) {
+    for (const ChildInfo& child : Children(fileDialog))
+        if (child.id == 1148 && child.className == "Edit") return child.window;
+    return nullptr;
+}
+
+bool ConfirmFile(HWND fileDialog, const std::string& path) {
+    HWND field = FileNameField(fileDialog);
+    if (!field) return false;
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ClickButton(fileDialog, IDOK);
+    return WaitGone(fileDialog);
+}
+
+std::string ClipboardTextBytes() {
+    std::string bytes = "(clipboard unreadable)";
+    if (!OpenClipboard(nullptr)) return bytes;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        SIZE_T size = GlobalSize(data);
+        if (const char* p = static_cast<const char*>(GlobalLock(data))) {
+            size_t length = strnlen(p, size);
+            bytes.assign(p, length < size ? length + 1 : length);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+bool PutClipboardText(const std::string& text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    if (memory) {
+        char* p = static_cast<char*>(GlobalLock(memory));
+        memcpy(p, text.c_str(), text.size() + 1);
+        GlobalUnlock(memory);
+        if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return memory != nullptr;
 }
 
 // ---- list view
@@ -370,13 +433,46 @@ bool ItemRect(HWND list, int row, RECT* screenRect) {
     return true;
 }
 
+bool ClickHeader(HWND list, int column) {
+    RECT r;
+    if (!HeaderItemRect(list, column, &r)) return false;
+    Sleep(GetDoubleClickTime() + 100);  // not a double-click with the last click
+    ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    return true;
+}
+
 std::vector<bool> SelectedRows(HWND list) {
     std::vector<bool> rows;
     for (int i = 0, n = Count(list); i < n; ++i) rows.push_back(Selected(list, i));
     return rows;
 }
 
+// Row -1 sets every row.
+static bool SetState(HWND list, int row, UINT state, UINT mask) {
+    RemoteBuffer remote(list, sizeof(LVITEMA));
+    LVITEMA item = {};
+    item.stateMask = mask;
+    item.state = state;
+    return remote.Write(0, &item, sizeof item) &&
+           SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.At(0)));
+}
+
+bool SetSelected(HWND list, int row, bool selected) {
+    return SetState(list, row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+}
+
+std::vector<std::string> Column(HWND list, int column) {
+    std::vector<std::string> texts;
+    for (int i = 0, n = Count(list); i < n; ++i) texts.push_back(Text(list, i, column));
+    return texts;
+}
+
 }  // namespace listview
+
+void SelectRows(HWND list, const std::vector<int>& rows) {
+    listview::SetState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (int row : rows) listview::SetState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
 
 // ---- tab control
 
@@ -440,18 +536,7 @@ bool ToolbarButtonRect(HWND toolbar, int command, RECT* screenRect) {
     return true;
 }
 
-HWND ShownPopupMenu(DWORD pid) {
-    struct Search { DWORD pid; HWND found; } search{pid, nullptr};
-    EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) == s->pid && IsWindowVisible(window) && ClassName(window) == "#32768") {
-            s->found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND ShownPopupMenu(DWORD pid) { return FirstShown(pid, "#32768"); }
 
 HWND FocusOf(HWND window) {
     GUITHREADINFO info = {};
@@ -460,29 +545,18 @@ HWND FocusOf(HWND window) {
     return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
+bool InMenuMode(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return thread && GetGUIThreadInfo(thread, &info) && (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
+}
+
 RECT RectIn(HWND window, HWND reference) {
     RECT r = {};
     GetWindowRect(window, &r);
     MapWindowPoints(nullptr, reference, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-std::vector<MenuItem> ReadMenu(HMENU menu) {
-    std::vector<MenuItem> items;
-    int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        MenuItem item;
-        char text[512] = {};
-        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
-        item.text = text;
-        item.state = GetMenuState(menu, i, MF_BYPOSITION);
-        HMENU sub = GetSubMenu(menu, i);
-        item.id = sub ? 0 : GetMenuItemID(menu, i);
-        if (item.id == static_cast<UINT>(-1)) item.id = 0;
-        if (sub) item.items = ReadMenu(sub);
-        items.push_back(item);
-    }
-    return items;
 }
 
 // ---- input
@@ -529,19 +603,7 @@ void DoubleClickAt(POINT screen) { ClickWith(screen, MOUSEEVENTF_LEFTDOWN, MOUSE
 
 // ---- the process
 
-HWND FindMainWindow(DWORD pid) {
-    struct Search { DWORD pid; HWND found; } search{pid, nullptr};
-    EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) == s->pid && ClassName(window) == "Nodelark_WindowClass" &&
-            IsWindowVisible(window)) {
-            s->found = window;
-            return FALSE;
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND FindMainWindow(DWORD pid) { return FirstShown(pid, "Nodelark_WindowClass"); }
 
 App::~App() {
     if (Running()) Close(5000);
@@ -600,6 +662,8 @@ void App::Kill() {
 
 long App::Close(DWORD timeoutMs) {
     if (!process_) return -1;
+    if (Running())
+        for (HWND dialog : ProcessDialogs(pid_)) dialogsAtClose_.push_back(DescribeDialog(dialog));
     if (Running() && main_ && IsWindow(main_)) PostMessageA(main_, WM_CLOSE, 0, 0);
     if (!WaitExit(timeoutMs)) {
         Kill();

@@ -64,13 +64,34 @@ struct ChildInfo {
 std::vector<ChildInfo> Children(HWND parent);
 HWND ChildById(HWND parent, int id);   // searches all descendants
 
+// Visible top-level windows of any process that pass the test.
+std::vector<HWND> ShownTopWindows(const std::function<bool(HWND)>& wanted);
 // Visible top-level dialogs ("#32770") of a process, optionally by caption.
 std::vector<HWND> ProcessDialogs(DWORD pid);
 HWND WaitDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = kWaitMs);
 // The text of a message box (control 0xFFFF).
 std::string MessageBoxText(HWND box);
+// What a test can tell of an open dialog once it may be gone.
+struct OpenDialog {
+    std::string caption;
+    std::string text;   // a message box's text, else empty
+};
+OpenDialog DescribeDialog(HWND dialog);
 void ClickButton(HWND dialog, int id);
 bool WaitGone(HWND window, DWORD timeoutMs = kWaitMs);
+// Waits for the program's message box ("Nodelark"), returns its text and
+// answers it with the button; "(no message box)" when none came.
+std::string AnswerMessageBox(DWORD pid, int button, DWORD timeoutMs = kWaitMs);
+
+// The file name box of an open or save dialog (explorer style: the Edit with
+// id 1148; the combo box around it has the same id).
+HWND FileNameField(HWND fileDialog);
+// Types the path into the file dialog and presses OK; true once it has gone.
+bool ConfirmFile(HWND fileDialog, const std::string& path);
+
+// The clipboard's CF_TEXT bytes up to and including the terminating zero.
+std::string ClipboardTextBytes();
+bool PutClipboardText(const std::string& text);
 
 // Cross-process reads of common controls.
 namespace listview {
@@ -88,8 +109,14 @@ std::string HeaderText(HWND list, int column);
 bool HeaderItemRect(HWND list, int column, RECT* screenRect);
 // Screen rectangle of a whole row.
 bool ItemRect(HWND list, int row, RECT* screenRect);
+// A real click on a header item (the list's window in front), after the
+// double-click time has passed since any earlier click.
+bool ClickHeader(HWND list, int column);
 // The selected state of every row, in row order.
 std::vector<bool> SelectedRows(HWND list);
+bool SetSelected(HWND list, int row, bool selected);
+// The texts of one column, in row order.
+std::vector<std::string> Column(HWND list, int column);
 }  // namespace listview
 
 namespace tabs {
@@ -108,18 +135,11 @@ bool ToolbarButtonRect(HWND toolbar, int command, RECT* screenRect);
 HWND ShownPopupMenu(DWORD pid);
 // The window that has the keyboard focus in the thread of this window.
 HWND FocusOf(HWND window);
+// Whether the thread of this window is tracking a menu (the menu bar or a
+// popup).
+bool InMenuMode(HWND window);
 // A window's rectangle in the client coordinates of another window.
 RECT RectIn(HWND window, HWND reference);
-
-// A menu item as the menu bar shows it; popups carry their items.
-struct MenuItem {
-    std::string text;
-    UINT id;          // 0 for separators and popups
-    UINT state;       // GetMenuState bits
-    std::vector<MenuItem> items;
-    bool IsSeparator() const { return (state & MF_SEPARATOR) != 0; }
-};
-std::vector<MenuItem> ReadMenu(HMENU menu);
 
 // Keyboard input for the foreground window; modifiers are held around the key.
 void PressKey(WORD vk, std::initializer_list<WORD> modifiers = {});
@@ -141,8 +161,10 @@ public:
     bool Start(const std::string& arguments = "");
     bool WaitMainWindow(DWORD timeoutMs = kWaitMs);
     // WM_CLOSE, then waits for the exit; kills a process that hangs.
-    // Returns the exit code, or -1 when it had to be killed.
+    // Returns the exit code, or -1 when it had to be killed. The dialogs
+    // still open at that moment are kept for DialogsAtClose.
     long Close(DWORD timeoutMs = kWaitMs);
+    const std::vector<OpenDialog>& DialogsAtClose() const { return dialogsAtClose_; }
     bool WaitExit(DWORD timeoutMs = kWaitMs);
     DWORD ExitCode() const;
     void Kill();
@@ -171,7 +193,12 @@ private:
     HANDLE thread_ = nullptr;
     DWORD pid_ = 0;
     HWND main_ = nullptr;
+    std::vector<OpenDialog> dialogsAtClose_;
 };
+
+// Selects exactly these rows of a list view of another process, the last
+// one focused.
+void SelectRows(HWND list, const std::vector<int>& rows);
 
 // Finds the main window of a process ("Nodelark_WindowClass", "Nodelark").
 HWND FindMainWindow(DWORD pid);

@@ -45,6 +45,26 @@ inline std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
+// Fills the address filter dialog (128) and confirms it with the button;
+// button 1045 resets the filter first, then OK.
+inline void SetFilter(App& app, const uint8_t ip[4], const char* prefix, int button) {
+    app.PostCommand(kCmdFilter);
+    HWND dialog = WaitDialog(app.Pid(), "ｱﾄﾞﾚｽﾌｨﾙﾀ設定");
+    ASSERT_NE(dialog, nullptr) << "the address filter dialog did not open";
+    HWND address = GetDlgItem(dialog, 1042);
+    HWND bits = GetDlgItem(dialog, 1032);
+    ASSERT_NE(address, nullptr);
+    ASSERT_NE(bits, nullptr);
+    if (ip) SendMessageA(address, IPM_SETADDRESS, 0, MAKEIPADDRESS(ip[0], ip[1], ip[2], ip[3]));
+    if (prefix) SendMessageA(bits, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(prefix));
+    if (button == 1045) {
+        SendMessageA(GetDlgItem(dialog, 1045), BM_CLICK, 0, 0);
+        button = IDOK;
+    }
+    ClickButton(dialog, button);
+    ASSERT_TRUE(WaitGone(dialog));
+}
+
 inline std::string DataFile() { return DataFolder() + "\\Ent.dat"; }
 inline std::string LogFile() { return DataFolder() + "\\Nodelark.log"; }
 
@@ -56,18 +76,25 @@ protected:
     }
 
     // Every test ends with the program closed; a hang or a crash on the way
-    // out fails the test that caused it.
+    // out fails the test that caused it, and so does a dialog nobody looked
+    // at: a stray error box would otherwise be closed here unseen.
     void TearDown() override {
         if (!app.Process()) return;
+        for (const std::string& dialog : UnexpectedDialogs())
+            ADD_FAILURE() << "a window was left open at the end: " << dialog;
         if (!app.Running()) {
             EXPECT_EQ(0u, app.ExitCode()) << "Nodelark did not exit cleanly";
             return;
         }
-        const bool dialogsOpen = !ProcessDialogs(app.Pid()).empty();
-        for (HWND dialog : ProcessDialogs(app.Pid())) PostMessageA(dialog, WM_CLOSE, 0, 0);
+        const std::vector<HWND> open = ProcessDialogs(app.Pid());
+        for (HWND dialog : open) PostMessageA(dialog, WM_CLOSE, 0, 0);
         EXPECT_EQ(0, app.Close(10000)) << "Nodelark did not exit cleanly"
-                                       << (dialogsOpen ? " (a dialog was still open)" : "");
+                                       << (open.empty() ? "" : " (a dialog was still open)");
     }
+
+    // A dialog with this caption may still be open when the test ends (or
+    // when it closes the program); the teardown closes it.
+    void ExpectOpenAtEnd(const std::string& caption) { openAtEnd_.push_back(caption); }
 
     // Starts the program, optionally over a data file holding these bytes.
     void Launch(const std::string* dataFile = nullptr, const std::string& arguments = "") {
@@ -85,6 +112,18 @@ protected:
         Launch(&bytes);
     }
 
+    // Big enough that every row, header and toolbar button is on screen, and
+    // in front so that real input reaches it.
+    void MaximizeInFront() {
+        ShowWindow(app.Main(), SW_MAXIMIZE);
+        ASSERT_TRUE(WaitUntil([&] { return IsZoomed(app.Main()) != FALSE; }));
+        ASSERT_TRUE(BringToFront(app.Main()));
+    }
+
+    void SetSelected(int row, bool selected) {
+        ASSERT_TRUE(listview::SetSelected(app.WakeList(), row, selected)) << "row " << row;
+    }
+
     std::vector<std::string> LogLines() const {
         std::vector<std::string> lines;
         HWND log = app.CommandLog();
@@ -94,6 +133,26 @@ protected:
     }
 
     App app;
+
+    // The dialogs open now, or when the test closed the program, that the
+    // test did not say it expects, each as caption and text.
+    std::vector<std::string> UnexpectedDialogs() const {
+        std::vector<OpenDialog> open = app.DialogsAtClose();
+        if (app.Running())
+            for (HWND dialog : ProcessDialogs(app.Pid())) open.push_back(DescribeDialog(dialog));
+        std::vector<std::string> unexpected;
+        for (const OpenDialog& dialog : open) {
+            bool expected = false;
+            for (const std::string& caption : openAtEnd_) expected |= caption == dialog.caption;
+            if (!expected)
+                unexpected.push_back("\"" + dialog.caption + "\"" +
+                                     (dialog.text.empty() ? "" : " saying \"" + dialog.text + "\""));
+        }
+        return unexpected;
+    }
+
+private:
+    std::vector<std::string> openAtEnd_;
 };
 
 }  // namespace e2e

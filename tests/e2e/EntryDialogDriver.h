@@ -1,6 +1,6 @@
 #pragma once
-// Drives the entry sheet "エントリ設定" and the Wake List's selection from
-// outside, the way the entry tests need them.
+// Drives the entry sheet "エントリ設定" from outside, the way the entry
+// tests need it.
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -108,21 +108,6 @@ inline void TypeInto(HWND control, const char* text) {
         WORD vk = LOBYTE(scan);
         if (HIBYTE(scan) & 1) PressKey(vk, {VK_SHIFT});
         else PressKey(vk);
-    }
-}
-
-// Selects exactly these rows of a list view of another process.
-inline void SelectRows(HWND list, std::initializer_list<int> rows) {
-    RemoteBuffer buffer(list, sizeof(LVITEMA));
-    LVITEMA item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = 0;
-    buffer.Write(0, &item, sizeof item);
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(buffer.At(0)));
-    for (int row : rows) {
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        buffer.Write(0, &item, sizeof item);
-        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
     }
 }
 

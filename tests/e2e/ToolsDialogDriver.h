@@ -63,16 +63,6 @@ inline void Press(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// Waits for the program's message box, returns its text and answers it.
-inline std::string AnswerMessageBox(DWORD pid, int button) {
-    HWND box = WaitDialog(pid, "Nodelark", 5000);
-    if (!box) return "(no message box)";
-    std::string text = MessageBoxText(box);
-    ClickButton(box, button);
-    WaitGone(box);
-    return text;
-}
-
 inline bool NoMessageBox(DWORD pid) { return WaitDialog(pid, "Nodelark", 700) == nullptr; }
 
 }  // namespace e2e

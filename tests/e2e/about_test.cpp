@@ -41,19 +41,6 @@ INSTANTIATE_TEST_SUITE_P(Ways, AboutTest,
 namespace e2e {
 namespace {
 
-std::string ClipboardText() {
-    std::string text;
-    if (!OpenClipboard(nullptr)) return text;
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char* p = static_cast<const char*>(GlobalLock(data))) {
-            text = p;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 // The box paints its network text; the same text is what it copies, so the
 // copy shows what the user reads: the namespace's own address and the
 // broadcast address a magic packet for that network would use.
@@ -62,12 +49,9 @@ TEST_F(AppFixture, AboutShowsTheNamespaceNetwork) {
     app.PostCommand(kCmdAbout);
     HWND about = WaitDialog(app.Pid(), "Nodelark");
     ASSERT_NE(about, nullptr);
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    ASSERT_TRUE(PutClipboardText(""));
     SendMessageA(about, WM_COPY, 0, 0);
-    std::string text = ClipboardText();
+    const std::string text = ClipboardTextBytes();
     EXPECT_NE(text.find("IP Address ... 10.77.0.2\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Subnet Mask ... 255.255.255.0\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Broadcast Address ... 10.77.0.255\r\n"), std::string::npos) << text;

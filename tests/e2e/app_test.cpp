@@ -70,6 +70,18 @@ TEST_F(StartTest, SecondInstanceIsRefusedAndLeavesTheFirstAlone) {
     EXPECT_EQ(app.Close(), 0);
 }
 
+// The end of every test fails on a box nobody looked at, unless the test
+// says it expects one; the program still closes cleanly behind it.
+TEST_F(StartTest, ABoxLeftOpenFailsTheTestUnlessItIsExpected) {
+    constexpr int kCmdEditEntry = 40010;
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    app.PostCommand(kCmdEditEntry);  // nothing selected: a box says so
+    ASSERT_NE(WaitDialog(app.Pid(), "Nodelark"), nullptr);
+    EXPECT_EQ(UnexpectedDialogs(), std::vector<std::string>{"\"Nodelark\" saying \"編集対象を選択してください\""});
+    ExpectOpenAtEnd("Nodelark");
+    EXPECT_TRUE(UnexpectedDialogs().empty());
+}
+
 // Ctrl+Tab both as the menu command and as the real key stroke.
 struct SwitchWay { const char* name; bool realKey; };
 
@@ -115,15 +127,10 @@ INSTANTIATE_TEST_SUITE_P(Ways, PageSwitchTest,
 
 // Top-level windows of other processes whose title mentions the ReadMe file.
 std::vector<HWND> ReadMeViewers(DWORD appPid) {
-    struct Search { DWORD pid; std::vector<HWND> found; } search{appPid, {}};
-    EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (WindowPid(window) != s->pid && WindowPid(window) != GetCurrentProcessId() &&
-            IsWindowVisible(window) && WindowText(window).find("ReadMe") != std::string::npos)
-            s->found.push_back(window);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return ShownTopWindows([&](HWND window) {
+        return WindowPid(window) != appPid && WindowPid(window) != GetCurrentProcessId() &&
+               WindowText(window).find("ReadMe") != std::string::npos;
+    });
 }
 
 struct ReadMeWay { const char* name; bool realKey; };

@@ -32,12 +32,7 @@ protected:
         ASSERT_EQ(listview::Count(app.WakeList()), 4);
     }
 
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        HWND list = app.WakeList();
-        for (int i = 0, n = listview::Count(list); i < n; ++i) names.push_back(listview::Text(list, i, 0));
-        return names;
-    }
+    std::vector<std::string> Names() const { return listview::Column(app.WakeList(), 0); }
 };
 
 TEST_F(EntryListTest, ShowsEveryColumnOfEveryEntry) {
@@ -69,12 +64,6 @@ TEST_F(EntryListTest, ShowsEveryColumnOfEveryEntry) {
     }
 }
 
-void ClickHeader(HWND list, int column) {
-    RECT r;
-    ASSERT_TRUE(listview::HeaderItemRect(list, column, &r));
-    ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-}
-
 TEST_F(EntryListTest, HeaderClicksSortByTextEachColumnTogglingOnItsOwn) {
     ASSERT_NO_FATAL_FAILURE(LaunchWithEntries());
     struct Step { int column; std::vector<std::string> names; };
@@ -90,14 +79,10 @@ TEST_F(EntryListTest, HeaderClicksSortByTextEachColumnTogglingOnItsOwn) {
         {0, {"excluded", "neighbour", "nine", "ｻｰﾊﾞ室 PC-1"}},
         {0, {"ｻｰﾊﾞ室 PC-1", "nine", "neighbour", "excluded"}},
     };
-    // Wide enough that every column's header is on screen.
-    ShowWindow(app.Main(), SW_MAXIMIZE);
-    ASSERT_TRUE(BringToFront(app.Main()));
+    ASSERT_NO_FATAL_FAILURE(MaximizeInFront());
     for (const Step& step : steps) {
         SCOPED_TRACE("column " + std::to_string(step.column));
-        // Two quick clicks on one header would be a double-click.
-        Sleep(GetDoubleClickTime() + 100);
-        ASSERT_NO_FATAL_FAILURE(ClickHeader(app.WakeList(), step.column));
+        ASSERT_TRUE(listview::ClickHeader(app.WakeList(), step.column));
         EXPECT_TRUE(WaitUntil([&] { return Names() == step.names; }, 3000));
         EXPECT_EQ(Names(), step.names);
     }
@@ -108,25 +93,6 @@ TEST_F(EntryListTest, HeaderClicksSortByTextEachColumnTogglingOnItsOwn) {
         ASSERT_TRUE(id >= 0 && id < 4);
         EXPECT_EQ(listview::Text(list, r, 0), kEntries[id].name);
     }
-}
-
-// Fills dialog 128 and confirms it with the given button.
-void SetFilter(App& app, const uint8_t ip[4], const char* prefix, int button) {
-    app.PostCommand(kCmdFilter);
-    HWND dialog = WaitDialog(app.Pid(), "ｱﾄﾞﾚｽﾌｨﾙﾀ設定");
-    ASSERT_NE(dialog, nullptr) << "the address filter dialog did not open";
-    HWND address = GetDlgItem(dialog, 1042);
-    HWND bits = GetDlgItem(dialog, 1032);
-    ASSERT_NE(address, nullptr);
-    ASSERT_NE(bits, nullptr);
-    if (ip) SendMessageA(address, IPM_SETADDRESS, 0, MAKEIPADDRESS(ip[0], ip[1], ip[2], ip[3]));
-    if (prefix) SendMessageA(bits, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(prefix));
-    if (button == 1045) {
-        SendMessageA(GetDlgItem(dialog, 1045), BM_CLICK, 0, 0);
-        button = IDOK;
-    }
-    ClickButton(dialog, button);
-    ASSERT_TRUE(WaitGone(dialog));
 }
 
 TEST_F(EntryListTest, AddressFilterHidesAndShowsRows) {

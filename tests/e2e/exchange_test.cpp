@@ -49,13 +49,8 @@ protected:
     }
     // Hides every 10.x.y.z row (and shows 192.168.1.x).
     void FilterTo192() {
-        app.PostCommand(kCmdFilter);
-        HWND dialog = WaitDialog(app.Pid(), "ｱﾄﾞﾚｽﾌｨﾙﾀ設定");
-        ASSERT_NE(dialog, nullptr);
-        SendMessageA(GetDlgItem(dialog, 1042), IPM_SETADDRESS, 0, MAKEIPADDRESS(192, 168, 1, 0));
-        SendMessageA(GetDlgItem(dialog, 1032), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("24"));
-        ClickButton(dialog, IDOK);
-        ASSERT_TRUE(WaitGone(dialog));
+        const uint8_t network[4] = {192, 168, 1, 0};
+        SetFilter(app, network, "24", IDOK);
     }
 };
 
@@ -132,7 +127,7 @@ TEST_F(ExchangeTest, ImportRefusesABadHeaderAndChangesNothing) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteFileBytes(target, c.bytes));
         ASSERT_TRUE(ChooseFile(app, kCmdImportEntries, "一覧のｲﾝﾎﾟｰﾄ", target));
-        EXPECT_EQ(TakeMessageBox(app), "このﾌｧｲﾙはｲﾝﾎﾟｰﾄできません");
+        EXPECT_EQ(AnswerMessageBox(app.Pid(), IDOK), "このﾌｧｲﾙはｲﾝﾎﾟｰﾄできません");
         EXPECT_EQ(listview::Count(app.WakeList()), 3);
     }
     EXPECT_EQ(app.Close(), 0);

@@ -1,6 +1,9 @@
 // A save on exit when the data folder's disk is full. tests/e2e/run.sh runs
 // this alone, with the data folder on a small file system of its own inside
 // a mount namespace; the main run leaves it out.
+#include <algorithm>
+#include <cstdlib>
+
 #include "AppFixture.h"
 #include "ExchangeDriver.h"
 
@@ -10,16 +13,41 @@ namespace {
 constexpr int kEntries = 150;
 constexpr int kCmdSelectAll = 40021, kCmdCopy = 40039, kCmdPaste = 40040, kCmdDelete = 40011;
 
-// Writes zeros until the file system refuses more; the bytes it took.
-unsigned long long FillDisk(const std::string& path) {
+// The size tests/e2e/run.sh gave the small file system under the data
+// folder; 0 when the test runs anywhere else.
+unsigned long long SmallDiskSize() {
+    char text[32] = {};
+    const DWORD n = GetEnvironmentVariableA("NL_E2E_SMALL_DISK", text, sizeof text);
+    return n > 0 && n < sizeof text ? std::strtoull(text, nullptr, 10) : 0;
+}
+
+struct DiskSpace {
+    unsigned long long total = 0, free = 0;
+};
+DiskSpace SpaceOf(const std::string& folder) {
+    ULARGE_INTEGER available = {}, total = {}, free = {};
+    DiskSpace space;
+    if (GetDiskFreeSpaceExA((folder + "\\").c_str(), &available, &total, &free)) {
+        space.total = total.QuadPart;
+        space.free = available.QuadPart;
+    }
+    return space;
+}
+
+// Writes zeros until the file system refuses more, in ever smaller pieces so
+// that not even a byte is left; never more than `limit` bytes. The bytes it
+// took.
+unsigned long long FillDisk(const std::string& path, unsigned long long limit) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    std::string block(4096, '\0');
+    std::string block(65536, '\0');
     unsigned long long total = 0;
-    for (;;) {
-        DWORD written = 0;
-        if (!WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) || written == 0) break;
-        total += written;
+    for (DWORD piece : {65536u, 4096u, 1u}) {
+        while (total + piece <= limit) {
+            DWORD written = 0;
+            if (!WriteFile(file, block.data(), piece, &written, nullptr) || written == 0) break;
+            total += written;
+        }
     }
     CloseHandle(file);
     return total;
@@ -36,8 +64,16 @@ TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
         records.push_back(MakeRecord(f, i));
     }
     const std::string before = FileOf(records);
+    // Only a file system made for this test is ever filled: the data folder
+    // must sit on one of the size tests/e2e/run.sh mounted.
+    const unsigned long long smallDisk = SmallDiskSize();
+    ASSERT_GT(smallDisk, 0u) << "NL_E2E_SMALL_DISK is not set; tests/e2e/run.sh runs this test on a small file system";
+    const DiskSpace empty = SpaceOf(DataFolder());
+    ASSERT_GT(empty.total, 0u) << "no size for " << DataFolder();
+    ASSERT_LE(empty.total, smallDisk) << DataFolder() << " is not on the small file system";
     ASSERT_TRUE(WriteFileBytes(DataFile(), before));
-    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin"), 0u);
+    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin", smallDisk), 0u);
+    ASSERT_LT(SpaceOf(DataFolder()).free, sizeof(EntryRecord)) << "the filler left room for a record";
 
     ASSERT_NO_FATAL_FAILURE(Launch());
     ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == kEntries; }));
@@ -49,18 +85,10 @@ TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
     // And the first entry deleted, so that even the front of the file would
     // change: a save that wrote what fits would mix old and new.
     HWND list = app.WakeList();
-    for (int row = 0; row < listview::Count(list); ++row) {
-        RemoteBuffer buffer(app.Main(), sizeof(LVITEMA));
-        LVITEMA item = {};
-        item.stateMask = LVIS_SELECTED;
-        item.state = listview::Text(list, row, 0) == "PC0" ? LVIS_SELECTED : 0;
-        ASSERT_TRUE(buffer.Write(0, &item, sizeof item));
-        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
-    }
+    const std::vector<std::string> names = listview::Column(list, 0);
+    SelectRows(list, {static_cast<int>(std::find(names.begin(), names.end(), "PC0") - names.begin())});
     app.PostCommand(kCmdDelete);
-    HWND box = WaitDialog(app.Pid(), "Nodelark");
-    ASSERT_NE(nullptr, box);
-    ClickButton(box, IDYES);
+    ASSERT_EQ("エントリーを削除します", AnswerMessageBox(app.Pid(), IDYES));
     ASSERT_TRUE(WaitUntil([&] { return listview::Count(list) == 2 * kEntries - 1; }));
     ASSERT_EQ(0, app.Close(20000));
 
@@ -86,7 +114,10 @@ TEST_F(FullDisk, AListingOrExportWithoutRoomIsReportedAndLeavesNoFile) {
     // header and a few records, far from enough for 60 entries.
     const std::string room = DataFolder() + "\\room.bin";
     ASSERT_TRUE(WriteFileBytes(room, std::string(8192, 'r')));
-    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin"), 0u);
+    const unsigned long long smallDisk = SmallDiskSize();
+    ASSERT_GT(smallDisk, 0u) << "NL_E2E_SMALL_DISK is not set; tests/e2e/run.sh runs this test on a small file system";
+    ASSERT_LE(SpaceOf(DataFolder()).total, smallDisk) << DataFolder() << " is not on the small file system";
+    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin", smallDisk), 0u);
     ASSERT_NO_FATAL_FAILURE(Launch());
     ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == 60; }));
 
@@ -123,7 +154,7 @@ TEST_F(FullDisk, AListingOrExportWithoutRoomIsReportedAndLeavesNoFile) {
         }
         const std::string path = DataFolder() + "\\" + c.file;
         ASSERT_TRUE(ChooseFile(app, c.command, c.title, path));
-        EXPECT_EQ(TakeMessageBox(app), "ファイルの出力に失敗しました");
+        EXPECT_EQ(AnswerMessageBox(app.Pid(), IDOK), "ファイルの出力に失敗しました");
         EXPECT_EQ(StatusText(app.StatusBar(), 0), c.status);
         EXPECT_FALSE(IsWindowVisible(GetDlgItem(app.Main(), 2014))) << "the progress bar is hidden again";
         EXPECT_FALSE(FileExists(path)) << ReadFileBytes(path).substr(0, 13);

@@ -4,16 +4,6 @@
 namespace e2e {
 namespace {
 
-// The file name field of the common save dialog, whichever layout it has.
-HWND FileNameField(HWND dialog) {
-    HWND combo = GetDlgItem(dialog, 0x47C);
-    if (combo) {
-        HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
-        return edit ? edit : combo;
-    }
-    return GetDlgItem(dialog, 0x480);
-}
-
 using LogExportTest = AppFixture;
 
 TEST_F(LogExportTest, WritesEveryLineAsTimeSpaceTextCrLf) {
@@ -25,11 +15,7 @@ TEST_F(LogExportTest, WritesEveryLineAsTimeSpaceTextCrLf) {
     app.PostCommand(kCmdExportLog);
     HWND dialog = WaitDialog(app.Pid(), "出力をﾌｧｲﾙに保存");
     ASSERT_NE(dialog, nullptr) << "the save dialog did not open";
-    HWND field = FileNameField(dialog);
-    ASSERT_NE(field, nullptr) << "no file name field in the save dialog";
-    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
-    ClickButton(dialog, IDOK);
-    ASSERT_TRUE(WaitGone(dialog));
+    ASSERT_TRUE(ConfirmFile(dialog, target)) << "no file name field, or the save dialog stayed open";
     ASSERT_TRUE(WaitUntil([&] {
         return StatusText(app.StatusBar(), 0) == "出力のｴｸｽﾎﾟｰﾄを完了しました";
     })) << StatusText(app.StatusBar(), 0);
@@ -55,7 +41,9 @@ TEST_F(LogExportTest, CancelWritesNothing) {
     // A name typed and then cancelled must not become a file.
     const std::string target = TempFolder() + "\\cancelled.txt";
     DeleteFileA(target.c_str());
-    if (HWND field = FileNameField(dialog)) SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+    HWND field = FileNameField(dialog);
+    ASSERT_NE(field, nullptr) << "no file name field in the save dialog";
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
     ClickButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitGone(dialog));
     EXPECT_TRUE(app.Responds());

@@ -5,7 +5,8 @@
 # Usage: tests/e2e/run.sh BUILD_DIR [gtest arguments...]
 #        tests/e2e/run.sh BUILD_DIR --subnets [gtest arguments...]
 #          (only the step with several subnets, see below)
-# Exits non-zero on any test failure or setup error.
+# Exits non-zero on any test failure or setup error, and when a step runs no
+# test (a filter that matches nothing).
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(realpath -m "${1:?usage: run.sh BUILD_DIR}")
@@ -21,6 +22,7 @@ TESTS="$BUILD/tests/e2e/nl_e2e_tests.exe"
 SHOTS="$ROOT/build/test-logs/e2e-shots"
 
 source "$ROOT/tests/lib/netns.sh"
+source "$ROOT/tests/lib/gtest.sh"
 NL_NS_LABEL=e2e
 [ -f "$EXE" ] || nl_ns_fail "missing $EXE"
 [ -f "$TESTS" ] || nl_ns_fail "missing $TESTS"
@@ -42,8 +44,14 @@ PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | 
   tr 'a-f:' 'A-F-')
 [ ${#PEER_MAC} -eq 17 ] || nl_ns_fail "no hardware address in $NL_NS_PEER"
 
-# gtest passes a filter that matches nothing: a step that ran no test fails.
-ran_tests() { grep -qE '^\[  PASSED  \] [1-9][0-9]* tests?\.' "$1"; }
+echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
+E2E_ENV=(NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG"
+  NL_E2E_PEER_MAC="$PEER_MAC")
+
+# The test program's own guard holds before anything is trusted to it.
+nl_ns_check_guard e2e NL_E2E_NAMESPACE "$NL_NS_APP" env "${E2E_ENV[@]}" wine "$TESTS" --gtest_color=no
+[ -s "$LISTENER_LOG" ] && nl_ns_fail "the guard runs sent packets: $(cat "$LISTENER_LOG")"
+E2E_ENV+=(NL_E2E_NAMESPACE="$NL_NS_APP")
 
 # Several subnets: a second link and a router to a third subnet (see
 # nl_ns_add_subnets), with a listener on each destination. Only the tests of
@@ -61,47 +69,40 @@ subnets_step() {
   unset IFS
   in_app wineserver -k >/dev/null 2>&1
   in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
-  local out="$NL_NS_TMP/subnets.out"
-  in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
-    NL_E2E_PEER_MAC="$PEER_MAC" NL_E2E_SUBNET_LISTENERS="$logs" \
-    timeout 900 wine "$TESTS" --gtest_color=no "--gtest_filter=$SUBNETS_FILTER" "$@" </dev/null | tee "$out"
-  local rc=${PIPESTATUS[0]}
-  echo "e2e: several-subnets test program exit code $rc"
-  [ "$rc" -ne 0 ] && return "$rc"
-  ran_tests "$out" || { echo "e2e: the several-subnets step ran no test"; return 1; }
-  return 0
+  nl_gtest_step "e2e: several-subnets test program" in_app env "${E2E_ENV[@]}" \
+    NL_E2E_NAMESPACE_SUBNETS="10.77.0.0/24 10.78.0.0/24" NL_E2E_SUBNET_LISTENERS="$logs" \
+    timeout 900 wine "$TESTS" --gtest_color=no "--gtest_filter=$SUBNETS_FILTER" "$@" </dev/null
 }
 if [ "$SUBNETS_ONLY" -eq 1 ]; then
   subnets_step "$@"
   exit $?
 fi
 
-echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
-in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
-  NL_E2E_PEER_MAC="$PEER_MAC" \
+nl_gtest_step "e2e: test program" in_app env "${E2E_ENV[@]}" \
   timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER}" </dev/null
 rc=$?
-echo "e2e: test program exit code $rc"
 [ $# -eq 0 ] || exit $rc
 
 # A full disk at the save on exit: the data folder on a small tmpfs of its
 # own, mounted in a mount namespace made for this step only. Wine opens files
-# in its server, so the server starts again inside that namespace.
-echo "e2e: full disk, the data folder on a 512 KiB file system"
+# in its server, so the server starts again inside that namespace. The
+# folder is the one Wine names; the test checks that it sits on a file system
+# of that size before it fills it.
+SMALL_DISK=524288
+echo "e2e: full disk, the data folder on a $((SMALL_DISK / 1024)) KiB file system"
+DATA_LINUX=$(nl_ns_data_folder) || nl_ns_fail "Wine does not name the application data folder"
 in_app wineserver -k >/dev/null 2>&1
-DATA_LINUX="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Morrowbel"
 mkdir -p "$DATA_LINUX"
-ip netns exec "$NL_NS_APP" env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" NL_E2E_EXE="$WIN_EXE" \
-  NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_E2E_PEER_MAC="$PEER_MAC" \
+nl_gtest_step "e2e: full-disk test program" ip netns exec "$NL_NS_APP" \
+  env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" "${E2E_ENV[@]}" NL_E2E_SMALL_DISK="$SMALL_DISK" \
   timeout 600 bash -c '
-    mount -t tmpfs -o size=512k nl-full-disk "$1" || { echo "e2e: cannot mount the small file system"; exit 1; }
+    mount -t tmpfs -o size="$3" nl-full-disk "$1" || { echo "e2e: cannot mount the small file system"; exit 1; }
     wineserver -p </dev/null >/dev/null 2>&1
     wine "$2" --gtest_color=no --gtest_filter=FullDisk.* </dev/null
     rc=$?
     wineserver -k >/dev/null 2>&1
-    exit $rc' _ "$DATA_LINUX" "$TESTS"
+    exit $rc' _ "$DATA_LINUX" "$TESTS" "$SMALL_DISK" </dev/null
 full=$?
-echo "e2e: full-disk test program exit code $full"
 
 subnets_step
 subnets=$?

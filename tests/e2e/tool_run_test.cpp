@@ -78,15 +78,6 @@ protected:
         auto first = std::find(lines.begin(), lines.end(), "ツールコマンドの実行開始...");
         return std::vector<std::string>(first, lines.end());
     }
-    void SetSelected(int row, bool selected) {
-        RemoteBuffer buffer(app.Main(), sizeof(LVITEMA));
-        ASSERT_TRUE(buffer.IsValid());
-        LVITEMA item = {};
-        item.stateMask = LVIS_SELECTED;
-        item.state = selected ? LVIS_SELECTED : 0;
-        ASSERT_TRUE(buffer.Write(0, &item, sizeof item));
-        SendMessageA(app.WakeList(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
-    }
     // Answers the argument prompt with `text`.
     void AnswerPrompt(const std::string& text) {
         HWND prompt = WaitDialog(app.Pid(), "ｺﾏﾝﾄﾞ引数の指定");

@@ -3,6 +3,7 @@
 // and a save that cannot reach the settings file.
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "AppFixture.h"
 #include "ToolsDialogDriver.h"
@@ -37,17 +38,14 @@ protected:
         ASSERT_TRUE(WaitGone(dialog)) << "the dialog stayed open";
     }
 
-    // The TOOL button's drop-down, opened by a real click on its arrow; its
-    // width follows its longest item, the one thing of another process's
-    // menu that Wine lets a test see.
-    int ToolDropDownWidth() {
-        RECT button = {};
-        EXPECT_TRUE(ToolbarButtonRect(app.Toolbar(), kToolDropDownButton, &button));
-        Sleep(GetDoubleClickTime() + 100);  // not a double-click with the last one
-        ClickAt(POINT{button.right - 4, (button.top + button.bottom) / 2});
+    // The width of the popup menu `open` shows, then closed again. The
+    // width follows the longest item: the one thing of another process's
+    // menu that Wine lets a test see (GetMenuItemCount on it fails).
+    int MenuWidth(const std::function<void()>& open) {
+        open();
         HWND popup = nullptr;
         WaitUntil([&] { return (popup = ShownPopupMenu(app.Pid())) != nullptr; }, 3000);
-        EXPECT_NE(popup, nullptr) << "no TOOL drop-down";
+        EXPECT_NE(popup, nullptr) << "no menu";
         if (!popup) return 0;
         RECT shown = {};
         GetWindowRect(popup, &shown);
@@ -55,11 +53,29 @@ protected:
         EXPECT_TRUE(WaitGone(popup));
         return shown.right - shown.left;
     }
-
-    void MaximizeInFront() {
-        ShowWindow(app.Main(), SW_MAXIMIZE);
-        ASSERT_TRUE(WaitUntil([&] { return IsZoomed(app.Main()) != FALSE; }));
+    // The TOOL button's drop-down, opened by a real click on its arrow.
+    int ToolDropDownWidth() {
+        return MenuWidth([&] {
+            RECT button = {};
+            EXPECT_TRUE(ToolbarButtonRect(app.Toolbar(), kToolDropDownButton, &button));
+            Sleep(GetDoubleClickTime() + 100);  // not a double-click with the last one
+            ClickAt(POINT{button.right - 4, (button.top + button.bottom) / 2});
+        });
+    }
+    // The menu bar's Tools menu, opened with Alt+T.
+    void OpenToolsMenu() {
         ASSERT_TRUE(BringToFront(app.Main()));
+        PressKey('T', {VK_MENU});
+    }
+    int ToolsMenuWidth() {
+        const int width = MenuWidth([&] { OpenToolsMenu(); });
+        // Out of the menu bar too, or the next command waits behind it.
+        EXPECT_TRUE(WaitUntil([&] {
+            if (!InMenuMode(app.Main())) return true;
+            PressKey(VK_ESCAPE);
+            return false;
+        }, 3000)) << "the menu bar kept the keyboard";
+        return width;
     }
 };
 
@@ -67,6 +83,7 @@ TEST_F(ToolsDialogTest, RegisterAToolAndSeeItInTheListMenusAndFile) {
     ASSERT_NO_FATAL_FAILURE(Launch());
     ASSERT_NO_FATAL_FAILURE(MaximizeInFront());
     const int unregisteredWidth = ToolDropDownWidth();
+    const int unregisteredMenuWidth = ToolsMenuWidth();
 
     HWND dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
@@ -122,14 +139,17 @@ TEST_F(ToolsDialogTest, RegisterAToolAndSeeItInTheListMenusAndFile) {
               "WorkFolder=C:\\windows\r\nTimeout=3000\r\nShowWindow=0\r\n",
               ReadFileBytes(ToolsIni()));
 
-    // The menus are refreshed once the dialog has closed.
-    HMENU bar = GetMenu(app.Main());
-    if (GetMenuItemCount(bar) > 0) {
-        std::vector<MenuItem> items = ReadMenu(bar);
-        EXPECT_EQ("&2:「疎通確認 ping 長いタイトル」の実行", items[2].items[1].text);
-        EXPECT_FALSE(items[2].items[1].state & MF_GRAYED);
-    }
+    // The menus are refreshed once the dialog has closed: both grow with the
+    // new title, and the Tools menu's item 2 runs the tool (which, run for
+    // the selected entries with none selected, says so).
     EXPECT_GT(ToolDropDownWidth(), unregisteredWidth) << "the TOOL drop-down does not show the new title";
+    EXPECT_GT(ToolsMenuWidth(), unregisteredMenuWidth) << "the Tools menu does not show the new title";
+    ASSERT_NO_FATAL_FAILURE(OpenToolsMenu());
+    ASSERT_TRUE(WaitUntil([&] { return ShownPopupMenu(app.Pid()) != nullptr; }, 3000));
+    PressKey('2');
+    EXPECT_EQ("ツールの実行には対象となるエントリが最低１以上指定されていないければなりません",
+              AnswerMessageBox(app.Pid(), IDOK))
+        << "item 2 of the Tools menu did not run the tool";
 
     // Opened again, the tool's fields come back as saved.
     dialog = OpenDialog();
@@ -235,18 +255,6 @@ TEST_F(ToolsDialogTest, QuestionsBeforeLosingEditsOrSavingAShortTimeoutAndDelete
     EXPECT_EQ(0, app.Close());
 }
 
-// The explorer-style open dialog: its file name box, then OK.
-void ChooseFile(HWND fileDialog, const std::string& path) {
-    HWND nameBox = nullptr;
-    for (const ChildInfo& child : Children(fileDialog))
-        if (child.id == 1148 && child.className == "Edit") nameBox = child.window;
-    ASSERT_NE(nameBox, nullptr) << "no file name box";
-    SendMessageA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    for (const ChildInfo& child : Children(fileDialog))
-        if (child.id == IDOK && child.className == "Button") PostMessageA(child.window, BM_CLICK, 0, 0);
-    ASSERT_TRUE(WaitGone(fileDialog)) << "the file dialog stayed open";
-}
-
 TEST_F(ToolsDialogTest, BrowsingFillsTheCommandTheFolderAndTheArguments) {
     ASSERT_NO_FATAL_FAILURE(Launch());
     HWND dialog = OpenDialog();
@@ -258,7 +266,7 @@ TEST_F(ToolsDialogTest, BrowsingFillsTheCommandTheFolderAndTheArguments) {
     Press(dialog, kToolCommandBrowse);
     HWND files = WaitDialog(app.Pid(), "実行ｺﾏﾝﾄﾞ指定");
     ASSERT_NE(files, nullptr) << "no file dialog for the command";
-    ASSERT_NO_FATAL_FAILURE(ChooseFile(files, exe));
+    ASSERT_TRUE(ConfirmFile(files, exe)) << "the file dialog stayed open";
     EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolCommand) == exe; })) << FieldText(dialog, kToolCommand);
 
     // "参照..." of the placeholder menu: the file joins the arguments in quotes.
@@ -266,7 +274,7 @@ TEST_F(ToolsDialogTest, BrowsingFillsTheCommandTheFolderAndTheArguments) {
     PostMessageA(dialog, WM_COMMAND, 40036, 0);
     files = WaitDialog(app.Pid(), "ﾌｧｲﾙ参照");
     ASSERT_NE(files, nullptr) << "no file dialog for the arguments";
-    ASSERT_NO_FATAL_FAILURE(ChooseFile(files, exe));
+    ASSERT_TRUE(ConfirmFile(files, exe)) << "the file dialog stayed open";
     EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolArgv) == "-f \"" + exe + "\""; }))
         << FieldText(dialog, kToolArgv);
 

@@ -69,16 +69,6 @@ protected:
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
-    void SetSelected(int row, bool selected) {
-        RemoteBuffer buffer(app.Main(), sizeof(LVITEMA));
-        ASSERT_TRUE(buffer.IsValid());
-        LVITEMA item = {};
-        item.stateMask = LVIS_SELECTED;
-        item.state = selected ? LVIS_SELECTED : 0;
-        ASSERT_TRUE(buffer.Write(0, &item, sizeof item));
-        SendMessageA(app.WakeList(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
-    }
-
     // Command Log lines after the start-up line.
     std::vector<std::string> RunLines() const {
         std::vector<std::string> lines = LogLines();
@@ -284,13 +274,8 @@ TEST_F(WakeRunTest, FilterHidingEveryRowLeavesNothingToSend) {
     std::vector<EntryRecord> records = TenEntries();
     records.resize(2);
     ASSERT_NO_FATAL_FAILURE(LaunchWith(records));
-    app.PostCommand(kCmdFilter);
-    HWND dialog = WaitDialog(app.Pid(), "ｱﾄﾞﾚｽﾌｨﾙﾀ設定");
-    ASSERT_NE(nullptr, dialog);
-    SendMessageA(GetDlgItem(dialog, 1042), IPM_SETADDRESS, 0, MAKEIPADDRESS(192, 168, 1, 0));
-    SendMessageA(GetDlgItem(dialog, 1032), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("24"));
-    ClickButton(dialog, IDOK);
-    ASSERT_TRUE(WaitGone(dialog));
+    const uint8_t elsewhere[4] = {192, 168, 1, 0};
+    ASSERT_NO_FATAL_FAILURE(SetFilter(app, elsewhere, "24", IDOK));
     ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == 0; }));
 
     app.PostCommand(kCmdWakeAll);

@@ -1,15 +1,20 @@
-# Sourced by every script that runs Nodelark.exe: a pair of network
-# namespaces made for this run only (veth 10.77.0.2/24 in the app namespace,
-# 10.77.0.1/24 in the peer), a private copy of the Wine prefix, and Xvfb plus
-# wineserver started inside the app namespace. Nothing the program sends can
+# Sourced by every script that runs Wine for a test: a network namespace made
+# for this run only, a private copy of the Wine prefix, and Xvfb plus
+# wineserver started inside the namespace. Nothing a program there sends can
 # reach a real interface. Everything is removed on exit, also after a failure.
 #
-# Usage:
-#   source tests/lib/netns.sh
+# Two shapes:
 #   nl_ns_setup LABEL NAME_TAG VETH_TAG BUILD_DIR
+#     a pair of namespaces joined by a veth link (10.77.0.2/24 in the app
+#     namespace, 10.77.0.1/24 in the peer), for programs that send packets;
+#   nl_ns_setup_loopback LABEL NAME_TAG BUILD_DIR
+#     one namespace with loopback alone, for tests that must not reach any
+#     network but 127.0.0.1.
+# Then:
 #   in_app wine ...        # runs a command inside the app namespace
-# Sets NL_NS_APP, NL_NS_PEER, NL_NS_TMP, WINEPREFIX, DISPLAY. A caller with
-# processes of its own to end sets NL_NS_EXTRA_CLEANUP to a function name.
+# Sets NL_NS_APP, NL_NS_PEER (veth shape), NL_NS_TMP, WINEPREFIX, DISPLAY. A
+# caller with processes of its own to end sets NL_NS_EXTRA_CLEANUP to a
+# function name.
 
 NL_NS_LIB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 NL_NS_LABEL=nl
@@ -19,6 +24,7 @@ NL_NS_TMP=
 NL_NS_XVFB_PID=
 NL_NS_DISPLAY_NUM=
 NL_NS_EXTRA_CLEANUP=
+NL_NS_APP_LINK=
 
 nl_ns_fail() { echo "$NL_NS_LABEL setup: $*" >&2; exit 1; }
 
@@ -59,44 +65,39 @@ in_app() { ip netns exec "$NL_NS_APP" env WINEPREFIX="$WINEPREFIX" DISPLAY="$DIS
 # Windows path of a Linux path, as Wine inside the namespace sees it.
 nl_ns_winpath() { in_app winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
-nl_ns_setup() {
+# The app namespace with loopback up, name service files that keep every
+# query inside it, and the private prefix; common to both shapes.
+nl_ns_begin() {
   NL_NS_LABEL=$1
-  local tag=$2 vtag=$3 build
-  build=$(realpath -m "$4")
+  local tag=$2 build
+  build=$(realpath -m "$3")
   [ "$(id -u)" -eq 0 ] || nl_ns_fail "needs root for network namespaces"
 
   source "$NL_NS_LIB_ROOT/scripts/wineenv.sh" "$build"
   nl_wine_prefix
   [ -f "$WINEPREFIX/.nodelark-ready-2" ] || nl_ns_fail "no Wine prefix"
 
-  local va="${vtag}a$$" vb="${vtag}b$$"
   NL_NS_APP=$tag-app-$$
-  NL_NS_PEER=$tag-peer-$$
   NL_NS_TMP=$(mktemp -d "/tmp/$tag.XXXXXX")
   trap nl_ns_cleanup EXIT
   trap 'exit 130' INT TERM
 
-  # Name service files of the app namespace: a resolver on loopback, so no
-  # query can leave it.
+  # A resolver on loopback, so no query can leave the namespace.
   mkdir -p "/etc/netns/$NL_NS_APP" || nl_ns_fail "cannot write /etc/netns"
   printf 'nameserver 127.0.0.1\n' >"/etc/netns/$NL_NS_APP/resolv.conf"
-  printf '127.0.0.1 localhost\n10.77.0.2 e2e-app.test\n10.77.0.1 peerhost.test\n' >"/etc/netns/$NL_NS_APP/hosts"
+  printf '127.0.0.1 localhost\n' >"/etc/netns/$NL_NS_APP/hosts"
 
   ip netns add "$NL_NS_APP" || nl_ns_fail "ip netns add $NL_NS_APP"
-  ip netns add "$NL_NS_PEER" || nl_ns_fail "ip netns add $NL_NS_PEER"
-  ip link add "$va" type veth peer name "$vb" || nl_ns_fail "veth pair"
-  ip link set "$va" netns "$NL_NS_APP" || nl_ns_fail "move $va"
-  ip link set "$vb" netns "$NL_NS_PEER" || nl_ns_fail "move $vb"
-  ip -n "$NL_NS_APP" addr add 10.77.0.2/24 dev "$va" || nl_ns_fail "address app"
-  ip -n "$NL_NS_PEER" addr add 10.77.0.1/24 dev "$vb" || nl_ns_fail "address peer"
-  ip -n "$NL_NS_APP" link set lo up && ip -n "$NL_NS_APP" link set "$va" up || nl_ns_fail "link app"
-  ip -n "$NL_NS_PEER" link set lo up && ip -n "$NL_NS_PEER" link set "$vb" up || nl_ns_fail "link peer"
+  ip -n "$NL_NS_APP" link set lo up || nl_ns_fail "loopback up"
 
   # The prefix copy keeps Wine's helper processes, which report the network,
   # from ever having run outside this namespace.
   cp -a "$WINEPREFIX" "$NL_NS_TMP/prefix" || nl_ns_fail "copy prefix"
   export WINEPREFIX="$NL_NS_TMP/prefix"
+}
 
+# Xvfb and wineserver inside the app namespace.
+nl_ns_start_wine() {
   # Xvfb runs inside the app namespace, so Wine there reaches its abstract
   # socket as well as the file socket.
   NL_NS_DISPLAY_NUM=$((200 + $$ % 500))
@@ -114,9 +115,95 @@ nl_ns_setup() {
   [ -S "/tmp/.X11-unix/X$NL_NS_DISPLAY_NUM" ] || nl_ns_fail "Xvfb did not start"
   export DISPLAY=":$NL_NS_DISPLAY_NUM"
 
+  nl_ns_start_server
+}
+
+# Wine's service processes start now, outside any test's output pipe: a
+# test runner that started them would wait for the pipe they hold.
+nl_ns_start_server() {
   in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
   in_app wine cmd.exe /c exit </dev/null >/dev/null 2>&1
   return 0
+}
+
+nl_ns_setup() {
+  local vtag=$3
+  nl_ns_begin "$1" "$2" "$4"
+  local va="${vtag}a$$" vb="${vtag}b$$"
+  NL_NS_PEER=$2-peer-$$
+  printf '10.77.0.2 e2e-app.test\n10.77.0.1 peerhost.test\n' >>"/etc/netns/$NL_NS_APP/hosts"
+
+  ip netns add "$NL_NS_PEER" || nl_ns_fail "ip netns add $NL_NS_PEER"
+  ip link add "$va" type veth peer name "$vb" || nl_ns_fail "veth pair"
+  ip link set "$va" netns "$NL_NS_APP" || nl_ns_fail "move $va"
+  ip link set "$vb" netns "$NL_NS_PEER" || nl_ns_fail "move $vb"
+  ip -n "$NL_NS_APP" addr add 10.77.0.2/24 dev "$va" || nl_ns_fail "address app"
+  ip -n "$NL_NS_PEER" addr add 10.77.0.1/24 dev "$vb" || nl_ns_fail "address peer"
+  ip -n "$NL_NS_APP" link set "$va" up || nl_ns_fail "link app"
+  ip -n "$NL_NS_PEER" link set lo up && ip -n "$NL_NS_PEER" link set "$vb" up || nl_ns_fail "link peer"
+  NL_NS_APP_LINK=$va
+  nl_ns_start_wine
+}
+
+nl_ns_setup_loopback() {
+  nl_ns_begin "$1" "$2" "$3"
+  nl_ns_start_wine
+}
+
+# The data folder (%APPDATA%\Morrowbel) as a Linux path, as Wine inside the
+# namespace names it; empty when Wine does not say. Never guessed: a wrong
+# guess could send a test's writes to a folder it does not own.
+nl_ns_data_folder() {
+  local appdata unix
+  appdata=$(in_app wine cmd.exe /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
+  [ -n "$appdata" ] && [ "$appdata" != "%APPDATA%" ] || return 1
+  unix=$(in_app winepath -u "$appdata" 2>/dev/null)
+  case "$unix" in
+    "$WINEPREFIX"/*) echo "$unix/Morrowbel" ;;
+    *) return 1 ;;
+  esac
+}
+
+# A test program's own guard must refuse to start where it could reach a
+# real network: without the variable by which its runner says it made the
+# namespace, and beside an address outside the test network (on the app's
+# link, or on a veth pair made inside a loopback-only namespace for the
+# check). Nothing is sent either way.
+# Usage: nl_ns_check_guard LABEL VARIABLE VALUE COMMAND...
+#   (VARIABLE - when the program needs none)
+nl_ns_check_guard() {
+  local label=$1 variable=$2 value=$3 out rc
+  shift 3
+  local with=(env)
+  if [ "$variable" != - ]; then
+    with=(env "$variable=$value")
+    out=$(in_app "$@" </dev/null 2>&1)
+    rc=$?
+    [ "$rc" -ne 0 ] && echo "$out" | grep -q "refusing to run" ||
+      nl_ns_fail "$label ran without $variable (exit code $rc): $out"
+  fi
+  # On the app's own link where there is one: a link that comes and goes
+  # stays behind in Wine's adapter list.
+  local link=${NL_NS_APP_LINK:-nlguard0}
+  if [ -z "$NL_NS_APP_LINK" ]; then
+    ip -n "$NL_NS_APP" link add nlguard0 type veth peer name nlguard1 &&
+      ip -n "$NL_NS_APP" link set nlguard0 up && ip -n "$NL_NS_APP" link set nlguard1 up ||
+      nl_ns_fail "cannot add a link for the foreign address"
+  fi
+  ip -n "$NL_NS_APP" addr add 192.0.2.250/24 dev "$link" || nl_ns_fail "cannot add the foreign address"
+  out=$(in_app "${with[@]}" "$@" </dev/null 2>&1)
+  rc=$?
+  ip -n "$NL_NS_APP" addr del 192.0.2.250/24 dev "$link" || nl_ns_fail "cannot remove the foreign address"
+  if [ -z "$NL_NS_APP_LINK" ]; then
+    ip -n "$NL_NS_APP" link del nlguard0 || nl_ns_fail "cannot remove the link for the foreign address"
+    # Wine's service processes would still list it.
+    in_app wineserver -k >/dev/null 2>&1
+    in_app wineserver -w >/dev/null 2>&1
+    nl_ns_start_server
+  fi
+  [ "$rc" -ne 0 ] && echo "$out" | grep -q "refusing to run" ||
+    nl_ns_fail "$label ran beside a foreign address (exit code $rc): $out"
+  echo "$label: the guard refuses outside the test network (${out##*refusing to run: })"
 }
 
 # Starts the UDP listener in the peer namespace, bound to the app's directed

@@ -10,109 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowWin32.h"
-#include "ui/ProgStbarWin32.h"
-#include "ui/WindowPropWin32.h"
-#include "entries/WakeListWin32.h"
-#include "log/CommandLogWin32.h"
-#include "resource.h"
+#include "StandInWindow.h"
 
 namespace {
 
-std::string CellText(HWND list, int row, int column) {
-    char buffer[2048] = {};
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-// Stands in for the main window's procedure where the page asks for it.
-LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (OnCommandLogMessage(window, message, wParam)) return 0;
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// Runs the message loop until the page's delayed flush has brought in what
-// the test waits for, or a generous deadline passes.
-template <class Ready>
-bool PumpUntil(Ready ready) {
-    const DWORD start = GetTickCount();
-    while (!ready()) {
-        if (GetTickCount() - start > 10000) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    return true;
-}
-
-bool Shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
-
-class PagesFixture : public ::testing::Test {
+class PagesFixture : public StandInWindow {
 protected:
-    void SetUp() override {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&icc);
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = StandInProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "NlPagesStandIn";
-        RegisterClassA(&wc);  // fails harmlessly when already registered
-        main_ = CreateWindowExA(0, "NlPagesStandIn", "stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, nullptr, nullptr,
-                                nullptr, nullptr);
-        ASSERT_NE(nullptr, main_);
-        tab_ = CreateWindowExA(0, WC_TABCONTROLA, "Tab", WS_CHILD | WS_VISIBLE, 0, 0, 800, 500, main_,
-                               reinterpret_cast<HMENU>(IDC_TAB), nullptr, nullptr);
-        static const WORD left[] = {LVCFMT_LEFT, LVCFMT_LEFT, LVCFMT_LEFT};
-        static const int widths[] = {100, 300, 100};
-        static const char* const wakeTexts[] = {"名前", "IPｱﾄﾞﾚｽ", "ﾎﾟｰﾄ番号"};
-        static const char* const logTexts[] = {"時間", "出力"};
-        wakeList_ = CreateListPage(tab_, IDC_WAKE_LIST, "Wake List", 3, left, widths, wakeTexts, 0, true);
-        log_ = CreateListPage(tab_, IDC_COMMAND_LOG, "Command Log", 2, left, widths, logTexts, LVS_NOSORTHEADER, false);
-        ResetWakeListSort(wakeList_);
-        AddTab(0, wakeList_);
-        AddTab(1, log_);
-        ShowWindow(log_, SW_HIDE);  // the Wake List is in front, as at start
-        MoveWindow(wakeList_, 0, 30, 780, 400, FALSE);
-        MoveWindow(log_, 0, 30, 780, 400, FALSE);
-        static const int percent[] = {40, 30, 20, 10};
-        status_ = new CProgStbar(GetModuleHandleA(nullptr), main_, IDC_STATUSBAR, IDC_PROGRESS, percent, 4, 2, "ﾚﾃﾞｨ");
-        AttachObject(main_, kProgStbarProp, status_);
-    }
-    void TearDown() override {
-        delete DetachObject<CProgStbar>(main_, kProgStbarProp);
-        DestroyWindow(main_);
-    }
-    void AddTab(int index, HWND page) {
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT | TCIF_PARAM;
-        item.pszText = const_cast<char*>("t");
-        item.lParam = reinterpret_cast<LPARAM>(page);
-        SendMessageA(tab_, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
-    }
-    void AddWakeRow(int id, const char* name, const char* address, const char* port) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = RowCount(wakeList_);
-        item.pszText = const_cast<char*>(name);
-        item.lParam = id;
-        int row = static_cast<int>(SendMessageA(wakeList_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        LVITEMA cell = {};
-        cell.iSubItem = 1;
-        cell.pszText = const_cast<char*>(address);
-        SendMessageA(wakeList_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-        cell.iSubItem = 2;
-        cell.pszText = const_cast<char*>(port);
-        SendMessageA(wakeList_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
-    }
     std::vector<std::string> Column(int column) {
         std::vector<std::string> out;
         for (int i = 0; i < RowCount(wakeList_); ++i) out.push_back(CellText(wakeList_, i, column));
@@ -123,9 +26,6 @@ protected:
         GetTempPathA(MAX_PATH, dir);
         return std::string(dir) + name;
     }
-
-    HWND main_ = nullptr, tab_ = nullptr, wakeList_ = nullptr, log_ = nullptr;
-    CProgStbar* status_ = nullptr;
 };
 
 std::string ReadFile(const std::string& path) {

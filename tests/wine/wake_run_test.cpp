@@ -1,126 +1,24 @@
 // The wake run's failure endings, in-process with a stand-in main window.
-// No socket object is ever attached here, so nothing can be sent: this tier
-// runs outside the test network namespaces.
+// No socket object is ever attached here, so nothing can be sent.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
-#include "app/MainWindowWin32.h"
-#include "entries/EntList.h"
-#include "log/CommandLogWin32.h"
-#include "resource.h"
+#include "StandInWindow.h"
 #include "tools/ProcessWin32.h"
 #include "tools/ToolRunWin32.h"
-#include "ui/AppContextWin32.h"
-#include "ui/ProgStbarWin32.h"
-#include "ui/WindowPropWin32.h"
-#include "wake/WakeRunWin32.h"
 
 namespace {
 
-LRESULT CALLBACK WakeStandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP_WAKE_DONE) {
-        OnWakeDone(window, wParam);
-        return 0;
-    }
-    if (message == WM_APP_WAKE_ROWS) return OnWakeRows(window, lParam);
-    if (OnCommandLogMessage(window, message, wParam)) return 0;
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Pumps until the condition holds or ten seconds pass.
-template <class Ready>
-bool PumpUntil(Ready ready) {
-    const DWORD start = GetTickCount();
-    while (!ready()) {
-        if (GetTickCount() - start > 10000) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        Pump();
-    }
-    return true;
-}
-
-std::string Cell(HWND list, int row, int column) {
-    char buffer[512] = {};
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-class WakeRunEndings : public ::testing::Test {
+class WakeRunEndings : public StandInWindow {
 protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&icc);
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = WakeStandInProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "NlWakeStandIn";
-        RegisterClassA(&wc);
-        main_ = CreateWindowExA(0, "NlWakeStandIn", "stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, nullptr, nullptr,
-                                nullptr, nullptr);
-        ASSERT_NE(nullptr, main_);
-        AppContext& app = App();
-        app.mainWindow = main_;
-        app.commandLineMode = 0;
-        tab_ = CreateWindowExA(0, WC_TABCONTROLA, "Tab", WS_CHILD | WS_VISIBLE, 0, 0, 800, 500, main_,
-                               reinterpret_cast<HMENU>(IDC_TAB), nullptr, nullptr);
-        static const WORD left[] = {LVCFMT_LEFT, LVCFMT_LEFT};
-        static const int widths[] = {100, 300};
-        static const char* const texts[] = {"a", "b"};
-        wakeList_ = CreateListPage(tab_, IDC_WAKE_LIST, "Wake List", 2, left, widths, texts, 0, true);
-        log_ = CreateListPage(tab_, IDC_COMMAND_LOG, "Command Log", 2, left, widths, texts, LVS_NOSORTHEADER, false);
-        AddTab(0, wakeList_);
-        AddTab(1, log_);
-        LVITEMA row = {};
-        row.mask = LVIF_TEXT | LVIF_PARAM;
-        row.pszText = const_cast<char*>("PC1");
-        SendMessageA(wakeList_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-        static const int percent[] = {40, 30, 20, 10};
-        status_ = new CProgStbar(GetModuleHandleA(nullptr), main_, IDC_STATUSBAR, IDC_PROGRESS, percent, 4, 2, "ﾚﾃﾞｨ");
-        AttachObject(main_, kProgStbarProp, status_);
-    }
-    void TearDown() override {
-        delete DetachObject<CProgStbar>(main_, kProgStbarProp);
-        delete DetachObject<CEntList>(main_, kEntListProp);
-        DestroyWindow(main_);
-        App().mainWindow = nullptr;
-    }
-    void AddTab(int index, HWND page) {
-        TCITEMA item = {};
-        item.mask = TCIF_PARAM;
-        item.lParam = reinterpret_cast<LPARAM>(page);
-        SendMessageA(tab_, TCM_INSERTITEMA, index, reinterpret_cast<LPARAM>(&item));
-    }
-    std::vector<std::string> LogLines() const {
-        std::vector<std::string> lines;
-        for (int i = 0, n = static_cast<int>(SendMessageA(log_, LVM_GETITEMCOUNT, 0, 0)); i < n; ++i)
-            lines.push_back(Cell(log_, i, 1));
-        return lines;
-    }
-    std::string Status(int part) const {
-        char text[256] = {};
-        SendMessageA(status_->StatusBar(), SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
-        return text;
+        StandInWindow::SetUp();
+        AddWakeRow(0, "PC1");
     }
     bool RunOver() const { return !WakeRunActive() && IsWindowEnabled(main_); }
-
-    HWND main_ = nullptr, tab_ = nullptr, wakeList_ = nullptr, log_ = nullptr;
-    CProgStbar* status_ = nullptr;
 };
 
 TEST_F(WakeRunEndings, MissingObjectsEndTheRunWithTheirText) {

@@ -1,0 +1,26 @@
+#!/bin/bash
+# Tier 2: the platform classes in-process under Wine (ctest in BUILD_DIR, with
+# Wine as the emulator), inside a network namespace made for this run that
+# has loopback alone, with a fresh copy of the Wine prefix and Xvfb and
+# wineserver started inside it. No test here can reach a real interface.
+# Usage: tests/wine/run.sh BUILD_DIR [ctest arguments, e.g. -R wine_tests]
+# Exits with ctest's exit code, or non-zero on a setup error or when the
+# test program runs no test.
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(realpath -m "${1:?usage: run.sh BUILD_DIR [ctest arguments]}")
+shift
+TESTS="$BUILD/tests/wine/nl_wine_tests.exe"
+
+source "$ROOT/tests/lib/netns.sh"
+source "$ROOT/tests/lib/gtest.sh"
+NL_NS_LABEL=wine
+[ -f "$TESTS" ] || nl_ns_fail "missing $TESTS"
+nl_ns_setup_loopback wine nlwine "$BUILD"
+echo "wine: namespace $NL_NS_APP (loopback only), display $DISPLAY"
+
+nl_ns_check_guard wine - - wine "$TESTS" --gtest_color=no --gtest_list_tests
+
+# ctest starts each test program through the emulator (wine) itself; the
+# whole of it runs inside the namespace.
+nl_gtest_step "wine: ctest" in_app ctest --test-dir "$BUILD" -V --timeout 900 "$@" </dev/null
