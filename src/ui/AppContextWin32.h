@@ -31,6 +31,8 @@ struct AppContext {
     volatile LONG wakeCancel;
     volatile LONG commandLineMode;
     HWND commandLineDialog;
+    // What the process returns: 0 unless a command-line wait says otherwise.
+    int32_t exitCode;
 
     // Tool run and the registration dialog.
     volatile LONG toolRunning;
