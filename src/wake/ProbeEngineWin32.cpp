@@ -343,7 +343,8 @@ void CProbeEngine::Run() {
             WaitForMultipleObjects(count, handles, FALSE, timeout);
 
             now = Now();
-            collectConnects(now);
+            // Each look at a socket is a trip to the system: only when one changed.
+            if (WaitForSingleObject(connectEvent, 0) == WAIT_OBJECT_0) collectConnects(now);
             collectEchoes(now);
             plan.Expire(now);
             checkArp(now);
