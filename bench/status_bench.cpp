@@ -79,6 +79,10 @@ std::string ProcFile(const std::string& pid, const char* file) {
 }
 
 std::string FindLinuxPid(const char* name) {
+    char value[1024] = {};
+    const DWORD n = GetEnvironmentVariableA("WINEPREFIX", value, sizeof value);
+    if (n == 0 || n >= sizeof value) return std::string();
+    const std::string prefix = value;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA("Z:\\proc\\*", &found);
     if (find == INVALID_HANDLE_VALUE) return std::string();
@@ -89,7 +93,13 @@ std::string FindLinuxPid(const char* name) {
         std::string line = ProcFile(entry, "cmdline");
         for (char& c : line)
             if (c == 0) c = ' ';
-        if (line.find(name) != std::string::npos && line.find("status_bench") == std::string::npos) {
+        // Other Wine programs may run on this machine: only those of this
+        // run's own prefix count.
+        std::string environment = "\n" + ProcFile(entry, "environ");
+        for (char& c : environment)
+            if (c == 0) c = '\n';
+        if (line.find(name) != std::string::npos && line.find("status_bench") == std::string::npos &&
+            environment.find("\nWINEPREFIX=" + prefix + "\n") != std::string::npos) {
             pid = entry;
             break;
         }

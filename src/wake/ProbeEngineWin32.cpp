@@ -19,7 +19,11 @@ using FreeMibTableFn = VOID(WINAPI*)(PVOID);
 // WaitForMultipleObjects takes 64 handles: the wake event, the connect event
 // and this many echo events; any further echo is looked at on a short poll.
 constexpr DWORD kEchoWaitSlots = MAXIMUM_WAIT_OBJECTS - 2;
-constexpr DWORD kEchoPollMs = 20;
+constexpr DWORD kEchoPollMs = 50;
+// The neighbour table is read for every address waiting for ARP at once, at
+// most this often: each read walks the whole table, which under Wine alone
+// cost more than all other probes of a long list together.
+constexpr uint64_t kArpBatchMs = 250;
 constexpr char kEchoData[] = "Nodelark";
 
 uint64_t Now() { return GetTickCount64(); }
@@ -278,9 +282,11 @@ void CProbeEngine::Run() {
         }
     };
 
+    uint64_t nextArp = 0;
     auto checkArp = [&](uint64_t now) {
         const std::vector<uint64_t> runs = plan.WaitingForArp();
-        if (runs.empty()) return;
+        if (runs.empty() || now < nextArp) return;
+        nextArp = now + kArpBatchMs;
         std::vector<uint32_t> reachable;
         PMIB_IPNET_TABLE2 table = nullptr;
         if (getTable && getTable(AF_INET, &table) == NO_ERROR && table) {
@@ -340,6 +346,8 @@ void CProbeEngine::Run() {
             const uint64_t deadline = plan.NextDeadline();
             if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
             if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
+            if (!plan.WaitingForArp().empty())
+                timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp > now ? nextArp - now : 0));
             WaitForMultipleObjects(count, handles, FALSE, timeout);
 
             now = Now();
