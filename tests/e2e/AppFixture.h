@@ -45,6 +45,15 @@ inline std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
+// The Wake List cells that show the entry itself; the last column, the
+// status, changes whenever a check answers.
+constexpr int kEntryColumns = 11;
+inline std::vector<std::string> EntryCells(HWND list, int row) {
+    std::vector<std::string> cells = listview::Row(list, row);
+    if (cells.size() > static_cast<size_t>(kEntryColumns)) cells.resize(kEntryColumns);
+    return cells;
+}
+
 inline std::string DataFile() { return DataFolder() + "\\Ent.dat"; }
 inline std::string LogFile() { return DataFolder() + "\\Nodelark.log"; }
 
