@@ -17,7 +17,7 @@ cd "$ROOT"
 bash scripts/setup.sh || { echo "bench: setup failed" >&2; exit 1; }
 cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
   { echo "bench: configure failed" >&2; exit 1; }
-cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench nl_child \
+cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench status_bench nl_child \
   >"$BUILD/bench-build.log" 2>&1 || { tail -30 "$BUILD/bench-build.log"; exit 1; }
 
 source "$ROOT/tests/lib/netns.sh"
@@ -57,5 +57,19 @@ if ! ((${#BENCHES[@]})) || [[ " ${BENCHES[*]} " == *" wake_run_bench "* ]]; then
   echo "== wake_run_bench (several subnets)"
   in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_E2E_SUBNET_LISTENERS="$logs" \
     timeout 900 wine "$BUILD/bench/wake_run_bench.exe" </dev/null || { echo "bench: wake_run_bench (several subnets) failed"; failed=1; }
+fi
+
+# The status column's benchmark wants 1,000 addresses on the link: a /16 of
+# its own on both ends, and ten computers that answer on the peer's side.
+status_network() {
+  local va vb i
+  va=$(ip -n "$NL_NS_APP" -o link show type veth | awk -F': ' '{print $2}' | cut -d@ -f1 | head -1)
+  vb=$(ip -n "$NL_NS_PEER" -o link show type veth | awk -F': ' '{print $2}' | cut -d@ -f1 | head -1)
+  ip -n "$NL_NS_APP" addr add 10.80.0.2/16 dev "$va" && ip -n "$NL_NS_PEER" addr add 10.80.0.1/16 dev "$vb" || return 1
+  for i in $(seq 1 10); do ip -n "$NL_NS_PEER" addr add "10.80.9.$i/32" dev "$vb" || return 1; done
+}
+if ((${#BENCHES[@]} == 0)) || [[ " ${BENCHES[*]} " == *" status_bench "* ]]; then
+  status_network || { echo "bench: cannot set up the status network"; failed=1; }
+  run_bench status_bench
 fi
 exit $failed

@@ -72,6 +72,7 @@
 #define IDM_ADDRESS_FILTER          40038
 #define IDM_COPY                    40039
 #define IDM_PASTE                   40040
+#define IDM_STATUS_CHECK            40042
 
 // Placeholder popup "CMD_HELP"; these reach the tool registration dialog.
 #define IDM_ARG_IP                  40024
@@ -155,5 +156,6 @@
 
 // ---- Dialog 130: command-line box ------------------------------------------
 #define IDD_COMMAND_LINE            130
+#define IDC_COMMAND_LINE_TEXT       1301
 
 #endif

@@ -79,6 +79,13 @@ for n, (title, style, command, argv, folder, timeout, show) in enumerate(tools, 
 open(sys.argv[1], "wb").write(("\r\n".join(lines) + "\r\n").encode("cp932"))
 PY
 
+# Two of the sample computers answer from the peer's side of the link, for
+# the status column; the others are on subnets nobody routes here.
+VA=$(ip -n "$NL_NS_APP" -o link show type veth | awk -F': ' '{print $2}' | cut -d@ -f1 | head -1)
+VB=$(ip -n "$NL_NS_PEER" -o link show type veth | awk -F': ' '{print $2}' | cut -d@ -f1 | head -1)
+ip -n "$NL_NS_APP" addr add 192.168.10.2/24 dev "$VA" && ip -n "$NL_NS_PEER" addr add 192.168.10.1/24 dev "$VB" &&
+  ip -n "$NL_NS_PEER" addr add 192.168.10.21/32 dev "$VB" && ip -n "$NL_NS_PEER" addr add 192.168.10.5/32 dev "$VB" ||
+  nl_ns_fail "cannot add the sample computers"
 in_app wine "$EXE" </dev/null >/dev/null 2>&1 &
 APP_PID=$!
 
@@ -109,6 +116,14 @@ MAIN=$(find_window Nodelark) || nl_ns_fail "main window did not appear"
 in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
 sleep 2
 shoot "$MAIN" wake-list.png
+# The list scrolled to its last column, the status: clicks in the
+# horizontal scroll bar's trough, right of its thumb, then back left.
+eval "$(in_app xdotool getwindowgeometry --shell "$MAIN")"
+for _ in 1 2 3; do in_app xdotool mousemove --window "$MAIN" $((WIDTH - 60)) $((HEIGHT - 41)) click 1; sleep 0.3; done
+sleep 1
+shoot "$MAIN" status-column.png
+for _ in 1 2 3; do in_app xdotool mousemove --window "$MAIN" 40 $((HEIGHT - 41)) click 1; sleep 0.3; done
+sleep 0.5
 
 in_app xdotool key --clearmodifiers ctrl+Tab
 sleep 1

@@ -20,6 +20,7 @@
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolsMenuWin32.h"
+#include "wake/StatusCheckWin32.h"
 #include "wake/SocketCommWin32.h"
 
 namespace {
@@ -174,6 +175,12 @@ void Construct(HWND mainWindow) {
 
     AppendCommandLog(mainWindow, "Nodelark 起動しました");
     ReportDataFileState(mainWindow);
+
+    auto check = std::make_unique<CStatusCheck>(mainWindow, storePtr->DataFolder());
+    CStatusCheck* checkPtr = check.release();
+    AttachObject(mainWindow, kStatusCheckProp, checkPtr);
+    checkPtr->Start();
+    CheckMenuItem(app.mainMenu, IDM_STATUS_CHECK, MF_BYCOMMAND | (checkPtr->Enabled() ? MF_CHECKED : MF_UNCHECKED));
     SetFocus(wakeList);
 }
 

@@ -12,6 +12,7 @@
 #include "entries/EntryCommandsWin32.h"
 #include "entries/EntryFileDialogs.h"
 #include "tools/ToolRunWin32.h"
+#include "wake/StatusCheckWin32.h"
 #include "wake/WakeRunWin32.h"
 #include "ui/DlgbarWin32.h"
 #include "app/MainWindowWin32.h"
@@ -212,6 +213,25 @@ void OnToolsRegistration(HWND mainWindow) {
     DrawMenuBar(mainWindow);
 }
 
+void OnStatusCheckCommand(HWND mainWindow) {
+    CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+    if (!check) return;
+    check->SetEnabled(!check->Enabled());
+    CheckMenuItem(App().mainMenu, IDM_STATUS_CHECK, MF_BYCOMMAND | (check->Enabled() ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The checks' own messages; false for a timer that is not theirs.
+bool OnStatusCheckMessage(HWND mainWindow, UINT message, WPARAM wParam, LPARAM lParam) {
+    CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+    switch (message) {
+    case WM_APP_PROBE_SWEEP: if (check) check->OnSweepResult(wParam, lParam); return true;
+    case WM_APP_PROBE_WATCH: if (check) check->OnWatchResult(wParam, lParam); return true;
+    case WM_APP_WAKE_SENT: if (check) check->OnWakeSent(static_cast<int32_t>(wParam)); return true;
+    case WM_TIMER: return check && check->OnTimer(wParam);
+    }
+    return false;
+}
+
 void OnFilterCommand(HWND mainWindow) {
     if (DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_FILTER), mainWindow, FilterDialogProc, 0) == 1)
         RefreshEntryList(mainWindow);
@@ -249,6 +269,7 @@ bool OnCommand(HWND mainWindow, int id) {
     case IDM_ADDRESS_FILTER: OnFilterCommand(mainWindow); break;
     case IDM_COPY: CopySelection(mainWindow); break;
     case IDM_PASTE: PasteEntries(mainWindow); break;
+    case IDM_STATUS_CHECK: OnStatusCheckCommand(mainWindow); break;
     default: return false;
     }
     return true;
@@ -272,9 +293,15 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_APP_WAKE_ROWS: return OnWakeRows(window, lParam);
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
     case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
+    case WM_APP_PROBE_SWEEP:
+    case WM_APP_PROBE_WATCH:
+    case WM_APP_WAKE_SENT:
+        OnStatusCheckMessage(window, message, wParam, lParam);
+        return 0;
     case WM_APP_LOG_FLUSH:
     case WM_TIMER:
         if (OnCommandLogMessage(window, message, wParam)) return 0;
+        if (message == WM_TIMER && OnStatusCheckMessage(window, message, wParam, lParam)) return 0;
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -14,6 +14,7 @@
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
 #include "wake/SocketCommWin32.h"
+#include "wake/StatusCheckWin32.h"
 
 namespace {
 
@@ -57,13 +58,16 @@ bool ShutdownInProgress() { return g_shuttingDown; }
 int OnDestroy(HWND mainWindow) {
     g_shuttingDown = true;
     AppendCommandLog(mainWindow, "Nodelark 終了します");
+    // The checks go first: their threads are joined before anything they
+    // report to or read from is released.
+    delete DetachObject<CStatusCheck>(mainWindow, kStatusCheckProp);
     const bool wakeEnded = StopBackgroundWork(mainWindow);
     if (!wakeEnded) {
         // Freeing what a live worker still uses could crash at the last
         // moment; the process is ending anyway, so those objects stay.
         AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドが終了しないため、使用中のオブジェクトを解放せずに終了します");
         SaveEntries(mainWindow, FindObject<CEntList>(mainWindow, kEntListProp));
-        PostQuitMessage(0);
+        PostQuitMessage(App().exitCode);
         return 0;
     }
 
@@ -94,6 +98,6 @@ int OnDestroy(HWND mainWindow) {
     }
     if (app.listFont) DeleteObject(app.listFont);
     app.listFont = nullptr;
-    PostQuitMessage(0);
+    PostQuitMessage(app.exitCode);
     return 0;
 }

@@ -17,6 +17,7 @@ const WakeListColumn kWakeListColumnTable[kWakeListColumns] = {
     {"最終送信日時", 150, true},
     {"更新日時", 150, true},
     {"登録日時", 150, true},
+    {"状態", 80, false},
 };
 
 std::string WakeListCellText(const WakeEntry& entry, int column) {

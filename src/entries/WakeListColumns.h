@@ -1,10 +1,13 @@
 #pragma once
-// The Wake List's eleven columns and the text each shows for an entry.
+// The Wake List's columns and the text each shows for an entry. The last
+// one, the status, comes from the checks, not from the entry.
 #include <string>
 
 struct WakeEntry;
 
-constexpr int kWakeListColumns = 11;
+constexpr int kWakeListColumns = 12;
+// Columns 0 to 10 show the entry's own fields.
+constexpr int kWakeListEntryColumns = 11;
 
 struct WakeListColumn {
     const char* header;

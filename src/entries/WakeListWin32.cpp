@@ -68,7 +68,7 @@ bool EntryPassesFilter(const WakeEntry& entry) {
 }
 
 void SetListItemColumns(HWND list, int index, const WakeEntry& entry) {
-    for (int column = 1; column < kWakeListColumns; ++column)
+    for (int column = 1; column < kWakeListEntryColumns; ++column)
         SetCell(list, index, column, WakeListCellText(entry, column));
 }
 

@@ -30,6 +30,8 @@ struct AppContext {
     volatile LONG wakeCancel;
     volatile LONG commandLineMode;
     HWND commandLineDialog;
+    // What the process returns: 0 unless a command-line wait says otherwise.
+    int32_t exitCode;
 
     // Tool run and the registration dialog. What the run keeps of its tool
     // lives with the tools (ToolRunState); the flag is here for the parts

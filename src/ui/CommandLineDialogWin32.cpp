@@ -33,3 +33,8 @@ void CloseCommandLineDialog() {
     DestroyWindow(app.commandLineDialog);
     app.commandLineDialog = nullptr;
 }
+
+void SetCommandLineDialogText(const char* text) {
+    HWND dialog = App().commandLineDialog;
+    if (dialog && text) SetDlgItemTextA(dialog, IDC_COMMAND_LINE_TEXT, text);
+}

@@ -9,3 +9,5 @@ INT_PTR CALLBACK CommandLineDialogProc(HWND dialog, UINT message, WPARAM wParam,
 void OpenCommandLineDialog(HWND mainWindow);
 // Destroys the box if it is open.
 void CloseCommandLineDialog();
+// Replaces the dialog's line of text (what a waiting run waits for).
+void SetCommandLineDialogText(const char* text);

@@ -30,6 +30,48 @@ std::string ReadName(const char* p) {
     return name;
 }
 
+// Length of a /wait option at `p` ("/wait", "+WAIT:60"), 0 when there is none.
+size_t WaitOptionLength(const char* p) {
+    if (*p != '/' && *p != '+') return 0;
+    static const char kWord[] = "wait";
+    for (size_t i = 0; i < 4; ++i) {
+        char c = p[1 + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kWord[i]) return 0;
+    }
+    const char after = p[5];
+    if (after != 0 && after != ' ' && after != ':') return 0;
+    size_t length = 5;
+    if (after == ':')
+        while (p[length] && p[length] != ' ') ++length;
+    return length;
+}
+
+// Reads the first /wait option of the text into the request.
+void ReadWaitOption(const char* text, CommandLineRequest& request) {
+    for (const char* p = text; *p; ++p) {
+        if (p != text && p[-1] != ' ') continue;
+        const size_t length = WaitOptionLength(p);
+        if (!length) continue;
+        request.wait = true;
+        request.waitSeconds = kDefaultWaitSeconds;
+        if (length == 5) return;
+        uint32_t seconds = 0;
+        bool digits = length > 6;
+        for (size_t i = 6; i < length && digits; ++i) {
+            if (p[i] < '0' || p[i] > '9') digits = false;
+            else if (seconds <= kMaxWaitSeconds) seconds = seconds * 10 + static_cast<uint32_t>(p[i] - '0');
+        }
+        if (!digits || seconds < 1 || seconds > kMaxWaitSeconds) {
+            request.waitInvalid = true;
+            request.waitSeconds = 0;
+        } else {
+            request.waitSeconds = seconds;
+        }
+        return;
+    }
+}
+
 }  // namespace
 
 CommandLineRequest ParseCommandLine(const char* text) {
@@ -39,10 +81,16 @@ CommandLineRequest ParseCommandLine(const char* text) {
         if (*p != '/' && *p != '+') continue;
         const char letter = p[1];
         if (!letter) break;
+        if (const size_t skip = WaitOptionLength(p)) {
+            p += skip - 1;
+            continue;
+        }
         if (letter == 'w' || letter == 'W') {
             request.found = true;
             request.wake = true;
             request.name = ReadName(p + 2);
+            if (!request.name.empty() && (request.name[0] == '/' || request.name[0] == '+')) request.name.clear();
+            ReadWaitOption(text, request);
             request.command = request.name.empty() ? kWakeAllCommand : kWakeSelectedCommand;
             return request;
         }

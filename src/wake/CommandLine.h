@@ -1,6 +1,7 @@
 #pragma once
 // The command-line options: "/" or "+", then w (wake) or t1..t5 (run a tool),
 // each optionally followed by an entry name.
+#include <cstdint>
 #include <string>
 
 constexpr size_t kCommandLineNameMax = 127;
@@ -11,9 +12,19 @@ struct CommandLineRequest {
     int tool = 0;         // 1..5 for the t options, 0 for w
     int command = 0;      // 40006/40033 for w, 40014..40018 for t1..t5
     std::string name;     // empty when no entry was named
+    // The /wait[:seconds] option, with a wake only: stay until every entry
+    // sent to answers, for at most waitSeconds.
+    bool wait = false;
+    uint32_t waitSeconds = 0;
+    bool waitInvalid = false;  // seconds given but not 1 to 3600
 };
+
+constexpr uint32_t kDefaultWaitSeconds = 300;
+constexpr uint32_t kMaxWaitSeconds = 3600;
 
 // Finds the first known option in the arguments (code page 932 text) and the
 // name that follows it. A name longer than 127 bytes is cut there, or just
 // before a double-byte character the cut would split.
+// A word after an option that starts with / or + is an option, never a
+// name; "/wait" is never the w option followed by a name.
 CommandLineRequest ParseCommandLine(const char* text);

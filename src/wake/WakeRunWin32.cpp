@@ -24,6 +24,7 @@
 #include "wake/MagicPacket.h"
 #include "wake/SocketCommWin32.h"
 #include "wake/WakeRoute.h"
+#include "wake/StatusCheckWin32.h"
 #include "wake/WakeRunText.h"
 
 // One Wake List row as the worker sees it.
@@ -135,6 +136,7 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
                         AppendCommandLog(mainWindow, WakeSendText(EntryName(*entry), address, send, port).c_str());
                 }
                 SetStateImage(list, row, kSentImage);
+                SendMessageA(mainWindow, WM_APP_WAKE_SENT, static_cast<WPARAM>(entry->id), 0);
             } else {
                 SetStateImage(list, row, kFailedImage);
             }
@@ -265,6 +267,11 @@ void OnWakeDone(HWND mainWindow, WPARAM result) {
     }
     AppendCommandLog(mainWindow, "WakeUpパケットの送信完了");
     if (app.commandLineMode) {
+        CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+        if (check && check->WaitArmed()) {
+            check->BeginWaitAfterRun();
+            return;
+        }
         Sleep(kPauseMs);
         CloseCommandLineDialog();
         AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
@@ -323,12 +330,59 @@ LRESULT SelectAndRun(HWND mainWindow, const char* name, int command) {
     return -1;
 }
 
+bool SendWakePacket(HWND mainWindow, WakeEntry& entry) {
+    CSocketComm* socket = FindObject<CSocketComm>(mainWindow, kSocketProp);
+    // The adapters the run read at its start; the run's log told where
+    // the packets go.
+    std::vector<WakeSend> sent;
+    bool legacy = true;
+    if (!socket || !IsWakeTarget(entry) || entry.excluded || !SendTo(*socket, entry, sent, legacy)) return false;
+    entry.lastSentTime = LocalNow();
+    if (HWND list = PageWindow(TabControl(mainWindow), 0)) {
+        LVFINDINFOA find = {};
+        find.flags = LVFI_PARAM;
+        find.lParam = entry.id;
+        const int row = static_cast<int>(
+            SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+        if (row >= 0) SetCellText(list, row, kLastSentColumn, FormatDateTime(entry.lastSentTime));
+    }
+    return true;
+}
+
+namespace {
+
+// A script cannot answer a window: a waiting run that cannot start ends the
+// program at once with exit code 2.
+void EndWaitingRunUnstarted(HWND mainWindow, const char* why) {
+    App().commandLineMode = 1;
+    App().exitCode = 2;
+    AppendCommandLog(mainWindow, why);
+    AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
+    PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+}
+
+}  // namespace
+
 int RunCommandLine(HWND mainWindow, const char* commandLine) {
     CommandLineRequest request = ParseCommandLine(commandLine);
     if (!request.found) return 0;
+    if (request.wake && request.wait) {
+        if (request.waitInvalid) {
+            EndWaitingRunUnstarted(mainWindow, "/waitの秒数が正しくありません(1～3600秒)");
+            return 1;
+        }
+        CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+        if (!check) {
+            EndWaitingRunUnstarted(mainWindow, "応答を確認できないため送信しません");
+            return 1;
+        }
+        check->ArmWait(request.waitSeconds);
+    }
     if (!request.name.empty()) {
-        SelectAndRun(mainWindow, request.name.c_str(), request.command);
-        EndModeUnlessRunStarted();
+        if (SelectAndRun(mainWindow, request.name.c_str(), request.command) == -1 && request.wake && request.wait)
+            EndWaitingRunUnstarted(mainWindow, ("指定されたエントリが見つかりません: " + request.name).c_str());
+        else
+            EndModeUnlessRunStarted();
         return 1;
     }
     App().commandLineMode = 1;

@@ -8,6 +8,8 @@
 constexpr UINT WM_APP_WAKE_ROWS = WM_APP + 0x2A2;
 LRESULT OnWakeRows(HWND mainWindow, LPARAM request);
 
+struct WakeEntry;
+
 // 1 when the worker was started, 0 otherwise.
 int StartWakeRun(HWND mainWindow);
 // The worker's report, WM_APP_WAKE_DONE: wParam 0 after the whole list,
@@ -15,6 +17,11 @@ int StartWakeRun(HWND mainWindow);
 void OnWakeDone(HWND mainWindow, WPARAM result);
 // The cancel command while a run is active: asks, then flags the worker.
 void OnWakeCancel(HWND mainWindow);
+
+// Sends one entry its packet again from the UI thread (a waiting
+// command-line run); stamps and shows its last-sent time. False when it
+// could not be sent.
+bool SendWakePacket(HWND mainWindow, WakeEntry& entry);
 
 // Acts on the first known option of the arguments: 1 when it did (also when
 // the named entry was not found), 0 when there was none.

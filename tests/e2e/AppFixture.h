@@ -65,6 +65,15 @@ inline void SetFilter(App& app, const uint8_t ip[4], const char* prefix, int but
     ASSERT_TRUE(WaitGone(dialog));
 }
 
+// The Wake List cells that show the entry itself; the last column, the
+// status, changes whenever a check answers.
+constexpr int kEntryColumns = 11;
+inline std::vector<std::string> EntryCells(HWND list, int row) {
+    std::vector<std::string> cells = listview::Row(list, row);
+    if (cells.size() > static_cast<size_t>(kEntryColumns)) cells.resize(kEntryColumns);
+    return cells;
+}
+
 inline std::string DataFile() { return DataFolder() + "\\Ent.dat"; }
 inline std::string LogFile() { return DataFolder() + "\\Nodelark.log"; }
 
@@ -83,7 +92,7 @@ protected:
         for (const std::string& dialog : UnexpectedDialogs())
             ADD_FAILURE() << "a window was left open at the end: " << dialog;
         if (!app.Running()) {
-            EXPECT_EQ(0u, app.ExitCode()) << "Nodelark did not exit cleanly";
+            EXPECT_EQ(expectedExitCode, app.ExitCode()) << "Nodelark did not exit cleanly";
             return;
         }
         const std::vector<HWND> open = ProcessDialogs(app.Pid());
@@ -150,6 +159,9 @@ protected:
         }
         return unexpected;
     }
+
+    // A command-line run that waits may end with another code on purpose.
+    DWORD expectedExitCode = 0;
 
 private:
     std::vector<std::string> openAtEnd_;

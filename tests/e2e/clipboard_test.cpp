@@ -41,9 +41,9 @@ TEST_F(ClipboardTest, ThreeRowsCopiedAndPastedTwiceComeBackAsSixNewEntries) {
         for (int i = 0; i < 3; ++i) {
             const int row = 4 + round * 3 + i;
             SCOPED_TRACE("row " + std::to_string(row));
-            std::vector<std::string> expected = listview::Row(list, copied[i]);
+            std::vector<std::string> expected = EntryCells(list, copied[i]);
             expected[0] = "ｺﾋﾟｰ " + expected[0];
-            EXPECT_EQ(listview::Row(list, row), expected) << "every other column, times included, is the same";
+            EXPECT_EQ(EntryCells(list, row), expected) << "every other column, times included, is the same";
             EXPECT_EQ(listview::Param(list, row), row) << "a new id each time";
             EXPECT_EQ(listview::Image(list, row), listview::Image(list, copied[i]));
         }

@@ -39,9 +39,9 @@ TEST_F(EntryListTest, ShowsEveryColumnOfEveryEntry) {
     ASSERT_NO_FATAL_FAILURE(LaunchWithEntries());
     HWND list = app.WakeList();
     const char* headers[] = {"名前", "IPｱﾄﾞﾚｽ", "ｻﾌﾞﾈｯﾄﾏｽｸ", "MACｱﾄﾞﾚｽ", "ｺﾝﾋﾟｭｰﾀ名", "場所",
-                             "ｺﾒﾝﾄ", "ﾎﾟｰﾄ番号", "最終送信日時", "更新日時", "登録日時"};
-    ASSERT_EQ(listview::ColumnCount(list), 11);
-    for (int c = 0; c < 11; ++c) EXPECT_EQ(listview::HeaderText(list, c), headers[c]) << "column " << c;
+                             "ｺﾒﾝﾄ", "ﾎﾟｰﾄ番号", "最終送信日時", "更新日時", "登録日時", "状態"};
+    ASSERT_EQ(listview::ColumnCount(list), 12);
+    for (int c = 0; c < 12; ++c) EXPECT_EQ(listview::HeaderText(list, c), headers[c]) << "column " << c;
 
     const std::vector<std::vector<std::string>> rows = {
         {"ｻｰﾊﾞ室 PC-1", "192.168.1.7", "255.255.255.0", "00-1B-21-AA-BB-CC", "pc-1.example",
@@ -56,7 +56,10 @@ TEST_F(EntryListTest, ShowsEveryColumnOfEveryEntry) {
     };
     for (int r = 0; r < 4; ++r) {
         SCOPED_TRACE("row " + std::to_string(r));
-        EXPECT_EQ(listview::Row(list, r), rows[r]);
+        EXPECT_EQ(EntryCells(list, r), rows[r]);
+        // No route leads to these addresses here: not checked yet, or silent.
+        const std::string status = listview::Text(list, r, kEntryColumns);
+        EXPECT_TRUE(status.empty() || status == "応答なし") << status;
         EXPECT_EQ(listview::Image(list, r), kEntries[r].excluded ? 1 : 0);
         EXPECT_EQ(listview::Param(list, r), r) << "ids are given in file order";
         EXPECT_EQ(listview::StateImage(list, r), 0);

@@ -50,7 +50,7 @@ protected:
         std::vector<std::string> rows;
         for (int r = 0, n = listview::Count(app.WakeList()); r < n; ++r) {
             std::string joined;
-            for (const std::string& cell : listview::Row(app.WakeList(), r)) joined += cell + "|";
+            for (const std::string& cell : EntryCells(app.WakeList(), r)) joined += cell + "|";
             rows.push_back(joined);
         }
         return rows;

@@ -32,10 +32,30 @@ nl_ns_setup e2e nle2e nle2 "$BUILD"
 nl_ns_start_listener
 LISTENER_LOG=$NL_NS_LISTENER_LOG
 
+# Simulated computers in the peer namespace: they start answering once their
+# magic packet has arrived (see peer_computer.py).
+PEER_DEV=$(ip -n "$NL_NS_PEER" -o link show type veth | awk -F': ' '{print $2}' | cut -d@ -f1 | head -1)
+[ -n "$PEER_DEV" ] || nl_ns_fail "no veth link in $NL_NS_PEER"
+PEER_CONTROL="$NL_NS_TMP/peer-control"
+PEER_ACK="$NL_NS_TMP/peer-ack"
+PEER_PID=
+stop_peer_computer() {
+  if [ -n "$PEER_PID" ]; then kill "$PEER_PID" 2>/dev/null; wait "$PEER_PID" 2>/dev/null; fi
+  PEER_PID=
+}
+NL_NS_EXTRA_CLEANUP=stop_peer_computer
+ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/e2e/peer_computer.py" \
+  "$LISTENER_LOG" "$PEER_CONTROL" "$PEER_ACK" "$PEER_DEV" &
+PEER_PID=$!
+for _ in $(seq 100); do [ -f "$PEER_ACK" ] && break; sleep 0.1; done
+[ -f "$PEER_ACK" ] || nl_ns_fail "the simulated computers did not start"
+
 mkdir -p "$SHOTS"
 WIN_EXE=$(nl_ns_winpath "$EXE")
 WIN_SHOTS=$(nl_ns_winpath "$SHOTS")
 WIN_LISTENER_LOG=$(nl_ns_winpath "$LISTENER_LOG")
+WIN_PEER_CONTROL=$(nl_ns_winpath "$PEER_CONTROL")
+WIN_PEER_ACK=$(nl_ns_winpath "$PEER_ACK")
 [ -n "$WIN_EXE" ] && [ -n "$WIN_LISTENER_LOG" ] || nl_ns_fail "winepath"
 
 # The peer's hardware address as its namespace reports it, for the MAC
@@ -46,7 +66,7 @@ PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | 
 
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
 E2E_ENV=(NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG"
-  NL_E2E_PEER_MAC="$PEER_MAC")
+  NL_E2E_PEER_MAC="$PEER_MAC" NL_E2E_PEER_CONTROL="$WIN_PEER_CONTROL" NL_E2E_PEER_ACK="$WIN_PEER_ACK")
 
 # The test program's own guard holds before anything is trusted to it.
 nl_ns_check_guard e2e NL_E2E_NAMESPACE "$NL_NS_APP" env "${E2E_ENV[@]}" wine "$TESTS" --gtest_color=no
@@ -79,7 +99,7 @@ if [ "$SUBNETS_ONLY" -eq 1 ]; then
 fi
 
 nl_gtest_step "e2e: test program" in_app env "${E2E_ENV[@]}" \
-  timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER}" </dev/null
+  timeout 2300 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER}" </dev/null
 rc=$?
 [ $# -eq 0 ] || exit $rc
 

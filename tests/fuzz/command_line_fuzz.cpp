@@ -16,9 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r.wake) {
         FUZZ_CHECK(r.tool == 0);
         FUZZ_CHECK(r.command == (r.name.empty() ? 40006 : 40033));
+        // A word after the option that starts like an option is never a name.
+        FUZZ_CHECK(r.name.empty() || (r.name[0] != '/' && r.name[0] != '+'));
     } else {
         FUZZ_CHECK(r.tool >= 1 && r.tool <= 5);
         FUZZ_CHECK(r.command == 40013 + r.tool);
+    }
+    if (r.wait) {
+        FUZZ_CHECK(r.wake);
+        FUZZ_CHECK(r.waitInvalid ? r.waitSeconds == 0 : (r.waitSeconds >= 1 && r.waitSeconds <= kMaxWaitSeconds));
+    } else {
+        FUZZ_CHECK(!r.waitInvalid && r.waitSeconds == 0);
     }
     // A cut never leaves half a double-byte character behind.
     FUZZ_CHECK(OccursWhole(text, r.name));

@@ -67,3 +67,46 @@ TEST(CommandLine, BrokenDoubleByteTextStillEndsTheNameAtASpace) {
     EXPECT_EQ(40015, r.command);
     EXPECT_EQ("\xE1", r.name);
 }
+
+TEST(CommandLine, WaitOption) {
+    const struct {
+        const char* text;
+        int command;
+        const char* name;
+        bool wait;
+        uint32_t seconds;
+        bool invalid;
+    } cases[] = {
+        {"/w", 40006, "", false, 0, false},
+        {"/w PC1", 40033, "PC1", false, 0, false},
+        {"/w PC1 /wait", 40033, "PC1", true, 300, false},
+        {"/w /wait", 40006, "", true, 300, false},
+        {"/wait /w", 40006, "", true, 300, false},
+        {"+W PC1 +WAIT:60", 40033, "PC1", true, 60, false},
+        {"/w PC1 /Wait:1", 40033, "PC1", true, 1, false},
+        {"/w PC1 /wait:3600", 40033, "PC1", true, 3600, false},
+        {"/w PC1 /wait:0", 40033, "PC1", true, 0, true},
+        {"/w PC1 /wait:3601", 40033, "PC1", true, 0, true},
+        {"/w PC1 /wait:99999999999", 40033, "PC1", true, 0, true},
+        {"/w PC1 /wait:", 40033, "PC1", true, 0, true},
+        {"/w PC1 /wait:1m", 40033, "PC1", true, 0, true},
+        {"/w \"My PC\" /wait:10", 40033, "My PC", true, 10, false},
+        {"/w /x", 40006, "", false, 0, false},
+        {"/w +t1", 40006, "", false, 0, false},
+        // Without a space before it, or with more letters, it is no wait option.
+        {"/waitress", 40033, "aitress", false, 0, false},
+        {"/w PC1/wait", 40033, "PC1/wait", false, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        CommandLineRequest r = ParseCommandLine(c.text);
+        EXPECT_TRUE(r.found);
+        EXPECT_EQ(c.command, r.command);
+        EXPECT_EQ(c.name, r.name);
+        EXPECT_EQ(c.wait, r.wait);
+        EXPECT_EQ(c.seconds, r.waitSeconds);
+        EXPECT_EQ(c.invalid, r.waitInvalid);
+    }
+    EXPECT_FALSE(ParseCommandLine("/wait").found) << "waiting alone wakes nothing";
+    EXPECT_FALSE(ParseCommandLine("/t1 PC1 /wait").wait) << "only a wake waits";
+}

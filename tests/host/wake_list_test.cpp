@@ -26,7 +26,8 @@ TEST(WakeListColumns, CellTextsOfEveryColumn) {
     WakeEntry e = SampleEntry();
     const char* expected[kWakeListColumns] = {
         "事務所PC", "192.168.1.7", "255.255.255.0", "00-1A-2B-C3-D4-FF", "OFFICE-01", "２階",
-        "ソフト開発", "-9", "0000/00/00 00:00:00", "2024/03/05 07:08:09", "0000/00/00 00:00:00"};
+        "ソフト開発", "-9", "0000/00/00 00:00:00", "2024/03/05 07:08:09", "0000/00/00 00:00:00",
+        ""};  // the status is the checks', never the entry's
     for (int c = 0; c < kWakeListColumns; ++c) EXPECT_EQ(expected[c], WakeListCellText(e, c)) << "column " << c;
     EXPECT_EQ("", WakeListCellText(e, kWakeListColumns));
 }
@@ -42,5 +43,8 @@ TEST(WakeListColumns, UnterminatedFieldsStopAtTheirWidth) {
 TEST(WakeListColumns, HeadersAndAlignment) {
     EXPECT_STREQ("名前", kWakeListColumnTable[0].header);
     EXPECT_STREQ("登録日時", kWakeListColumnTable[10].header);
-    for (int c = 0; c < kWakeListColumns; ++c) EXPECT_EQ(c >= 7, kWakeListColumnTable[c].rightAligned) << c;
+    EXPECT_STREQ("状態", kWakeListColumnTable[11].header);
+    EXPECT_EQ(12, kWakeListColumns);
+    for (int c = 0; c < kWakeListColumns; ++c)
+        EXPECT_EQ(c >= 7 && c < kWakeListEntryColumns, kWakeListColumnTable[c].rightAligned) << c;
 }

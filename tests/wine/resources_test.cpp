@@ -100,6 +100,8 @@ TEST_F(ProgramResources, MenusItemByItem) {
                           Cmd("ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", IDM_EXIT)}),
         Sub("編集 (&E)", {Cmd("ｴﾝﾄﾘ新規登録 (&I)", IDM_ENTRY_NEW), Cmd("ｴﾝﾄﾘ編集 (&E)", IDM_ENTRY_EDIT),
                          Cmd("ｴﾝﾄﾘ削除 (&D)", IDM_ENTRY_DELETE), Sep(), Cmd("ｱﾄﾞﾚｽﾌｨﾙﾀ (&F)", IDM_ADDRESS_FILTER),
+                         // Checked by the program from the saved setting.
+                         Cmd("応答の確認 (&P)", IDM_STATUS_CHECK),
                          Sep(), Cmd("ｺﾋﾟｰ (&C)\tCtrl+C", IDM_COPY), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE), Sep(),
                          Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
                          Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION), Sep(),

@@ -1,0 +1,78 @@
+#pragma once
+// The Wake List's status column, the watch over woken computers and the
+// waiting of the /wait option. Two probe engines do the asking: one sweeps
+// the whole list every 30 s, the other asks only the watched entries every
+// few seconds, so a long sweep never delays a confirmation.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "wake/ProbeEngineWin32.h"
+#include "wake/WakeWatch.h"
+
+constexpr UINT WM_APP_PROBE_SWEEP = WM_APP + 0x2B0;  // posted by the sweep engine
+constexpr UINT WM_APP_PROBE_WATCH = WM_APP + 0x2B1;  // posted by the watch engine
+// Sent by the wake worker after a packet left: wParam the entry's id.
+constexpr UINT WM_APP_WAKE_SENT = WM_APP + 0x2B2;
+constexpr UINT_PTR kStatusSweepTimer = 0x2B0;
+constexpr UINT_PTR kWatchTimer = 0x2B1;
+constexpr char kStatusCheckProp[] = "CStatusCheck_Class";
+constexpr int kStatusColumn = 11;
+constexpr char kStatusSettingsFile[] = "Nodelark.ini";
+
+class CStatusCheck {
+public:
+    CStatusCheck(HWND mainWindow, const std::string& dataFolder);
+    ~CStatusCheck();
+    CStatusCheck(const CStatusCheck&) = delete;
+    CStatusCheck& operator=(const CStatusCheck&) = delete;
+
+    // Starts both engines, and the checks when the saved setting says so.
+    void Start();
+    bool Enabled() const { return enabled_; }
+    // Turns the checks on (a sweep at once) or off (the column emptied), and
+    // remembers the choice in the data folder.
+    void SetEnabled(bool enabled);
+
+    void OnSweepResult(WPARAM wParam, LPARAM lParam);
+    void OnWatchResult(WPARAM wParam, LPARAM lParam);
+    bool OnTimer(UINT_PTR id);
+    // A packet went to an entry (WM_APP_WAKE_SENT).
+    void OnWakeSent(int32_t id);
+
+    // The command line asked to wait for up to `seconds`.
+    void ArmWait(uint32_t seconds) { waitSeconds_ = seconds; }
+    bool WaitArmed() const { return waitSeconds_ != 0; }
+    // At the end of a command-line wake run: true when the program now waits
+    // and must stay open; false after it chose to close (nothing was sent).
+    bool BeginWaitAfterRun();
+    // Both engines stopped and joined; nothing is posted after this.
+    void Stop();
+
+private:
+    void Sweep();
+    void ClearColumn();
+    void ShowVerdict(int32_t id, uint32_t address, ProbeVerdict verdict);
+    void WatchTick();
+    void FinishWait(WaitEnd end);
+    void Log(const std::string& line);
+    uint64_t Now() const { return GetTickCount64(); }
+
+    HWND mainWindow_;
+    std::string settingsPath_;
+    CProbeEngine sweepEngine_;
+    CProbeEngine watchEngine_;
+    bool enabled_ = true;
+    bool started_ = false;
+    size_t sweepPending_ = 0;
+    bool sweepDue_ = false;
+    size_t watchPending_ = 0;
+    bool watchTimer_ = false;
+    std::unordered_map<int32_t, ProbeVerdict> verdicts_;
+    WakeWatch watch_;
+    uint32_t waitSeconds_ = 0;
+    bool waitFinished_ = false;
+};
