@@ -1,0 +1,376 @@
+// The probe engine's thread: every request it sends is asynchronous, so one
+// thread keeps hundreds out at once and sleeps until one of them ends.
+#include "wake/ProbeEngineWin32.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace {
+
+using GetIpNetTable2Fn = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_IPNET_TABLE2*);
+using FreeMibTableFn = VOID(WINAPI*)(PVOID);
+
+// WaitForMultipleObjects takes 64 handles: the wake event, the connect event
+// and this many echo events; any further echo is looked at on a short poll.
+constexpr DWORD kEchoWaitSlots = MAXIMUM_WAIT_OBJECTS - 2;
+constexpr DWORD kEchoPollMs = 20;
+constexpr char kEchoData[] = "Nodelark";
+
+uint64_t Now() { return GetTickCount64(); }
+
+void CloseAbortive(SOCKET s) {
+    // A reset instead of the closing handshake: nothing stays in TIME_WAIT
+    // after thousands of connects.
+    LINGER linger = {1, 0};
+    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&linger), sizeof linger);
+    closesocket(s);
+}
+
+}  // namespace
+
+struct CProbeEngine::Echo {
+    uint64_t run;
+    size_t method;
+    uint32_t address;
+    HANDLE event;
+    // The system writes the reply here until the event is signalled.
+    char reply[sizeof(ICMP_ECHO_REPLY) + sizeof kEchoData + 8 + 64];
+};
+
+struct CProbeEngine::Connect {
+    uint64_t run;
+    size_t method;
+    SOCKET socket;
+};
+
+CProbeEngine::CProbeEngine(ProbeEngineSettings settings) : settings_(std::move(settings)) {}
+
+CProbeEngine::~CProbeEngine() { Stop(); }
+
+bool CProbeEngine::Start(Callback callback) {
+    if (thread_) return false;
+    callback_ = std::move(callback);
+    return StartThread();
+}
+
+bool CProbeEngine::Start(HWND window, UINT message) {
+    if (thread_) return false;
+    window_ = window;
+    message_ = message;
+    return StartThread();
+}
+
+bool CProbeEngine::StartThread() {
+    WSADATA data;
+    winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (!winsock_) return false;
+    if (HMODULE iphlp = GetModuleHandleA("iphlpapi.dll")) {
+        arpTable_ = reinterpret_cast<void*>(GetProcAddress(iphlp, "GetIpNetTable2"));
+        arpFree_ = reinterpret_cast<void*>(GetProcAddress(iphlp, "FreeMibTable"));
+        if (!arpFree_) arpTable_ = nullptr;
+    }
+    if (!arpTable_) {
+        auto& m = settings_.methods;
+        m.erase(std::remove_if(m.begin(), m.end(), [](const ProbeMethod& x) { return x.kind == ProbeKind::Arp; }),
+                m.end());
+    }
+    stop_ = false;
+    wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (wake_) thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
+    if (!thread_) {
+        if (wake_) CloseHandle(wake_);
+        wake_ = nullptr;
+        WSACleanup();
+        winsock_ = false;
+        return false;
+    }
+    return true;
+}
+
+uint32_t CProbeEngine::Probe(const std::vector<ProbeTarget>& targets) {
+    uint32_t batch;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        incoming_.insert(incoming_.end(), targets.begin(), targets.end());
+        batch = batch_.load();
+    }
+    if (wake_) SetEvent(wake_);
+    return batch;
+}
+
+void CProbeEngine::Cancel() {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        incoming_.clear();
+        ++batch_;
+    }
+    // A report being delivered finishes first; later ones see the new batch.
+    { std::lock_guard<std::recursive_mutex> wait(deliverMutex_); }
+    if (wake_) SetEvent(wake_);
+}
+
+void CProbeEngine::Stop() {
+    if (!thread_) return;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        stop_ = true;
+    }
+    Cancel();
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    CloseHandle(wake_);
+    wake_ = nullptr;
+    if (winsock_) WSACleanup();
+    winsock_ = false;
+}
+
+DWORD WINAPI CProbeEngine::ThreadMain(LPVOID self) {
+    static_cast<CProbeEngine*>(self)->Run();
+    return 0;
+}
+
+void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
+    std::lock_guard<std::recursive_mutex> lock(deliverMutex_);
+    for (const ProbeDone& d : done) {
+        if (batch_.load() != batch) return;
+        ProbeReport report{d, batch};
+        if (callback_) {
+            callback_(report);
+        } else if (window_) {
+            uint64_t w, l;
+            PackProbeReport(report, &w, &l);
+            PostMessageA(window_, message_, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
+        }
+    }
+}
+
+void CProbeEngine::Run() {
+    HANDLE icmp = IcmpCreateFile();
+    HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ProbePlan plan(settings_.methods, settings_.cap, settings_.timeoutMs);
+    const auto& methods = plan.Methods();
+    std::vector<std::unique_ptr<Echo>> echoes;
+    std::vector<Connect> connects;
+    uint32_t seenBatch = batch_.load();
+    auto getTable = reinterpret_cast<GetIpNetTable2Fn>(arpTable_);
+    auto freeTable = reinterpret_cast<FreeMibTableFn>(arpFree_);
+
+    auto closeConnects = [&](const std::vector<uint64_t>* runs) {
+        for (size_t i = 0; i < connects.size();) {
+            if (!runs || std::find(runs->begin(), runs->end(), connects[i].run) != runs->end()) {
+                CloseAbortive(connects[i].socket);
+                connects.erase(connects.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
+        }
+    };
+
+    auto startProbes = [&](uint64_t run, const ProbeTarget& target, uint64_t now) {
+        for (size_t m = 0; m < methods.size() && plan.IsRunning(run); ++m) {
+            const ProbeMethod& method = methods[m];
+            if (method.kind == ProbeKind::Echo) {
+                auto echo = std::make_unique<Echo>();
+                echo->run = run;
+                echo->method = m;
+                echo->address = target.address;
+                echo->event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+                DWORD sent = 0;
+                DWORD error = ERROR_INVALID_HANDLE;
+                if (echo->event && icmp != INVALID_HANDLE_VALUE) {
+                    sent = IcmpSendEcho2(icmp, echo->event, nullptr, nullptr, target.address,
+                                         const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
+                                         sizeof echo->reply, settings_.timeoutMs);
+                    error = GetLastError();
+                }
+                if (sent == 0 && error == ERROR_IO_PENDING) {
+                    echoes.push_back(std::move(echo));
+                    continue;
+                }
+                bool answered = false;
+                if (sent != 0) {
+                    const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo->reply);
+                    answered = reply->Status == IP_SUCCESS && reply->Address == target.address;
+                }
+                if (echo->event) CloseHandle(echo->event);
+                plan.Finished(run, m, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+            } else if (method.kind == ProbeKind::Tcp) {
+                SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+                if (s == INVALID_SOCKET || WSAEventSelect(s, connectEvent, FD_CONNECT) != 0) {
+                    if (s != INVALID_SOCKET) closesocket(s);
+                    plan.Finished(run, m, ProbeOutcome::NoAnswer, now);
+                    continue;
+                }
+                sockaddr_in to = {};
+                to.sin_family = AF_INET;
+                to.sin_port = htons(method.port);
+                to.sin_addr.s_addr = target.address;
+                int error = 0;
+                if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
+                if (error == WSAEWOULDBLOCK) {
+                    connects.push_back(Connect{run, m, s});
+                    continue;
+                }
+                CloseAbortive(s);
+                plan.Finished(run, m, TcpConnectOutcome(error), now);
+            }
+        }
+    };
+
+    auto collectConnects = [&](uint64_t now) {
+        // Reset before looking, so a connect that ends meanwhile signals again.
+        ResetEvent(connectEvent);
+        for (size_t i = 0; i < connects.size();) {
+            WSANETWORKEVENTS events = {};
+            if (WSAEnumNetworkEvents(connects[i].socket, nullptr, &events) == 0 && (events.lNetworkEvents & FD_CONNECT)) {
+                plan.Finished(connects[i].run, connects[i].method,
+                              TcpConnectOutcome(events.iErrorCode[FD_CONNECT_BIT]), now);
+                CloseAbortive(connects[i].socket);
+                connects.erase(connects.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
+        }
+    };
+
+    auto finishEcho = [&](size_t i, uint64_t now) {
+        Echo& e = *echoes[i];
+        bool answered = false;
+        if (IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
+            const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(e.reply);
+            answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
+        }
+        plan.Finished(e.run, e.method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+        CloseHandle(e.event);
+        echoes.erase(echoes.begin() + static_cast<std::ptrdiff_t>(i));
+    };
+
+    auto collectEchoes = [&](uint64_t now) {
+        for (size_t first = 0; first < echoes.size();) {
+            const DWORD n = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, echoes.size() - first));
+            HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+            for (DWORD k = 0; k < n; ++k) handles[k] = echoes[first + k]->event;
+            const DWORD r = WaitForMultipleObjects(n, handles, FALSE, 0);
+            if (r >= WAIT_OBJECT_0 + n) {
+                first += n;
+                continue;
+            }
+            // The lowest signalled one; the rest of the chunk is looked at one by one.
+            size_t i = first + (r - WAIT_OBJECT_0);
+            finishEcho(i, now);
+            size_t end = first + n - 1;
+            while (i < end && i < echoes.size()) {
+                if (WaitForSingleObject(echoes[i]->event, 0) == WAIT_OBJECT_0) {
+                    finishEcho(i, now);
+                    --end;
+                } else {
+                    ++i;
+                }
+            }
+            first = end;
+        }
+    };
+
+    auto checkArp = [&](uint64_t now) {
+        const std::vector<uint64_t> runs = plan.WaitingForArp();
+        if (runs.empty()) return;
+        std::vector<uint32_t> reachable;
+        PMIB_IPNET_TABLE2 table = nullptr;
+        if (getTable && getTable(AF_INET, &table) == NO_ERROR && table) {
+            for (ULONG k = 0; k < table->NumEntries; ++k) {
+                const MIB_IPNET_ROW2& row = table->Table[k];
+                // Only a neighbour confirmed just now: a stale entry outlives
+                // the computer's sleep.
+                if (row.State == NlnsReachable && row.PhysicalAddressLength > 0)
+                    reachable.push_back(row.Address.Ipv4.sin_addr.s_addr);
+            }
+            freeTable(table);
+        }
+        const size_t arp = plan.ArpMethod();
+        for (uint64_t run : runs) {
+            ProbeTarget target;
+            if (!plan.TargetOf(run, &target)) continue;
+            const bool found = std::find(reachable.begin(), reachable.end(), target.address) != reachable.end();
+            plan.Finished(run, arp, found ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+        }
+    };
+
+    for (;;) {
+        std::vector<ProbeTarget> incoming;
+        bool stop;
+        uint32_t batch;
+        {
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            incoming.swap(incoming_);
+            stop = stop_;
+            batch = batch_.load();
+        }
+        if (batch != seenBatch || stop) {
+            // Echo requests cannot be called back: they stay until they end,
+            // and the plan ignores what they say.
+            plan.Clear();
+            closeConnects(nullptr);
+            seenBatch = batch;
+        }
+        if (stop) break;
+        plan.Add(incoming);
+
+        uint64_t now = Now();
+        uint64_t run;
+        ProbeTarget target;
+        while (plan.NextStart(now, &run, &target)) startProbes(run, target, now);
+        checkArp(now);
+
+        std::vector<uint64_t> doneRuns;
+        std::vector<ProbeDone> done = plan.TakeDone(&doneRuns);
+        if (done.empty()) {
+            HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+            DWORD count = 0;
+            handles[count++] = wake_;
+            handles[count++] = connectEvent;
+            for (size_t i = 0; i < echoes.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes[i]->event;
+            DWORD timeout = INFINITE;
+            const uint64_t deadline = plan.NextDeadline();
+            if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
+            if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
+            WaitForMultipleObjects(count, handles, FALSE, timeout);
+
+            now = Now();
+            collectConnects(now);
+            collectEchoes(now);
+            plan.Expire(now);
+            checkArp(now);
+            done = plan.TakeDone(&doneRuns);
+        }
+        closeConnects(&doneRuns);
+        Deliver(done, seenBatch);
+    }
+
+    closeConnects(nullptr);
+    // Every echo request ends by its time-out at the latest; its reply buffer
+    // must outlive it.
+    const uint64_t limit = Now() + settings_.timeoutMs + 2000;
+    while (!echoes.empty()) {
+        const uint64_t now = Now();
+        if (now >= limit) break;
+        if (WaitForSingleObject(echoes.back()->event, static_cast<DWORD>(limit - now)) != WAIT_OBJECT_0) break;
+        CloseHandle(echoes.back()->event);
+        echoes.pop_back();
+    }
+    if (icmp != INVALID_HANDLE_VALUE) IcmpCloseHandle(icmp);
+    // Closing the ICMP handle ends what was still out; only then may the
+    // buffers go.
+    for (auto& e : echoes) {
+        WaitForSingleObject(e->event, 1000);
+        CloseHandle(e->event);
+    }
+    echoes.clear();
+    CloseHandle(connectEvent);
+}

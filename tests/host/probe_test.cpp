@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "wake/Probe.h"
+
+namespace {
+
+const std::vector<ProbeMethod> kEchoTcp = {{ProbeKind::Echo, 0}, {ProbeKind::Tcp, 445}};
+const std::vector<ProbeMethod> kEchoTcpArp = {{ProbeKind::Echo, 0}, {ProbeKind::Tcp, 445}, {ProbeKind::Arp, 0}};
+
+std::vector<ProbeTarget> Targets(uint32_t count) {
+    std::vector<ProbeTarget> t;
+    for (uint32_t i = 0; i < count; ++i) t.push_back({0x0A000000u + i, 100 + i});
+    return t;
+}
+
+struct Started {
+    uint64_t run;
+    ProbeTarget target;
+};
+
+std::vector<Started> StartAll(ProbePlan& plan, uint64_t now) {
+    std::vector<Started> s;
+    uint64_t run;
+    ProbeTarget t;
+    while (plan.NextStart(now, &run, &t)) s.push_back({run, t});
+    return s;
+}
+
+}  // namespace
+
+TEST(ProbeMethods, EveryImmediateProbeBeforeArp) {
+    const std::vector<ProbeMethod>& m = DefaultProbeMethods();
+    std::vector<uint16_t> ports;
+    bool echo = false;
+    for (size_t i = 0; i < m.size(); ++i) {
+        if (m[i].kind == ProbeKind::Echo) echo = true;
+        if (m[i].kind == ProbeKind::Tcp) ports.push_back(m[i].port);
+        if (m[i].kind == ProbeKind::Arp) {
+            EXPECT_EQ(m.size() - 1, i) << "ARP reads what the others made the system learn";
+        }
+    }
+    EXPECT_TRUE(echo);
+    EXPECT_EQ((std::vector<uint16_t>{445, 3389, 22, 135}), ports);
+}
+
+TEST(ProbeMethods, ConnectErrors) {
+    const struct {
+        int error;
+        ProbeOutcome outcome;
+    } cases[] = {
+        {0, ProbeOutcome::Answered},          {10061, ProbeOutcome::Refused},
+        {10060, ProbeOutcome::NoAnswer},      {10065, ProbeOutcome::NoAnswer},
+        {10051, ProbeOutcome::NoAnswer},      {-1, ProbeOutcome::NoAnswer},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.outcome, TcpConnectOutcome(c.error)) << c.error;
+        EXPECT_EQ(c.outcome != ProbeOutcome::NoAnswer, CountsAsAnswer(TcpConnectOutcome(c.error))) << c.error;
+    }
+}
+
+TEST(ProbePlan, CapHoldsAndQueueKeepsItsOrder) {
+    ProbePlan plan(kEchoTcp, 2, 1000);
+    plan.Add(Targets(3));
+    plan.Add(Targets(5));  // a second batch queues behind the first
+    std::vector<Started> s = StartAll(plan, 0);
+    ASSERT_EQ(2u, s.size());
+    EXPECT_EQ(100u, s[0].target.tag);
+    EXPECT_EQ(101u, s[1].target.tag);
+    EXPECT_NE(s[0].run, s[1].run);
+    EXPECT_EQ(6u, plan.Waiting());
+
+    plan.Finished(s[1].run, 0, ProbeOutcome::Answered, 5);
+    std::vector<Started> next = StartAll(plan, 5);
+    ASSERT_EQ(1u, next.size());
+    EXPECT_EQ(102u, next[0].target.tag);
+    EXPECT_NE(s[0].run, next[0].run);
+    EXPECT_NE(s[1].run, next[0].run) << "a run number names one address only";
+
+    // Drain: every address ends up decided exactly once, in queue order.
+    std::vector<uint32_t> tags;
+    for (const ProbeDone& d : plan.TakeDone()) tags.push_back(d.target.tag);
+    for (uint64_t now = 10; !plan.Idle(); now += 2000) {
+        StartAll(plan, now);
+        plan.Expire(now + 1000);
+        for (const ProbeDone& d : plan.TakeDone()) tags.push_back(d.target.tag);
+    }
+    EXPECT_EQ((std::vector<uint32_t>{101, 100, 102, 100, 101, 102, 103, 104}), tags);
+}
+
+TEST(ProbePlan, VerdictsByWhatTheProbesSaid) {
+    struct Step {
+        size_t method;
+        ProbeOutcome outcome;
+    };
+    const struct {
+        const char* name;
+        std::vector<ProbeMethod> methods;
+        std::vector<Step> steps;
+        ProbeVerdict verdict;  // Unknown: still running after the steps
+        ProbeKind by;
+    } cases[] = {
+        {"echo answers", kEchoTcp, {{0, ProbeOutcome::Answered}}, ProbeVerdict::Answers, ProbeKind::Echo},
+        {"echo dropped, port refused", kEchoTcp, {{0, ProbeOutcome::NoAnswer}, {1, ProbeOutcome::Refused}},
+         ProbeVerdict::Answers, ProbeKind::Tcp},
+        {"port accepted first", kEchoTcp, {{1, ProbeOutcome::Answered}}, ProbeVerdict::Answers, ProbeKind::Tcp},
+        {"one failure leaves the rest running", kEchoTcp, {{1, ProbeOutcome::NoAnswer}}, ProbeVerdict::Unknown,
+         ProbeKind::None},
+        {"a repeated failure counts once", kEchoTcp, {{1, ProbeOutcome::NoAnswer}, {1, ProbeOutcome::NoAnswer}},
+         ProbeVerdict::Unknown, ProbeKind::None},
+        {"all fail, no ARP", kEchoTcp, {{0, ProbeOutcome::NoAnswer}, {1, ProbeOutcome::NoAnswer}},
+         ProbeVerdict::Silent, ProbeKind::None},
+        {"all fail, ARP pending", kEchoTcpArp, {{0, ProbeOutcome::NoAnswer}, {1, ProbeOutcome::NoAnswer}},
+         ProbeVerdict::Unknown, ProbeKind::None},
+        {"ARP before the others failed is ignored", kEchoTcpArp, {{2, ProbeOutcome::Answered}},
+         ProbeVerdict::Unknown, ProbeKind::None},
+        {"all fail, ARP answers", kEchoTcpArp,
+         {{0, ProbeOutcome::NoAnswer}, {1, ProbeOutcome::NoAnswer}, {2, ProbeOutcome::Answered}},
+         ProbeVerdict::Answers, ProbeKind::Arp},
+        {"all fail, ARP silent", kEchoTcpArp,
+         {{0, ProbeOutcome::NoAnswer}, {1, ProbeOutcome::NoAnswer}, {2, ProbeOutcome::NoAnswer}},
+         ProbeVerdict::Silent, ProbeKind::None},
+        {"method beyond the list ignored", kEchoTcp, {{7, ProbeOutcome::Answered}}, ProbeVerdict::Unknown,
+         ProbeKind::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProbePlan plan(c.methods, 4, 1000);
+        plan.Add(Targets(1));
+        std::vector<Started> s = StartAll(plan, 100);
+        ASSERT_EQ(1u, s.size());
+        uint64_t now = 100;
+        for (const Step& step : c.steps) plan.Finished(s[0].run, step.method, step.outcome, now += 10);
+        std::vector<uint64_t> runs;
+        std::vector<ProbeDone> done = plan.TakeDone(&runs);
+        if (c.verdict == ProbeVerdict::Unknown) {
+            EXPECT_TRUE(done.empty());
+            EXPECT_TRUE(plan.IsRunning(s[0].run));
+            continue;
+        }
+        ASSERT_EQ(1u, done.size());
+        EXPECT_EQ(c.verdict, done[0].verdict);
+        EXPECT_EQ(c.by, done[0].by);
+        EXPECT_EQ(10u * c.steps.size(), done[0].elapsedMs);
+        EXPECT_EQ(std::vector<uint64_t>{s[0].run}, runs);
+        EXPECT_FALSE(plan.IsRunning(s[0].run));
+        // Whatever arrives late changes nothing.
+        plan.Finished(s[0].run, 0, ProbeOutcome::Answered, now + 1);
+        EXPECT_TRUE(plan.TakeDone().empty());
+    }
+}
+
+TEST(ProbePlan, DeadlineEndsWhatIsStillOut) {
+    for (bool arp : {false, true}) {
+        SCOPED_TRACE(arp ? "with ARP" : "without ARP");
+        ProbePlan plan(arp ? kEchoTcpArp : kEchoTcp, 8, 1000);
+        plan.Add(Targets(2));
+        std::vector<Started> first = StartAll(plan, 0);
+        plan.Add(Targets(1));
+        std::vector<Started> later = StartAll(plan, 400);
+        ASSERT_EQ(2u, first.size());
+        ASSERT_EQ(1u, later.size());
+        EXPECT_EQ(1000u, plan.NextDeadline());
+
+        plan.Expire(999);
+        EXPECT_EQ(3u, plan.Running());
+        EXPECT_TRUE(plan.TakeDone().empty());
+
+        plan.Expire(1000);
+        if (arp) {
+            EXPECT_EQ((std::vector<uint64_t>{first[0].run, first[1].run}), plan.WaitingForArp());
+            EXPECT_EQ(1400u, plan.NextDeadline()) << "an address waiting for ARP has no deadline of its own";
+            plan.Finished(first[0].run, plan.ArpMethod(), ProbeOutcome::NoAnswer, 1000);
+            plan.Finished(first[1].run, plan.ArpMethod(), ProbeOutcome::Answered, 1000);
+        }
+        std::vector<ProbeDone> done = plan.TakeDone();
+        ASSERT_EQ(2u, done.size());
+        EXPECT_EQ(ProbeVerdict::Silent, done[0].verdict);
+        EXPECT_EQ(1000u, done[0].elapsedMs);
+        EXPECT_EQ(arp ? ProbeVerdict::Answers : ProbeVerdict::Silent, done[1].verdict);
+        EXPECT_TRUE(plan.IsRunning(later[0].run));
+        EXPECT_EQ(1400u, plan.NextDeadline());
+    }
+}
+
+TEST(ProbePlan, ClearForgetsQueuedAndRunning) {
+    ProbePlan plan(kEchoTcp, 2, 1000);
+    plan.Add(Targets(5));
+    std::vector<Started> s = StartAll(plan, 0);
+    plan.Finished(s[0].run, 0, ProbeOutcome::Answered, 1);
+    plan.Clear();
+    EXPECT_TRUE(plan.Idle());
+    EXPECT_TRUE(plan.TakeDone().empty()) << "a verdict not yet taken goes with the rest";
+    plan.Finished(s[1].run, 0, ProbeOutcome::Answered, 2);
+    EXPECT_TRUE(plan.TakeDone().empty());
+    EXPECT_EQ(UINT64_MAX, plan.NextDeadline());
+
+    plan.Add(Targets(1));
+    std::vector<Started> again = StartAll(plan, 3);
+    ASSERT_EQ(1u, again.size());
+    EXPECT_GT(again[0].run, s[1].run);
+}
+
+TEST(ProbePlan, EmptyMethodListDecidesAtOnce) {
+    ProbePlan none({}, 1, 1000);
+    none.Add(Targets(2));
+    EXPECT_EQ(2u, StartAll(none, 0).size()) << "a decided address does not hold its place under the cap";
+    std::vector<ProbeDone> done = none.TakeDone();
+    ASSERT_EQ(2u, done.size());
+    EXPECT_EQ(ProbeVerdict::Silent, done[1].verdict);
+}
+
+TEST(ProbeReport, PackedIntoTwoMessageWords) {
+    const ProbeReport cases[] = {
+        {{{0x0100007Fu, 0}, ProbeVerdict::Answers, ProbeKind::Echo, 3}, 1},
+        {{{0xFFFFFFFFu, 0xFFFFFFFFu}, ProbeVerdict::Silent, ProbeKind::None, 0xFFFF}, 0xFFFFFFFFu},
+        {{{0x0A4D0001u, 12345}, ProbeVerdict::Answers, ProbeKind::Arp, 999}, 77},
+    };
+    for (const ProbeReport& c : cases) {
+        uint64_t w, l;
+        PackProbeReport(c, &w, &l);
+        ProbeReport r = UnpackProbeReport(w, l);
+        EXPECT_EQ(c.done.target.address, r.done.target.address);
+        EXPECT_EQ(c.done.target.tag, r.done.target.tag);
+        EXPECT_EQ(c.done.verdict, r.done.verdict);
+        EXPECT_EQ(c.done.by, r.done.by);
+        EXPECT_EQ(c.done.elapsedMs, r.done.elapsedMs);
+        EXPECT_EQ(c.batch, r.batch);
+    }
+    ProbeReport slow{{{1, 2}, ProbeVerdict::Silent, ProbeKind::None, 70000}, 3};
+    uint64_t w, l;
+    PackProbeReport(slow, &w, &l);
+    EXPECT_EQ(0xFFFFu, UnpackProbeReport(w, l).done.elapsedMs) << "a long time is held at the largest value";
+}

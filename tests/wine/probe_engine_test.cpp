@@ -1,0 +1,211 @@
+// The probe engine on loopback only: this tier runs on the machine's own
+// network, where an address outside 127/8 belongs to somebody else.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/TextFormat.h"
+#include "wake/ProbeEngineWin32.h"
+
+namespace {
+
+uint32_t Loopback(uint32_t n) { return IPv4Value(127, 0, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF)); }
+
+// Collects reports from the engine's thread.
+struct Reports {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<ProbeReport> all;
+
+    void Add(const ProbeReport& r) {
+        std::lock_guard<std::mutex> lock(mutex);
+        all.push_back(r);
+        changed.notify_all();
+    }
+    template <class Pred>
+    bool WaitFor(Pred pred, int seconds = 30) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(seconds), [&] { return pred(all); });
+    }
+    std::vector<ProbeReport> Copy() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return all;
+    }
+};
+
+struct WinsockScope {
+    WinsockScope() { WSADATA d; WSAStartup(MAKEWORD(2, 2), &d); }
+    ~WinsockScope() { WSACleanup(); }
+};
+
+// A listening TCP socket on 127.0.0.1 and a port that nobody listens on.
+struct LoopbackPorts {
+    WinsockScope winsock;
+    SOCKET listener = INVALID_SOCKET;
+    uint16_t open = 0;
+    uint16_t closed = 0;
+
+    LoopbackPorts() {
+        listener = Bound(&open);
+        listen(listener, 64);
+        SOCKET gone = Bound(&closed);
+        closesocket(gone);
+    }
+    ~LoopbackPorts() { closesocket(listener); }
+    static SOCKET Bound(uint16_t* port) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = Loopback(1);
+        bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        int len = sizeof a;
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+        *port = ntohs(a.sin_port);
+        return s;
+    }
+};
+
+size_t CountTag(const std::vector<ProbeReport>& all, uint32_t tag) {
+    size_t n = 0;
+    for (const ProbeReport& r : all) n += r.done.target.tag == tag;
+    return n;
+}
+
+}  // namespace
+
+TEST(ProbeEngine, EachMethodAloneFindsLoopback) {
+    LoopbackPorts ports;
+    const struct {
+        const char* name;
+        std::vector<ProbeMethod> methods;
+        ProbeKind by;
+    } cases[] = {
+        {"echo", {{ProbeKind::Echo, 0}}, ProbeKind::Echo},
+        {"accepted connect", {{ProbeKind::Tcp, ports.open}}, ProbeKind::Tcp},
+        {"refused connect", {{ProbeKind::Tcp, ports.closed}}, ProbeKind::Tcp},
+        {"every default method", DefaultProbeMethods(), ProbeKind::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reports reports;
+        ProbeEngineSettings settings;
+        settings.methods = c.methods;
+        CProbeEngine engine(settings);
+        ASSERT_TRUE(engine.Start([&](const ProbeReport& r) { reports.Add(r); }));
+        engine.Probe({{Loopback(1), 7}});
+        ASSERT_TRUE(reports.WaitFor([](const std::vector<ProbeReport>& a) { return !a.empty(); }));
+        std::vector<ProbeReport> all = reports.Copy();
+        ASSERT_EQ(1u, all.size());
+        EXPECT_EQ(ProbeVerdict::Answers, all[0].done.verdict);
+        EXPECT_EQ(Loopback(1), all[0].done.target.address);
+        EXPECT_EQ(7u, all[0].done.target.tag);
+        if (c.by != ProbeKind::None) {
+            EXPECT_EQ(c.by, all[0].done.by);
+        }
+        EXPECT_LT(all[0].done.elapsedMs, 1000u) << "an answer does not wait for the time-out";
+    }
+}
+
+TEST(ProbeEngine, ManyAddressesUnderTheCapEachReportedOnce) {
+    Reports reports;
+    ProbeEngineSettings settings;
+    settings.cap = 8;
+    CProbeEngine engine(settings);
+    ASSERT_TRUE(engine.Start([&](const ProbeReport& r) { reports.Add(r); }));
+    std::vector<ProbeTarget> first, second;
+    for (uint32_t i = 1; i <= 150; ++i) first.push_back({Loopback(i), i});
+    for (uint32_t i = 151; i <= 300; ++i) second.push_back({Loopback(i), i});
+    engine.Probe(first);
+    engine.Probe(second);
+    ASSERT_TRUE(reports.WaitFor([](const std::vector<ProbeReport>& a) { return a.size() >= 300; }, 120));
+    std::vector<ProbeReport> all = reports.Copy();
+    std::map<uint32_t, int> seen;
+    for (const ProbeReport& r : all) {
+        ++seen[r.done.target.tag];
+        EXPECT_EQ(Loopback(r.done.target.tag), r.done.target.address);
+        EXPECT_EQ(ProbeVerdict::Answers, r.done.verdict) << r.done.target.tag;
+    }
+    EXPECT_EQ(300u, seen.size());
+    for (const auto& s : seen) EXPECT_EQ(1, s.second) << s.first;
+}
+
+TEST(ProbeEngine, NothingFromBeforeACancel) {
+    Reports reports;
+    ProbeEngineSettings settings;
+    settings.cap = 2;
+    CProbeEngine engine(settings);
+    ASSERT_TRUE(engine.Start([&](const ProbeReport& r) {
+        // A slow receiver keeps reports of the old batch coming during the cancel.
+        Sleep(5);
+        reports.Add(r);
+    }));
+    std::vector<ProbeTarget> many;
+    for (uint32_t i = 1; i <= 2000; ++i) many.push_back({Loopback(i), i});
+    const uint32_t before = engine.Probe(many);
+    ASSERT_TRUE(reports.WaitFor([](const std::vector<ProbeReport>& a) { return a.size() >= 3; }));
+    engine.Cancel();
+    const size_t atCancel = reports.Copy().size();
+    const uint32_t after = engine.Probe({{Loopback(1), 99999}});
+    EXPECT_NE(before, after);
+    EXPECT_EQ(after, engine.Batch());
+    ASSERT_TRUE(reports.WaitFor([](const std::vector<ProbeReport>& a) { return CountTag(a, 99999) == 1; }));
+    std::vector<ProbeReport> all = reports.Copy();
+    EXPECT_LT(atCancel, 2000u);
+    ASSERT_EQ(atCancel + 1, all.size()) << "a report of the cancelled batch came after the cancel";
+    EXPECT_EQ(after, all.back().batch);
+    for (size_t i = 0; i < atCancel; ++i) EXPECT_EQ(before, all[i].batch);
+}
+
+TEST(ProbeEngine, PostsToAWindow) {
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    const UINT message = WM_APP + 77;
+    CProbeEngine engine;
+    ASSERT_TRUE(engine.Start(window, message));
+    const uint32_t batch = engine.Probe({{Loopback(2), 41}, {Loopback(3), 42}});
+    std::map<uint32_t, ProbeReport> got;
+    const DWORD end = GetTickCount() + 30000;
+    while (got.size() < 2 && GetTickCount() < end) {
+        MSG msg;
+        if (!PeekMessageA(&msg, window, message, message, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_POSTMESSAGE);
+            continue;
+        }
+        ProbeReport r = UnpackProbeReport(msg.wParam, msg.lParam);
+        got[r.done.target.tag] = r;
+    }
+    engine.Stop();
+    DestroyWindow(window);
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ(Loopback(2), got[41].done.target.address);
+    EXPECT_EQ(Loopback(3), got[42].done.target.address);
+    EXPECT_EQ(ProbeVerdict::Answers, got[42].done.verdict);
+    EXPECT_EQ(batch, got[41].batch);
+}
+
+TEST(ProbeEngine, StopWithRequestsOutEndsEverything) {
+    for (int round = 0; round < 3; ++round) {
+        Reports reports;
+        auto engine = std::make_unique<CProbeEngine>();
+        ASSERT_TRUE(engine->Start([&](const ProbeReport& r) { reports.Add(r); }));
+        std::vector<ProbeTarget> many;
+        for (uint32_t i = 1; i <= 1000; ++i) many.push_back({Loopback(i), i});
+        engine->Probe(many);
+        if (round > 0) {
+            ASSERT_TRUE(reports.WaitFor([](const std::vector<ProbeReport>& a) { return !a.empty(); }));
+        }
+        engine->Stop();
+        EXPECT_FALSE(engine->IsStarted());
+        const size_t atStop = reports.Copy().size();
+        engine.reset();
+        EXPECT_EQ(atStop, reports.Copy().size());
+    }
+}
