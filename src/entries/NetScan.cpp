@@ -81,6 +81,14 @@ ScanRange SubnetHosts(const ScanSubnet& subnet) {
     return range;
 }
 
+ScanRange DefaultScanRange(const ScanSubnet& subnet) {
+    const ScanRange hosts = SubnetHosts(subnet);
+    if (hosts.last - hosts.first < kScanLimit) return hosts;
+    const uint32_t blockFirst = HostOrder(subnet.address) & ~(kScanLimit - 1);
+    const uint32_t blockLast = blockFirst + (kScanLimit - 1);
+    return {std::max(blockFirst, hosts.first), std::min(blockLast, hosts.last)};
+}
+
 RangeProblem CheckScanRange(const RangeEnd& from, const RangeEnd& to, ScanRange* range) {
     *range = {from.value, to.value};
     if (from.filledFields < 4) return RangeProblem::FromIncomplete;

@@ -51,6 +51,10 @@ struct ScanRange {
 // The computers a subnet can hold: without its network and broadcast
 // addresses where it has them (masks up to /30).
 ScanRange SubnetHosts(const ScanSubnet& subnet);
+// What the box scans when it opens: the subnet's computers, or, in a subnet
+// larger than the limit, those of the aligned block of kScanLimit addresses
+// that holds the computer's own address.
+ScanRange DefaultScanRange(const ScanSubnet& subnet);
 
 // One end of the range as the address box gives it: its value (host order)
 // and how many of its four fields were filled in.

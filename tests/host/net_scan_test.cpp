@@ -118,6 +118,32 @@ TEST(NetScanRange, SubnetHostsLeaveOutNetworkAndBroadcast) {
     }
 }
 
+TEST(NetScanRange, DefaultRangeStaysWithinTheLimit) {
+    struct Case {
+        uint32_t address, mask;
+        const char* first;
+        const char* last;
+    };
+    const Case cases[] = {
+        {Ip(10, 78, 0, 2), kMask24, "10.78.0.1", "10.78.0.254"},
+        // a /20 holds 4,094 computers: all of them
+        {Ip(172, 16, 37, 9), Ip(255, 255, 240, 0), "172.16.32.1", "172.16.47.254"},
+        // a /16: the 4,096 addresses around the own one
+        {Ip(10, 1, 37, 9), kMask16, "10.1.32.0", "10.1.47.255"},
+        {Ip(10, 1, 2, 9), kMask16, "10.1.0.1", "10.1.15.255"},
+        {Ip(10, 1, 250, 9), kMask16, "10.1.240.0", "10.1.255.254"},
+        {Ip(10, 200, 1, 1), Ip(255, 0, 0, 0), "10.200.0.0", "10.200.15.255"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(FormatIPv4Value(c.address) + " / " + FormatIPv4Value(c.mask));
+        ScanRange r = DefaultScanRange({c.address, c.mask, 1});
+        EXPECT_EQ(c.first, FormatIPv4Value(NetworkOrder(r.first)));
+        EXPECT_EQ(c.last, FormatIPv4Value(NetworkOrder(r.last)));
+        ScanRange checked = {};
+        EXPECT_EQ(RangeProblem::None, CheckScanRange({r.first, 4}, {r.last, 4}, &checked));
+    }
+}
+
 TEST(NetScanRange, ChecksAndTheLimit) {
     struct Case {
         const char* name;
