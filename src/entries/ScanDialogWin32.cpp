@@ -95,24 +95,37 @@ uint32_t AddressOfRow(HWND list, int row) {
     return static_cast<uint32_t>(item.lParam);
 }
 
-void ShowRow(HWND dialog, ScanDialog& d, size_t index, bool inserted) {
-    HWND list = Item(dialog, IDC_SCAN_LIST);
-    const ScanRow& row = d.rows.Rows()[index];
-    const int at = static_cast<int>(index);
-    d.settingRows = true;
-    if (inserted) {
-        const std::string address = FormatIPv4Value(row.found.address);
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = at;
-        item.pszText = const_cast<char*>(address.c_str());
-        item.lParam = static_cast<LPARAM>(row.found.address);
-        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
+void SetRowTexts(HWND list, int at, const ScanRow& row) {
+    SetCell(list, at, kColumnAddress, FormatIPv4Value(row.found.address));
     SetCell(list, at, kColumnMac, row.found.hasMac ? FormatMac(row.found.mac.data()) : std::string());
     SetCell(list, at, kColumnName, row.found.computerName);
     SetCell(list, at, kColumnState, ScanStateText(row.state));
-    SetStateImage(list, at, !ScanRowCheckable(row) ? kStateNoBox : ScanRowCheckedAtFirst(row) ? kStateChecked : kStateUnchecked);
+}
+
+// Puts what the scan found into the list, in address order. A new row gets
+// its check box as the rules say; the rows already there keep what the user
+// made of theirs.
+void ShowFound(HWND dialog, ScanDialog& d, const std::vector<ScanFound>& found) {
+    if (found.empty()) return;
+    HWND list = Item(dialog, IDC_SCAN_LIST);
+    d.settingRows = true;
+    for (const ScanFound& f : found) {
+        bool inserted = false;
+        const int at = static_cast<int>(d.rows.Put(f, &inserted));
+        const ScanRow& row = d.rows.Rows()[static_cast<size_t>(at)];
+        if (inserted) {
+            LVITEMA item = {};
+            item.mask = LVIF_PARAM;
+            item.iItem = at;
+            item.lParam = static_cast<LPARAM>(row.found.address);
+            SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        }
+        SetStateImage(list, at, !ScanRowCheckable(row) ? kStateNoBox
+                                : ScanRowCheckedAtFirst(row) ? kStateChecked : kStateUnchecked);
+    }
+    // Every row's texts again, not only the new rows': under Wine a row that
+    // an insertion above it had moved was seen to lose a cell.
+    for (size_t i = 0; i < d.rows.Rows().size(); ++i) SetRowTexts(list, static_cast<int>(i), d.rows.Rows()[i]);
     d.settingRows = false;
 }
 
@@ -178,11 +191,7 @@ void StopScan(HWND dialog, ScanDialog& d) {
     d.stopped = true;
     std::vector<ScanFound> found;
     ScanProgress p = d.scan->Take(&found);
-    for (const ScanFound& f : found) {
-        bool inserted = false;
-        size_t at = d.rows.Put(f, &inserted);
-        ShowRow(dialog, d, at, inserted);
-    }
+    ShowFound(dialog, d, found);
     ShowProgress(dialog, d, p);
 }
 
@@ -190,11 +199,7 @@ void OnScanNews(HWND dialog, ScanDialog& d) {
     if (!d.scan) return;
     std::vector<ScanFound> found;
     ScanProgress p = d.scan->Take(&found);
-    for (const ScanFound& f : found) {
-        bool inserted = false;
-        size_t at = d.rows.Put(f, &inserted);
-        ShowRow(dialog, d, at, inserted);
-    }
+    ShowFound(dialog, d, found);
     ShowProgress(dialog, d, p);
 }
 

@@ -3,6 +3,9 @@
 # under Wine and Xvfb, all inside a pair of network namespaces made for this
 # run, so nothing the program sends can reach a real interface.
 # Usage: tests/e2e/run.sh BUILD_DIR [gtest arguments...]
+# Without gtest arguments two more steps follow: the full-disk test, and the
+# network scan's tests in a switched topology of their own (scan_run.sh,
+# which also runs alone: tests/e2e/scan_run.sh BUILD_DIR).
 # Exits non-zero on any test failure or setup error.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -37,7 +40,7 @@ PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | 
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
 in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
   NL_E2E_PEER_MAC="$PEER_MAC" \
-  timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*}" </dev/null
+  timeout 2100 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:NetScan*}" </dev/null
 rc=$?
 echo "e2e: test program exit code $rc"
 [ $# -eq 0 ] || exit $rc
@@ -60,5 +63,13 @@ ip netns exec "$NL_NS_APP" env WINEPREFIX="$WINEPREFIX" DISPLAY="$DISPLAY" NL_E2
     exit $rc' _ "$DATA_LINUX" "$TESTS"
 full=$?
 echo "e2e: full-disk test program exit code $full"
+
+# The scan box sweeps a subnet as soon as it opens: its tests get namespaces
+# of their own with a switch and peers to find.
+echo "e2e: network scan, in a switched topology of its own"
+bash "$ROOT/tests/e2e/scan_run.sh" "$BUILD"
+scan=$?
+echo "e2e: network scan step exit code $scan"
 [ "$rc" -ne 0 ] && exit $rc
-exit $full
+[ "$full" -ne 0 ] && exit $full
+exit $scan
