@@ -102,30 +102,45 @@ void SetRowTexts(HWND list, int at, const ScanRow& row) {
     SetCell(list, at, kColumnState, ScanStateText(row.state));
 }
 
+int CALLBACK CompareAddresses(LPARAM first, LPARAM second, LPARAM) {
+    const uint32_t a = HostOrder(static_cast<uint32_t>(first)), b = HostOrder(static_cast<uint32_t>(second));
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
+int ListRowOf(HWND list, uint32_t address) {
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = static_cast<LPARAM>(address);
+    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
 // Puts what the scan found into the list, in address order. A new row gets
 // its check box as the rules say; the rows already there keep what the user
-// made of theirs.
+// made of theirs. New rows go to the end and the list is sorted again:
+// under Wine, rows inserted in the middle were seen to lose a cell.
 void ShowFound(HWND dialog, ScanDialog& d, const std::vector<ScanFound>& found) {
     if (found.empty()) return;
     HWND list = Item(dialog, IDC_SCAN_LIST);
     d.settingRows = true;
+    bool added = false;
     for (const ScanFound& f : found) {
         bool inserted = false;
-        const int at = static_cast<int>(d.rows.Put(f, &inserted));
-        const ScanRow& row = d.rows.Rows()[static_cast<size_t>(at)];
-        if (inserted) {
+        const ScanRow& row = d.rows.Rows()[d.rows.Put(f, &inserted)];
+        int at = ListRowOf(list, row.found.address);
+        if (at < 0) {
             LVITEMA item = {};
             item.mask = LVIF_PARAM;
-            item.iItem = at;
+            item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
             item.lParam = static_cast<LPARAM>(row.found.address);
-            SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            at = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+            if (at < 0) continue;
+            added = true;
         }
+        SetRowTexts(list, at, row);
         SetStateImage(list, at, !ScanRowCheckable(row) ? kStateNoBox
                                 : ScanRowCheckedAtFirst(row) ? kStateChecked : kStateUnchecked);
     }
-    // Every row's texts again, not only the new rows': under Wine a row that
-    // an insertion above it had moved was seen to lose a cell.
-    for (size_t i = 0; i < d.rows.Rows().size(); ++i) SetRowTexts(list, static_cast<int>(i), d.rows.Rows()[i]);
+    if (added) SendMessageA(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareAddresses));
     d.settingRows = false;
 }
 
@@ -177,7 +192,9 @@ void StartScan(HWND dialog, ScanDialog& d) {
     d.scanned = d.subnets[static_cast<size_t>(subnet)];
     d.stopped = false;
     d.rows.Clear();
+    d.settingRows = true;
     SendMessageA(Item(dialog, IDC_SCAN_LIST), LVM_DELETEALLITEMS, 0, 0);
+    d.settingRows = false;
     if (!d.scan) {
         SetText(dialog, IDC_SCAN_STATUS, "検索を開始できませんでした");
         return;
@@ -254,7 +271,9 @@ void OnOk(HWND dialog, ScanDialog& d) {
 BOOL OnItemChanging(HWND dialog, ScanDialog& d, const NMLISTVIEW* change) {
     if (d.settingRows || !(change->uChanged & LVIF_STATE)) return FALSE;
     if (!((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK)) return FALSE;
-    const ScanRow* row = RowOfAddress(d, AddressOfRow(change->hdr.hwndFrom, change->iItem));
+    // The notification carries the row's address: asking the list for the
+    // row while it deletes its rows fails an assertion in Wine's list view.
+    const ScanRow* row = RowOfAddress(d, static_cast<uint32_t>(change->lParam));
     const bool refuse = row && !ScanRowCheckable(*row) && (change->uNewState & LVIS_STATEIMAGEMASK) != 0;
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, refuse ? TRUE : FALSE);
     return TRUE;
@@ -291,7 +310,10 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     // The threads end before the window goes: nothing posts to it afterwards.
-    case WM_DESTROY: d->scan.reset(); return FALSE;
+    case WM_DESTROY:
+        d->scan.reset();
+        d->settingRows = true;  // the list's rows go with the window
+        return FALSE;
     }
     return FALSE;
 }

@@ -178,6 +178,7 @@ nl_ns_add_switch() {
   ip -n "$sw" link set "$vb" master br0 && ip -n "$sw" link set "$vb" up || return 1
   for peer in "$@"; do
     read -r cidr mac name <<<"$peer"
+    mac=${mac//-/:}
     i=$((i + 1))
     ns="$NL_NS_TAG-s$i-$$"
     ip netns add "$ns" || return 1
