@@ -158,6 +158,18 @@ sleep 0.5
 in_app xdotool key --clearmodifiers ctrl+r
 sleep 0.3
 
+# The scan box (編集 > ﾈｯﾄﾜｰｸから検索) on the office LAN above; it sweeps the
+# switch's subnet as soon as it opens.
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+in_app xdotool key --clearmodifiers alt+e
+sleep 0.5
+in_app xdotool key n
+SCAN=$(find_window "ﾈｯﾄﾜｰｸから検索") || nl_ns_fail "scan box did not appear"
+sleep 8
+shoot "$SCAN" net-scan.png
+in_app xdotool key Escape
+sleep 0.5
+
 # A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
 # the packets stay inside the namespaces. The shot shows the state images.
 in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
@@ -183,18 +195,6 @@ done
 [ "${done_count:-0}" -ge 6 ] || echo "screenshots: the tool run did not finish in time" >&2
 sleep 1
 shoot "$MAIN" tool-run.png
-
-# The scan box (編集 > ﾈｯﾄﾜｰｸから検索) on the office LAN above; it sweeps the
-# switch's subnet as soon as it opens.
-in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
-in_app xdotool key --clearmodifiers alt+e
-sleep 0.5
-in_app xdotool key n
-SCAN=$(find_window "ﾈｯﾄﾜｰｸから検索") || nl_ns_fail "scan box did not appear"
-sleep 8
-shoot "$SCAN" net-scan.png
-in_app xdotool key Escape
-sleep 0.5
 
 # Alt+F4 closes it as a user would; the clean-up ends whatever is left.
 in_app xdotool key --clearmodifiers alt+F4
