@@ -3,7 +3,8 @@
 # figure: the data file's load and save, AppendCommandLog's line rate, one
 # Wake List header sort, Nodelark.exe's start-up, its wake runs, and the
 # entry files (import, CSV listing, export) with a screenshot of the progress
-# bar half way through an import in build/bench-shots. All of it runs inside a
+# bar half way through an import in build/bench-shots, and the network scan
+# (bench/net_scan_run.sh, in a switched topology of its own). All of it runs inside a
 # pair of network namespaces made for this run (Nodelark.exe opens a socket
 # at start), with its own Wine prefix copy and Xvfb.
 # Usage: bench/run.sh [BUILD_DIR [BENCH...]]   (default build/win, every bench)
@@ -17,7 +18,7 @@ cd "$ROOT"
 bash scripts/setup.sh || { echo "bench: setup failed" >&2; exit 1; }
 cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
   { echo "bench: configure failed" >&2; exit 1; }
-cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench status_bench nl_child \
+cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench status_bench net_scan_bench nl_child \
   >"$BUILD/bench-build.log" 2>&1 || { tail -30 "$BUILD/bench-build.log"; exit 1; }
 
 source "$ROOT/tests/lib/netns.sh"
@@ -71,5 +72,12 @@ status_network() {
 if ((${#BENCHES[@]} == 0)) || [[ " ${BENCHES[*]} " == *" status_bench "* ]]; then
   status_network || { echo "bench: cannot set up the status network"; failed=1; }
   run_bench status_bench
+fi
+
+# The scan sweeps whole subnets: it gets a switched topology of its own.
+if ((${#BENCHES[@]} == 0)) || [[ " ${BENCHES[*]} " == *" net_scan_bench "* ]]; then
+  echo
+  echo "== net_scan_bench"
+  bash "$ROOT/bench/net_scan_run.sh" "$BUILD" || { echo "bench: net_scan_bench failed"; failed=1; }
 fi
 exit $failed

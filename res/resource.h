@@ -43,7 +43,7 @@
 #define POPUP_CMD_HELP              4       // "CMD_HELP"
 #define POPUP_SEND                  5       // "SEND_POPUP"
 #define POPUP_OUT                   6       // "OUT_POPUP"
-#define POPUP_ENTRY_TOOLS_ITEM      4       // position of the run-tool submenu in POPUP_ENTRY
+#define POPUP_ENTRY_TOOLS_ITEM      5       // position of the run-tool submenu in POPUP_ENTRY
 #define MAIN_MENU_TOOLS_POPUP       2       // position of the tools popup in the menu bars
 
 // ---- Commands --------------------------------------------------------------
@@ -72,6 +72,7 @@
 #define IDM_ADDRESS_FILTER          40038
 #define IDM_COPY                    40039
 #define IDM_PASTE                   40040
+#define IDM_NET_SCAN                40041
 #define IDM_STATUS_CHECK            40042
 
 // Placeholder popup "CMD_HELP"; these reach the tool registration dialog.
@@ -157,5 +158,16 @@
 // ---- Dialog 130: command-line box ------------------------------------------
 #define IDD_COMMAND_LINE            130
 #define IDC_COMMAND_LINE_TEXT       1301
+
+// ---- Dialog 131: network scan ----------------------------------------------
+#define IDD_NET_SCAN                131
+#define IDC_SCAN_SUBNET             1311
+#define IDC_SCAN_FROM               1312
+#define IDC_SCAN_TO                 1313
+#define IDC_SCAN_START              1314
+#define IDC_SCAN_STOP               1315
+#define IDC_SCAN_LIST               1316
+#define IDC_SCAN_PROGRESS           1317
+#define IDC_SCAN_STATUS             1318
 
 #endif

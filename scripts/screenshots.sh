@@ -2,8 +2,8 @@
 # Saves the documentation screenshots to docs/screenshots/: the main window on
 # the Wake List page and on the Command Log page, the tool registration
 # dialog, the About box, the entry sheet, the Wake List after a wake run,
-# and a tool run over every entry, with a small sample data file and three
-# tools. Nodelark runs inside network namespaces made for
+# a tool run over every entry, and the network scan box, with a small sample
+# data file and three tools. Nodelark runs inside network namespaces made for
 # this run only, with its own Wine prefix copy and Xvfb.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/win)
 set -uo pipefail
@@ -19,6 +19,16 @@ NL_NS_LABEL=screenshots
 APP_PID=
 end_app() { [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null; APP_PID=; }
 NL_NS_EXTRA_CLEANUP=end_app
+# An office LAN for the scan box to find: a switch with a router and four
+# computers, two of them registered in the sample data (same hardware
+# addresses), three with names.
+office_lan() {
+  nl_ns_add_switch 192.168.10.2/24 "192.168.10.1/24 00-90-FE-12-00-01 router.office.test" \
+    "192.168.10.5/24 D0-50-99-A1-02-C3 fs01.office.test" "192.168.10.21/24 00-1B-21-3A-4F-01 keiri-tanaka.office.test" \
+    "192.168.10.48/24 F4-4D-30-6E-2B-9A somu-kato.office.test" "192.168.10.63/24 00-15-5D-0A-33-71" || return 1
+  ip -n "$NL_NS_APP" route add default via 192.168.10.1
+}
+NL_NS_TOPOLOGY=office_lan
 nl_ns_setup screenshots nlshot nlsh "$BUILD"
 
 DATA=$(nl_ns_data_folder) || nl_ns_fail "no application data folder"
@@ -162,6 +172,18 @@ sleep 0.5
 # Ctrl+R inverts the selection back to none.
 in_app xdotool key --clearmodifiers ctrl+r
 sleep 0.3
+
+# The scan box (編集 > ﾈｯﾄﾜｰｸから検索) on the office LAN above; it sweeps the
+# switch's subnet as soon as it opens.
+in_app xdotool windowfocus --sync "$MAIN" 2>/dev/null || true
+in_app xdotool key --clearmodifiers alt+e
+sleep 0.5
+in_app xdotool key n
+SCAN=$(find_window "ﾈｯﾄﾜｰｸから検索") || nl_ns_fail "scan box did not appear"
+sleep 8
+shoot "$SCAN" net-scan.png
+in_app xdotool key Escape
+sleep 0.5
 
 # A wake run over the sample entries (ファイル > MagicPacket送信 > 全エントリに送信);
 # the packets stay inside the namespaces. The shot shows the state images.

@@ -103,7 +103,7 @@ if cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   count_tier net "$LOGS/net.log" $?
 
   echo "== tier 4: end-to-end, Nodelark.exe under Wine and Xvfb"
-  timeout -k 10 2700 bash tests/e2e/run.sh build/win >"$LOGS/e2e.log" 2>&1
+  timeout -k 10 3000 bash tests/e2e/run.sh build/win >"$LOGS/e2e.log" 2>&1
   count_tier e2e "$LOGS/e2e.log" $?
 
   echo "== tier 5: the Windows package, unpacked and started"

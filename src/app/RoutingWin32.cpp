@@ -11,6 +11,7 @@
 #include "ui/CloseDeferralWin32.h"
 #include "entries/EntryCommandsWin32.h"
 #include "entries/EntryFileDialogs.h"
+#include "entries/ScanDialogWin32.h"
 #include "tools/ToolRunWin32.h"
 #include "wake/StatusCheckWin32.h"
 #include "wake/WakeRunWin32.h"
@@ -251,6 +252,7 @@ bool OnCommand(HWND mainWindow, int id) {
     case IDM_WAKE_ALL: app.wakeSelectedOnly = 0; StartWakeRun(mainWindow); break;
     case IDM_WAKE_SELECTED: app.wakeSelectedOnly = 1; StartWakeRun(mainWindow); break;
     case IDM_ENTRY_NEW: OnNewEntry(mainWindow); break;
+    case IDM_NET_SCAN: OnNetworkScan(mainWindow); break;
     case IDM_ENTRY_EDIT: OnEditEntry(mainWindow); break;
     case IDM_ENTRY_DELETE: OnDeleteEntries(mainWindow); break;
     case IDM_TOOLS_REGISTER: OnToolsRegistration(mainWindow); break;

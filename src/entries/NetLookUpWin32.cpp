@@ -54,7 +54,7 @@ std::vector<NeighbourRow> NeighbourTable() {
 // Where the platform has no ARP request of its own (Wine): any datagram to
 // the address makes the kernel resolve it, and its neighbour table then
 // holds the answer. Port 9 discards, so the datagram itself gets no reply.
-bool ResolveThroughNeighbourTable(uint32_t address, uint8_t mac[6]) {
+bool ResolveThroughNeighbourTable(uint32_t address, uint8_t mac[6], const std::function<bool()>& cancelled) {
     WinsockScope winsock;
     if (!winsock.Started()) return false;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
@@ -72,7 +72,7 @@ bool ResolveThroughNeighbourTable(uint32_t address, uint8_t mac[6]) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (FindNeighbourMac(NeighbourTable(), address, mac)) return true;
-        if (GetTickCount() - start >= kNeighbourWaitMs) return false;
+        if (GetTickCount() - start >= kNeighbourWaitMs || cancelled()) return false;
         Sleep(kNeighbourPollMs);
     }
 }
@@ -80,6 +80,10 @@ bool ResolveThroughNeighbourTable(uint32_t address, uint8_t mac[6]) {
 }  // namespace
 
 bool LookUpHardwareAddress(uint32_t address, uint8_t mac[6]) {
+    return LookUpHardwareAddress(address, mac, [] { return false; });
+}
+
+bool LookUpHardwareAddress(uint32_t address, uint8_t mac[6], const std::function<bool()>& cancelled) {
     ULONG answer[2] = {};
     ULONG length = 6;
     DWORD rc = SendARP(address, 0, answer, &length);
@@ -87,7 +91,7 @@ bool LookUpHardwareAddress(uint32_t address, uint8_t mac[6]) {
         std::memcpy(mac, answer, 6);
         return true;
     }
-    if (rc == ERROR_NOT_SUPPORTED) return ResolveThroughNeighbourTable(address, mac);
+    if (rc == ERROR_NOT_SUPPORTED) return ResolveThroughNeighbourTable(address, mac, cancelled);
     return false;
 }
 

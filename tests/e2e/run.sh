@@ -5,6 +5,10 @@
 # Usage: tests/e2e/run.sh BUILD_DIR [gtest arguments...]
 #        tests/e2e/run.sh BUILD_DIR --subnets [gtest arguments...]
 #          (only the step with several subnets, see below)
+# Without gtest arguments three more steps follow: the full-disk test, the
+# several-subnets tests, and the network scan's tests in a switched topology
+# of their own (scan_run.sh, which also runs alone: tests/e2e/scan_run.sh
+# BUILD_DIR).
 # Exits non-zero on any test failure or setup error, and when a step runs no
 # test (a filter that matches nothing).
 set -uo pipefail
@@ -99,7 +103,7 @@ if [ "$SUBNETS_ONLY" -eq 1 ]; then
 fi
 
 nl_gtest_step "e2e: test program" in_app env "${E2E_ENV[@]}" \
-  timeout 2300 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER}" </dev/null
+  timeout 2300 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER:NetScan*}" </dev/null
 rc=$?
 [ $# -eq 0 ] || exit $rc
 
@@ -126,6 +130,14 @@ full=$?
 
 subnets_step
 subnets=$?
+
+# The scan box sweeps a subnet as soon as it opens: its tests get namespaces
+# of their own with a switch and peers to find.
+echo "e2e: network scan, in a switched topology of its own"
+bash "$ROOT/tests/e2e/scan_run.sh" "$BUILD"
+scan=$?
+echo "e2e: network scan step exit code $scan"
 [ "$rc" -ne 0 ] && exit $rc
 [ "$full" -ne 0 ] && exit $full
-exit $subnets
+[ "$subnets" -ne 0 ] && exit $subnets
+exit $scan

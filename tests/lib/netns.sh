@@ -14,7 +14,10 @@
 #   in_app wine ...        # runs a command inside the app namespace
 # Sets NL_NS_APP, NL_NS_PEER (veth shape), NL_NS_TMP, WINEPREFIX, DISPLAY. A
 # caller with processes of its own to end sets NL_NS_EXTRA_CLEANUP to a
-# function name.
+# function name. A caller that needs more network (veth shape) sets
+# NL_NS_TOPOLOGY to a function name: it runs once the pair is up and before
+# Wine starts in the app namespace (so Wine sees the links from its first
+# look), for example nl_ns_add_switch.
 
 NL_NS_LIB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 NL_NS_LABEL=nl
@@ -25,6 +28,10 @@ NL_NS_XVFB_PID=
 NL_NS_DISPLAY_NUM=
 NL_NS_EXTRA_CLEANUP=
 NL_NS_APP_LINK=
+NL_NS_TOPOLOGY=
+NL_NS_TAG=
+NL_NS_VTAG=
+NL_NS_MORE=()
 
 nl_ns_fail() { echo "$NL_NS_LABEL setup: $*" >&2; exit 1; }
 
@@ -55,6 +62,11 @@ nl_ns_cleanup() {
     ip netns del "$NL_NS_PEER" 2>/dev/null
     rm -rf "/etc/netns/$NL_NS_PEER"
   fi
+  local ns
+  for ns in "${NL_NS_MORE[@]}"; do
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
+    ip netns del "$ns" 2>/dev/null
+  done
   [ -n "$NL_NS_DISPLAY_NUM" ] && rm -f "/tmp/.X$NL_NS_DISPLAY_NUM-lock" "/tmp/.X11-unix/X$NL_NS_DISPLAY_NUM" 2>/dev/null
   [ -n "$NL_NS_TMP" ] && rm -rf "$NL_NS_TMP"
   return 0
@@ -128,6 +140,8 @@ nl_ns_start_server() {
 
 nl_ns_setup() {
   local vtag=$3
+  NL_NS_TAG=$2
+  NL_NS_VTAG=$vtag
   nl_ns_begin "$1" "$2" "$4"
   local va="${vtag}a$$" vb="${vtag}b$$"
   NL_NS_PEER=$2-peer-$$
@@ -142,6 +156,7 @@ nl_ns_setup() {
   ip -n "$NL_NS_APP" link set "$va" up || nl_ns_fail "link app"
   ip -n "$NL_NS_PEER" link set lo up && ip -n "$NL_NS_PEER" link set "$vb" up || nl_ns_fail "link peer"
   NL_NS_APP_LINK=$va
+  if [ -n "$NL_NS_TOPOLOGY" ]; then "$NL_NS_TOPOLOGY" || nl_ns_fail "topology $NL_NS_TOPOLOGY"; fi
   nl_ns_start_wine
 }
 
@@ -317,4 +332,44 @@ nl_ns_add_subnets() {
   nl_ns_listen_at "$switch" 10.78.0.255
   nl_ns_listen_at "$far" 10.79.0.255
   nl_ns_listen_at "$far" 10.79.0.2
+}
+
+# A switch: one more namespace holding a bridge, joined to the app namespace
+# and to one namespace per peer, each peer with a fixed hardware address.
+# Only these namespaces are on the bridge: whatever the program sends there
+# (echo requests, connects, ARP requests to every address of a range) stays
+# among them. Call it from NL_NS_TOPOLOGY.
+#   nl_ns_add_switch APP_CIDR PEER...
+# APP_CIDR is the app namespace's address on the switch (10.78.0.2/24); each
+# PEER is "CIDR MAC [NAME]". A NAME goes into the app namespace's hosts file,
+# so a reverse look-up of that peer's address answers it.
+nl_ns_add_switch() {
+  local app_cidr=$1; shift
+  local sw="$NL_NS_TAG-sw-$$" i=0 peer cidr mac name ns va vb
+  ip netns add "$sw" || return 1
+  NL_NS_MORE+=("$sw")
+  ip -n "$sw" link set lo up
+  ip -n "$sw" link add br0 type bridge stp_state 0 forward_delay 0 || return 1
+  ip -n "$sw" link set br0 up || return 1
+  va="${NL_NS_VTAG}w$$"; vb="${NL_NS_VTAG}W$$"
+  ip link add "$va" type veth peer name "$vb" || return 1
+  ip link set "$va" netns "$NL_NS_APP" && ip link set "$vb" netns "$sw" || return 1
+  ip -n "$NL_NS_APP" addr add "$app_cidr" dev "$va" && ip -n "$NL_NS_APP" link set "$va" up || return 1
+  ip -n "$sw" link set "$vb" master br0 && ip -n "$sw" link set "$vb" up || return 1
+  for peer in "$@"; do
+    read -r cidr mac name <<<"$peer"
+    mac=${mac//-/:}
+    i=$((i + 1))
+    ns="$NL_NS_TAG-s$i-$$"
+    ip netns add "$ns" || return 1
+    NL_NS_MORE+=("$ns")
+    va="${NL_NS_VTAG}p$i$$"; vb="${NL_NS_VTAG}P$i$$"
+    ip link add "$va" address "$mac" type veth peer name "$vb" || return 1
+    ip link set "$va" netns "$ns" && ip link set "$vb" netns "$sw" || return 1
+    ip -n "$ns" link set lo up
+    ip -n "$ns" addr add "$cidr" dev "$va" && ip -n "$ns" link set "$va" up || return 1
+    ip -n "$sw" link set "$vb" master br0 && ip -n "$sw" link set "$vb" up || return 1
+    [ -z "$name" ] || printf '%s %s\n' "${cidr%/*}" "$name" >>"/etc/netns/$NL_NS_APP/hosts"
+  done
+  return 0
 }

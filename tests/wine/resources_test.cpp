@@ -2,6 +2,7 @@
 // Nodelark.exe, read back through the platform as the program reads them.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <utility>
@@ -98,7 +99,8 @@ TEST_F(ProgramResources, MenusItemByItem) {
                           Sep(), Cmd("ｴﾝﾄﾘ一覧をﾌｧｲﾙに出力 (&S)", IDM_ENTRY_LISTING), Sep(),
                           Cmd("ｴｸｽﾎﾟｰﾄ (&E)", IDM_ENTRY_EXPORT), Cmd("ｲﾝﾎﾟｰﾄ (&I)", IDM_ENTRY_IMPORT), Sep(),
                           Cmd("ｱﾌﾟﾘｹｰｼｮﾝの終了 (&X)\tAlt+F4", IDM_EXIT)}),
-        Sub("編集 (&E)", {Cmd("ｴﾝﾄﾘ新規登録 (&I)", IDM_ENTRY_NEW), Cmd("ｴﾝﾄﾘ編集 (&E)", IDM_ENTRY_EDIT),
+        Sub("編集 (&E)", {Cmd("ｴﾝﾄﾘ新規登録 (&I)", IDM_ENTRY_NEW), Cmd("ﾈｯﾄﾜｰｸから検索 (&N)...", IDM_NET_SCAN),
+                         Cmd("ｴﾝﾄﾘ編集 (&E)", IDM_ENTRY_EDIT),
                          Cmd("ｴﾝﾄﾘ削除 (&D)", IDM_ENTRY_DELETE), Sep(), Cmd("ｱﾄﾞﾚｽﾌｨﾙﾀ (&F)", IDM_ADDRESS_FILTER),
                          // Checked by the program from the saved setting.
                          Cmd("応答の確認 (&P)", IDM_STATUS_CHECK),
@@ -117,12 +119,13 @@ TEST_F(ProgramResources, MenusItemByItem) {
         Sub("ﾍﾙﾌﾟ (&H)", {Cmd("About (&A)", IDM_ABOUT), Sep(), Cmd("ﾍﾙﾌﾟ (&H)\tF1", IDM_README)}),
     };
     const std::vector<MenuSpec> popups = {
-        Sub("ENTRY_POPUP", {Cmd("新規登録 (&I)", IDM_ENTRY_NEW), Cmd("編集 (&E)", IDM_ENTRY_EDIT),
+        Sub("ENTRY_POPUP", {Cmd("新規登録 (&I)", IDM_ENTRY_NEW), Cmd("ﾈｯﾄﾜｰｸから検索 (&N)...", IDM_NET_SCAN),
+                            Cmd("編集 (&E)", IDM_ENTRY_EDIT),
                             Cmd("削除 (&D)", IDM_ENTRY_DELETE), Sep(), Sub("ﾂｰﾙの実行 (&T)", UnregisteredTools()),
                             Sep(), Cmd("ｺﾋﾟｰ (&C)\tCtrl+C", IDM_COPY), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE), Sep(),
                             Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
                             Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION)}),
-        Sub("ENTRY_POPUP_NONE", {Cmd("新規登録 (&I)", IDM_ENTRY_NEW), Sep(), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE),
+        Sub("ENTRY_POPUP_NONE", {Cmd("新規登録 (&I)", IDM_ENTRY_NEW), Cmd("ﾈｯﾄﾜｰｸから検索 (&N)...", IDM_NET_SCAN), Sep(), Cmd("貼り付け (&C)\tCtrl+V", IDM_PASTE),
                                  Sep(), Cmd("全て選択 (&A)\tCtrl+A", IDM_SELECT_ALL),
                                  Cmd("選択の反転 (&R)\tCtrl+R", IDM_INVERT_SELECTION)}),
         Sub("TOOL_POPUP", tools),
@@ -146,6 +149,10 @@ TEST_F(ProgramResources, MenusItemByItem) {
     char name[64] = {};
     GetMenuStringA(popupMenu, POPUP_CMD_HELP, name, sizeof name, MF_BYPOSITION);
     EXPECT_STREQ("CMD_HELP", name);
+    HMENU entryPopup = GetSubMenu(popupMenu, POPUP_ENTRY);
+    GetMenuStringA(entryPopup, POPUP_ENTRY_TOOLS_ITEM, name, sizeof name, MF_BYPOSITION);
+    EXPECT_STREQ("ﾂｰﾙの実行 (&T)", name);
+    EXPECT_NE(nullptr, GetSubMenu(entryPopup, POPUP_ENTRY_TOOLS_ITEM));
     DestroyMenu(popupMenu);
 }
 
@@ -176,7 +183,7 @@ TEST_F(ProgramResources, AcceleratorTable) {
 }
 
 TEST_F(ProgramResources, DialogsAndVersion) {
-    for (int id : {IDD_ABOUT, IDD_FILTER, IDD_COMMAND_LINE})
+    for (int id : {IDD_ABOUT, IDD_FILTER, IDD_COMMAND_LINE, IDD_NET_SCAN})
         EXPECT_NE(nullptr, FindResourceA(module_, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5))) << "dialog " << id;
     std::string path = ProgramPath();
     DWORD ignored = 0;
@@ -193,4 +200,42 @@ TEST_F(ProgramResources, DialogsAndVersion) {
         ASSERT_TRUE(VerQueryValueA(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) << key;
         EXPECT_STREQ(pair[1], value);
     }
+}
+
+namespace {
+// Builds a dialog from the program's template without the program's
+// procedure: the scan box starts scanning in its own, and this tier runs on
+// the host network.
+INT_PTR CALLBACK InertDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+}  // namespace
+
+TEST_F(ProgramResources, ScanDialogControls) {
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_INTERNET_CLASSES};
+    ASSERT_TRUE(InitCommonControlsEx(&classes));
+    HWND dialog = CreateDialogParamA(module_, MAKEINTRESOURCEA(IDD_NET_SCAN), nullptr, InertDialogProc, 0);
+    ASSERT_NE(nullptr, dialog);
+    char text[128] = {};
+    GetWindowTextA(dialog, text, sizeof text);
+    EXPECT_STREQ("ﾈｯﾄﾜｰｸから検索", text);
+    struct Control { int id; const char* className; const char* text; };  // null: not compared
+    const Control controls[] = {
+        {IDC_SCAN_SUBNET, "ComboBox", ""},        {IDC_SCAN_FROM, WC_IPADDRESSA, nullptr},
+        {IDC_SCAN_TO, WC_IPADDRESSA, nullptr},          {IDC_SCAN_START, "Button", "再検索 (&A)"},
+        {IDC_SCAN_STOP, "Button", "中止 (&T)"},   {IDC_SCAN_LIST, WC_LISTVIEWA, ""},
+        {IDC_SCAN_PROGRESS, PROGRESS_CLASSA, ""}, {IDC_SCAN_STATUS, "Static", ""},
+        {IDOK, "Button", "OK"},                   {IDCANCEL, "Button", "ｷｬﾝｾﾙ"},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.id);
+        HWND control = GetDlgItem(dialog, c.id);
+        ASSERT_NE(nullptr, control);
+        char className[64] = {};
+        GetClassNameA(control, className, sizeof className);
+        EXPECT_STRCASEEQ(c.className, className);
+        if (!c.text) continue;  // an address box's text is the platform's
+        GetWindowTextA(control, text, sizeof text);
+        EXPECT_STREQ(c.text, text);
+    }
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_SCAN_LIST), GWL_STYLE) & LVS_REPORT);
+    DestroyWindow(dialog);
 }
