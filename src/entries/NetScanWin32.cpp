@@ -13,23 +13,9 @@ namespace {
 // keep a long list moving without flooding it.
 constexpr size_t kLookupThreads = 8;
 
-// Under Wine 8, echo requests sent with an event crashed the program inside
-// ntdll (a write to address 8) once the first few hundred had ended, and
-// left the heap damaged before that; there the scan asks with TCP connects
-// and the neighbour table alone, which find the same computers on the local
-// subnets. Windows keeps every probe.
-bool RunsUnderWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 ProbeEngineSettings ScanProbeSettings() {
     ProbeEngineSettings settings;
-    if (RunsUnderWine()) {
-        settings.methods.clear();
-        for (const ProbeMethod& m : DefaultProbeMethods())
-            if (m.kind != ProbeKind::Echo) settings.methods.push_back(m);
-    }
+    settings.methods = SafeProbeMethods();
     settings.cap = 256;
     settings.timeoutMs = 1000;
     return settings;

@@ -383,3 +383,13 @@ void CProbeEngine::Run() {
     echoes.clear();
     CloseHandle(connectEvent);
 }
+
+std::vector<ProbeMethod> SafeProbeMethods(const std::vector<ProbeMethod>& methods) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    if (!wine) return methods;
+    std::vector<ProbeMethod> safe;
+    for (const ProbeMethod& m : methods)
+        if (m.kind != ProbeKind::Echo) safe.push_back(m);
+    return safe;
+}

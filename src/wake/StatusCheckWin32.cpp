@@ -55,8 +55,14 @@ void SetStatusCell(HWND list, int row, const char* text) {
     SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&set));
 }
 
-ProbeEngineSettings WatchSettings() {
+ProbeEngineSettings SweepSettings() {
     ProbeEngineSettings s;
+    s.methods = SafeProbeMethods();
+    return s;
+}
+
+ProbeEngineSettings WatchSettings() {
+    ProbeEngineSettings s = SweepSettings();
     s.cap = 16;
     return s;
 }
@@ -66,6 +72,7 @@ ProbeEngineSettings WatchSettings() {
 CStatusCheck::CStatusCheck(HWND mainWindow, const std::string& dataFolder)
     : mainWindow_(mainWindow),
       settingsPath_(JoinDataFolderPath(dataFolder, kStatusSettingsFile)),
+      sweepEngine_(SweepSettings()),
       watchEngine_(WatchSettings()) {}
 
 CStatusCheck::~CStatusCheck() { Stop(); }
