@@ -92,7 +92,8 @@ subnets_step() {
   done
   unset IFS
   in_app wineserver -k >/dev/null 2>&1
-  in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
+  in_app wineserver -w >/dev/null 2>&1
+  nl_ns_start_server
   nl_gtest_step "e2e: several-subnets test program" in_app env "${E2E_ENV[@]}" \
     NL_E2E_NAMESPACE_SUBNETS="10.77.0.0/24 10.78.0.0/24" NL_E2E_SUBNET_LISTENERS="$logs" \
     timeout 900 wine "$TESTS" --gtest_color=no "--gtest_filter=$SUBNETS_FILTER" "$@" </dev/null
