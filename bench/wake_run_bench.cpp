@@ -63,6 +63,24 @@ bool Poll(double deadline, Ready ready) {
     }
 }
 
+// Starts the program over a fresh data folder holding `bytes`; `ready` once
+// its Wake List shows every entry and its Command Log a first line. False
+// when it could not be started at all.
+bool StartOver(const std::string& bytes, Running& run, HWND& list, HWND& log, bool& ready) {
+    e2e::ResetDataFolder();
+    e2e::WriteFileBytes(e2e::DataFolder() + "\\Ent.dat", bytes);
+    if (!LaunchNodelark(run.info)) return false;
+    ready = Poll(BenchSeconds() + kTimeoutSeconds, [&] {
+        if (!run.main) run.main = e2e::FindMainWindow(run.info.dwProcessId);
+        if (!run.main) return false;
+        HWND tab = GetDlgItem(run.main, 2015);
+        list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
+        log = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 1)) : nullptr;
+        return list && log && e2e::listview::Count(list) == kCount && e2e::listview::Count(log) >= 1;
+    });
+    return true;
+}
+
 void End(Running& run) {
     if (run.main && IsWindow(run.main)) PostMessageA(run.main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(run.info.hProcess, 30000) != WAIT_OBJECT_0) {
@@ -84,20 +102,10 @@ int MeasureSkippedRun() {
     const std::string bytes = DataFile(false);
     std::vector<double> runs;
     for (int i = 0; i < kRuns; ++i) {
-        e2e::ResetDataFolder();
-        e2e::WriteFileBytes(e2e::DataFolder() + "\\Ent.dat", bytes);
         Running run;
-        if (!LaunchNodelark(run.info)) return 1;
-        const double deadline = BenchSeconds() + kTimeoutSeconds;
         HWND log = nullptr, list = nullptr;
-        bool ready = Poll(deadline, [&] {
-            if (!run.main) run.main = e2e::FindMainWindow(run.info.dwProcessId);
-            if (!run.main) return false;
-            HWND tab = GetDlgItem(run.main, 2015);
-            list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
-            log = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 1)) : nullptr;
-            return list && log && e2e::listview::Count(list) == kCount && e2e::listview::Count(log) >= 1;
-        });
+        bool ready = false;
+        if (!StartOver(bytes, run, list, log, ready)) return 1;
         if (ready) {
             const int before = e2e::listview::Count(log);
             const double start = BenchSeconds();
@@ -200,20 +208,10 @@ int MeasureSubnetRun(const std::vector<std::string>& logs) {
     std::vector<double> runs;
     size_t packets = 0;
     for (int i = 0; i < kRuns; ++i) {
-        e2e::ResetDataFolder();
-        e2e::WriteFileBytes(e2e::DataFolder() + "\\Ent.dat", bytes);
         Running run;
-        if (!LaunchNodelark(run.info)) return 1;
-        const double deadline = BenchSeconds() + kTimeoutSeconds;
         HWND log = nullptr, list = nullptr;
-        bool ready = Poll(deadline, [&] {
-            if (!run.main) run.main = e2e::FindMainWindow(run.info.dwProcessId);
-            if (!run.main) return false;
-            HWND tab = GetDlgItem(run.main, 2015);
-            list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
-            log = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 1)) : nullptr;
-            return list && log && e2e::listview::Count(list) == kCount && e2e::listview::Count(log) >= 1;
-        });
+        bool ready = false;
+        if (!StartOver(bytes, run, list, log, ready)) return 1;
         if (ready) {
             const size_t before = SubnetDatagrams(logs);
             const double start = BenchSeconds();

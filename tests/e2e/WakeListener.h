@@ -19,6 +19,20 @@ struct Datagram {
     long long ms = 0;     // arrival, monotonic milliseconds
 };
 
+// The datagrams a listener's log holds, one per line.
+inline std::vector<Datagram> ReadDatagrams(const std::string& path) {
+    std::vector<Datagram> datagrams;
+    std::istringstream lines(ReadFileBytes(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        Datagram d;
+        if (fields >> d.source >> d.sourcePort >> d.destinationPort >> d.length >> d.payload >> d.ms)
+            datagrams.push_back(d);
+    }
+    return datagrams;
+}
+
 class WakeListener {
 public:
     static std::string LogPath() {
@@ -33,18 +47,7 @@ public:
     }
     size_t Count() const { return Since().size(); }
 
-    static std::vector<Datagram> All() {
-        std::vector<Datagram> datagrams;
-        std::istringstream lines(ReadFileBytes(LogPath()));
-        std::string line;
-        while (std::getline(lines, line)) {
-            std::istringstream fields(line);
-            Datagram d;
-            if (fields >> d.source >> d.sourcePort >> d.destinationPort >> d.length >> d.payload >> d.ms)
-                datagrams.push_back(d);
-        }
-        return datagrams;
-    }
+    static std::vector<Datagram> All() { return ReadDatagrams(LogPath()); }
 
 private:
     size_t skip_ = 0;

@@ -34,19 +34,6 @@ std::map<std::string, std::string> ListenerLogs() {
     return logs;
 }
 
-std::vector<Datagram> Arrivals(const std::string& path) {
-    std::vector<Datagram> datagrams;
-    std::istringstream lines(ReadFileBytes(path));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        Datagram d;
-        if (fields >> d.source >> d.sourcePort >> d.destinationPort >> d.length >> d.payload >> d.ms)
-            datagrams.push_back(d);
-    }
-    return datagrams;
-}
-
 // The old rule's address: the first address of the last Ethernet adapter, as
 // the platform lists them here.
 std::string LastEthernetAddress() {
@@ -76,11 +63,11 @@ protected:
         for (const char* address : {"10.77.0.255", "10.78.0.255", "10.79.0.255", "10.79.0.2"})
             ASSERT_EQ(1u, logs.count(address)) << "no listener at " << address
                                                << "; run tests/e2e/run.sh (its several-subnets step)";
-        for (const auto& log : logs) before[log.first] = Arrivals(log.second).size();
+        for (const auto& log : logs) before[log.first] = ReadDatagrams(log.second).size();
     }
 
     std::vector<Datagram> Since(const std::string& address) const {
-        std::vector<Datagram> all = Arrivals(logs.at(address));
+        std::vector<Datagram> all = ReadDatagrams(logs.at(address));
         return std::vector<Datagram>(all.begin() + static_cast<long>(std::min(before.at(address), all.size())),
                                      all.end());
     }

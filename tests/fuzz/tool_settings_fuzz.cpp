@@ -8,20 +8,11 @@
 
 #include "FuzzCheck.h"
 #include "tools/ToolSettingFile.h"
+#include "../host/ProfileReads.h"
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
-
-// What the platform's reader makes of a stored value: blanks around it
-// trimmed, then one pair of matching quotes around the whole taken off.
-std::string AsProfileReads(std::string value) {
-    while (!value.empty() && IsBlank(value.front())) value.erase(0, 1);
-    while (!value.empty() && IsBlank(value.back())) value.pop_back();
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return value;
-}
+using profile_model::AsProfileReads;
 
 // The private-profile reading rules, in memory.
 class MemoryProfile : public ProfileStore {

@@ -9,20 +9,11 @@
 #include "common/DataPath.h"
 #include "common/FixedText.h"
 #include "tools/ToolSettingFile.h"
+#include "ProfileReads.h"
 
 namespace {
 
-// What the platform's profile reader makes of a stored value: blanks around
-// it trimmed, then one pair of matching quotes around the whole taken off.
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
-
-std::string AsProfileReads(std::string value) {
-    while (!value.empty() && IsBlank(value.front())) value.erase(0, 1);
-    while (!value.empty() && IsBlank(value.back())) value.pop_back();
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return value;
-}
+using profile_model::AsProfileReads;
 
 // An INI file in memory with the private-profile reading rules.
 class FakeProfile : public ProfileStore {
