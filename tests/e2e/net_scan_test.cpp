@@ -265,7 +265,7 @@ TEST_F(NetScanTest, ListsExactlyTheLivePeersAndAddsOnlyTheCheckedOnes) {
 
     ASSERT_EQ((std::vector<std::string>{"known", peers_[0].name, "10.78.0.13"}), WakeListColumn(0));
     HWND list = app.WakeList();
-    const std::vector<std::string> row1 = listview::Row(list, 1);
+    const std::vector<std::string> row1 = EntryCells(list, 1);
     ASSERT_EQ(11u, row1.size());
     EXPECT_EQ((std::vector<std::string>{peers_[0].name, "10.78.0.11", "255.255.255.0", peers_[0].mac, peers_[0].name,
                                         "", "", "2034", "0000/00/00 00:00:00", "0000/00/00 00:00:00"}),

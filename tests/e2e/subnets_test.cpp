@@ -185,6 +185,14 @@ TEST_F(RoutedSubnets, EachPacketReachesItsOwnSubnetFromTheRightAddress) {
     lines.push_back("WakeUpパケットの送信完了");
     std::vector<std::string> run = LogLines();
     run.erase(run.begin());
+    // The watch after the run may already have said who answers (the far
+    // namespace does); those lines are not the run's.
+    run.erase(std::remove_if(run.begin(), run.end(),
+                             [](const std::string& line) {
+                                 return line.find("応答があります") != std::string::npos ||
+                                        line.find("起動を確認") != std::string::npos;
+                             }),
+              run.end());
     EXPECT_EQ(lines, run);
     for (int row = 0; row < 5; ++row) EXPECT_EQ(kSentImage, listview::StateImage(app.WakeList(), row)) << row;
     EXPECT_EQ(0, app.Close());
