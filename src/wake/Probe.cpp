@@ -38,6 +38,14 @@ ProbePlan::ProbePlan(std::vector<ProbeMethod> methods, size_t cap, uint32_t time
             immediateMask_ |= 1u << i;
         }
     }
+    onLinkMask_ = immediateMask_;
+    if (arpMethod_ < methods_.size()) {
+        for (size_t i = 0; i < methods_.size(); ++i) {
+            if (methods_[i].kind != ProbeKind::Tcp) continue;
+            onLinkMask_ = 1u << i;
+            break;
+        }
+    }
 }
 
 void ProbePlan::Add(const std::vector<ProbeTarget>& targets) {
@@ -49,6 +57,7 @@ void ProbePlan::Add(const std::vector<ProbeTarget>& targets) {
 }
 
 void ProbePlan::Clear() {
+    waitingArp_ = 0;
     queue_.clear();
     queueHead_ = 0;
     running_.clear();
@@ -56,9 +65,12 @@ void ProbePlan::Clear() {
     doneRuns_.clear();
 }
 
-bool ProbePlan::NextStart(uint64_t now, uint64_t* run, ProbeTarget* target) {
-    if (running_.size() >= cap_ || queueHead_ >= queue_.size()) return false;
-    Run r{nextRun_++, queue_[queueHead_++], now, now + timeoutMs_, immediateMask_, false};
+bool ProbePlan::NextStart(uint64_t now, uint64_t* run, ProbeTarget* target, uint32_t* methods) {
+    // A run that only waits for the neighbour table holds no socket: it
+    // leaves its place under the cap to the next address.
+    if (running_.size() - waitingArp_ >= cap_ || queueHead_ >= queue_.size()) return false;
+    const ProbeTarget next = queue_[queueHead_++];
+    Run r{nextRun_++, next, now, now + timeoutMs_, next.onLink ? onLinkMask_ : immediateMask_, false};
     if (queueHead_ == queue_.size()) {
         queue_.clear();
         queueHead_ = 0;
@@ -66,8 +78,9 @@ bool ProbePlan::NextStart(uint64_t now, uint64_t* run, ProbeTarget* target) {
     running_.push_back(r);
     *run = r.run;
     *target = r.target;
+    if (methods) *methods = r.pending;
     // With nothing to run at once, the address goes straight to ARP or silent.
-    if (immediateMask_ == 0) AfterImmediate(running_.size() - 1, now);
+    if (r.pending == 0) AfterImmediate(running_.size() - 1, now);
     return true;
 }
 
@@ -92,6 +105,7 @@ bool ProbePlan::TargetOf(uint64_t run, ProbeTarget* target) const {
 
 void ProbePlan::Decide(size_t index, ProbeVerdict verdict, ProbeKind by, uint64_t now) {
     const Run& r = running_[index];
+    if (r.waitingArp) --waitingArp_;
     done_.push_back(ProbeDone{r.target, verdict, by, static_cast<uint32_t>(now >= r.started ? now - r.started : 0)});
     doneRuns_.push_back(r.run);
     running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -99,6 +113,7 @@ void ProbePlan::Decide(size_t index, ProbeVerdict verdict, ProbeKind by, uint64_
 
 void ProbePlan::AfterImmediate(size_t index, uint64_t now) {
     if (arpMethod_ < methods_.size()) {
+        if (!running_[index].waitingArp) ++waitingArp_;
         running_[index].waitingArp = true;
         return;
     }

@@ -33,6 +33,10 @@ enum class ProbeVerdict : uint8_t { Unknown = 0, Answers = 1, Silent = 2 };
 struct ProbeTarget {
     uint32_t address;  // IPv4, network order
     uint32_t tag;      // the caller's own key (an entry id, a row)
+    // On a subnet of this computer's own: nothing reaches the address before
+    // it answers ARP, so one connect to stir ARP and then the neighbour table
+    // tell as surely as every probe, at a quarter of the sockets.
+    bool onLink = false;
 };
 
 struct ProbeDone {
@@ -43,7 +47,8 @@ struct ProbeDone {
 };
 
 // The order and the state of the probes of a list of addresses. At most
-// `cap` addresses run at once; each runs its immediate methods (all but ARP)
+// `cap` addresses have probes out at once (one waiting only for the
+// neighbour table does not count); each runs its immediate methods (all but ARP)
 // together, is decided at its first answer, or, when every one has failed
 // or `timeoutMs` has passed, moves to ARP (when listed) and then to silent.
 // Times are milliseconds on any steady clock.
@@ -58,8 +63,11 @@ public:
     void Clear();
 
     // The next address to start, below the cap. `run` names it in every later
-    // call; a run number is never given twice.
-    bool NextStart(uint64_t now, uint64_t* run, ProbeTarget* target);
+    // call; a run number is never given twice. `methods` gets a bit per
+    // method (index into Methods()) to start for it now: every immediate
+    // one, or for an address on the link, when ARP is listed, only the first
+    // TCP connect.
+    bool NextStart(uint64_t now, uint64_t* run, ProbeTarget* target, uint32_t* methods = nullptr);
     // A method (index into Methods()) of a run ended. Late or repeated
     // reports, and reports for runs already decided, are ignored.
     void Finished(uint64_t run, size_t method, ProbeOutcome outcome, uint64_t now);
@@ -99,12 +107,14 @@ private:
     uint32_t timeoutMs_;
     size_t arpMethod_;       // Methods().size() when ARP is not listed
     uint32_t immediateMask_;
+    uint32_t onLinkMask_;    // what an address on the link starts with
     std::vector<ProbeTarget> queue_;
     size_t queueHead_ = 0;
     std::vector<Run> running_;
     std::vector<ProbeDone> done_;
     std::vector<uint64_t> doneRuns_;
     uint64_t nextRun_ = 1;
+    size_t waitingArp_ = 0;  // running ones that wait only for ARP
 };
 
 // A report posted to a window: wParam holds the address and the tag, lParam

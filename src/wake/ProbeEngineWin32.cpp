@@ -23,7 +23,7 @@ constexpr DWORD kEchoPollMs = 50;
 // The neighbour table is read for every address waiting for ARP at once, at
 // most this often: each read walks the whole table, which under Wine alone
 // cost more than all other probes of a long list together.
-constexpr uint64_t kArpBatchMs = 250;
+constexpr uint64_t kArpBatchMs = 1000;
 constexpr char kEchoData[] = "Nodelark";
 
 uint64_t Now() { return GetTickCount64(); }
@@ -102,6 +102,9 @@ uint32_t CProbeEngine::Probe(const std::vector<ProbeTarget>& targets) {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         incoming_.insert(incoming_.end(), targets.begin(), targets.end());
+        // Without the neighbour table only every probe can tell.
+        if (!arpTable_)
+            for (size_t i = incoming_.size() - targets.size(); i < incoming_.size(); ++i) incoming_[i].onLink = false;
         batch = batch_.load();
     }
     if (wake_) SetEvent(wake_);
@@ -177,8 +180,9 @@ void CProbeEngine::Run() {
         }
     };
 
-    auto startProbes = [&](uint64_t run, const ProbeTarget& target, uint64_t now) {
+    auto startProbes = [&](uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now) {
         for (size_t m = 0; m < methods.size() && plan.IsRunning(run); ++m) {
+            if (!(which & (1u << m))) continue;
             const ProbeMethod& method = methods[m];
             if (method.kind == ProbeKind::Echo) {
                 auto echo = std::make_unique<Echo>();
@@ -331,7 +335,8 @@ void CProbeEngine::Run() {
         uint64_t now = Now();
         uint64_t run;
         ProbeTarget target;
-        while (plan.NextStart(now, &run, &target)) startProbes(run, target, now);
+        uint32_t which;
+        while (plan.NextStart(now, &run, &target, &which)) startProbes(run, target, which, now);
         checkArp(now);
 
         std::vector<uint64_t> doneRuns;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/DataPath.h"
@@ -13,6 +14,8 @@
 #include "ui/CommandLineDialogWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
+#include "wake/NetInfo.h"
+#include "wake/NetInfoWin32.h"
 #include "wake/WakeRunWin32.h"
 
 namespace {
@@ -53,6 +56,23 @@ void SetStatusCell(HWND list, int row, const char* text) {
     set.iSubItem = kStatusColumn;
     set.pszText = const_cast<char*>(text);
     SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&set));
+}
+
+// Each address of an adapter that is up, with its mask (network order).
+std::vector<std::pair<uint32_t, uint32_t>> LocalSubnets(const NetInfo& net) {
+    std::vector<std::pair<uint32_t, uint32_t>> links;
+    for (const NetAdapter& a : net.adapters) {
+        if (!a.up) continue;
+        for (size_t i = 0; i < a.ipAddresses.size() && i < a.subnetMasks.size(); ++i)
+            if (a.ipAddresses[i] != 0 && a.subnetMasks[i] != 0) links.emplace_back(a.ipAddresses[i], a.subnetMasks[i]);
+    }
+    return links;
+}
+
+bool OnLink(uint32_t address, const std::vector<std::pair<uint32_t, uint32_t>>& links) {
+    for (const auto& link : links)
+        if (((address ^ link.first) & link.second) == 0) return true;
+    return false;
 }
 
 ProbeEngineSettings SweepSettings() {
@@ -128,6 +148,10 @@ void CStatusCheck::Sweep() {
     std::unordered_map<int32_t, const WakeEntry*> byId;
     for (WakeEntry* e = store->FirstEntry(); e; e = store->NextEntry()) byId.emplace(e->id, e);
     std::vector<ProbeTarget> targets;
+    // This computer's subnets as they are now: a VPN or a new lease counts.
+    NetInfo net{};
+    CollectNetInfo(net);
+    const std::vector<std::pair<uint32_t, uint32_t>> links = LocalSubnets(net);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         LVITEMA item = {};
@@ -142,7 +166,7 @@ void CStatusCheck::Sweep() {
             SetStatusCell(list, row, "");
             continue;
         }
-        targets.push_back({address, static_cast<uint32_t>(found->first)});
+        targets.push_back({address, static_cast<uint32_t>(found->first), OnLink(address, links)});
     }
     sweepDue_ = false;
     sweepPending_ = targets.size();

@@ -234,3 +234,66 @@ TEST(ProbeReport, PackedIntoTwoMessageWords) {
     PackProbeReport(slow, &w, &l);
     EXPECT_EQ(0xFFFFu, UnpackProbeReport(w, l).done.elapsedMs) << "a long time is held at the largest value";
 }
+
+// An address on one of this computer's subnets starts only the first
+// connect, and its one failure hands it to ARP; without ARP in the list, or
+// off the link, every immediate method runs.
+TEST(ProbePlan, OnTheLinkOneConnectThenTheNeighbourTable) {
+    const std::vector<ProbeMethod> kTcpTcpArp = {{ProbeKind::Echo, 0}, {ProbeKind::Tcp, 445},
+                                                 {ProbeKind::Tcp, 3389}, {ProbeKind::Arp, 0}};
+    const struct {
+        const char* name;
+        std::vector<ProbeMethod> methods;
+        bool onLink;
+        uint32_t started;  // a bit per method
+        bool arpAfterFirstConnect;
+    } cases[] = {
+        {"on the link", kTcpTcpArp, true, 0x2, true},
+        {"off the link", kTcpTcpArp, false, 0x7, false},
+        {"on the link, no ARP listed", kEchoTcp, true, 0x3, false},
+        {"on the link, no connect listed", {{ProbeKind::Echo, 0}, {ProbeKind::Arp, 0}}, true, 0x1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProbePlan plan(c.methods, 4, 1000);
+        plan.Add({{0x0A000001u, 1, c.onLink}});
+        uint64_t run = 0;
+        ProbeTarget target;
+        uint32_t methods = 0;
+        ASSERT_TRUE(plan.NextStart(0, &run, &target, &methods));
+        EXPECT_EQ(c.started, methods);
+        const size_t first = c.started == 0x1 ? 0 : 1;
+        plan.Finished(run, first, ProbeOutcome::NoAnswer, 10);
+        EXPECT_EQ(c.arpAfterFirstConnect, plan.WaitingForArp() == std::vector<uint64_t>{run});
+        if (!c.arpAfterFirstConnect) continue;
+        plan.Finished(run, plan.ArpMethod(), ProbeOutcome::Answered, 20);
+        const std::vector<ProbeDone> done = plan.TakeDone();
+        ASSERT_EQ(1u, done.size());
+        EXPECT_EQ(ProbeVerdict::Answers, done[0].verdict);
+        EXPECT_EQ(ProbeKind::Arp, done[0].by);
+    }
+}
+
+// A run that only waits for the neighbour table holds no socket, so the next
+// address starts; the table's answer still decides the waiting one.
+TEST(ProbePlan, WaitingForTheNeighbourTableLeavesItsPlaceUnderTheCap) {
+    ProbePlan plan(kEchoTcpArp, 1, 1000);
+    plan.Add(Targets(3));
+    std::vector<Started> first = StartAll(plan, 0);
+    ASSERT_EQ(1u, first.size());
+    plan.Finished(first[0].run, 0, ProbeOutcome::NoAnswer, 10);
+    EXPECT_TRUE(StartAll(plan, 10).empty()) << "one probe still out";
+    plan.Finished(first[0].run, 1, ProbeOutcome::NoAnswer, 20);
+    std::vector<Started> second = StartAll(plan, 20);
+    ASSERT_EQ(1u, second.size());
+    EXPECT_EQ(101u, second[0].target.tag);
+    EXPECT_EQ(2u, plan.Running());
+    plan.Finished(first[0].run, plan.ArpMethod(), ProbeOutcome::NoAnswer, 30);
+    plan.Expire(2000);
+    EXPECT_EQ((std::vector<uint64_t>{second[0].run}), plan.WaitingForArp());
+    EXPECT_EQ(1u, StartAll(plan, 2000).size()) << "the third starts while the second waits";
+    std::vector<ProbeDone> done = plan.TakeDone();
+    ASSERT_EQ(1u, done.size());
+    EXPECT_EQ(ProbeVerdict::Silent, done[0].verdict);
+    EXPECT_EQ(100u, done[0].target.tag);
+}
