@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <utility>
 #include <vector>
 
 #include "common/DataPath.h"
@@ -16,6 +15,7 @@
 #include "ui/WindowPropWin32.h"
 #include "wake/NetInfo.h"
 #include "wake/NetInfoWin32.h"
+#include "wake/WakeRoute.h"
 #include "wake/WakeRunWin32.h"
 
 namespace {
@@ -58,20 +58,9 @@ void SetStatusCell(HWND list, int row, const char* text) {
     SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&set));
 }
 
-// Each address of an adapter that is up, with its mask (network order).
-std::vector<std::pair<uint32_t, uint32_t>> LocalSubnets(const NetInfo& net) {
-    std::vector<std::pair<uint32_t, uint32_t>> links;
-    for (const NetAdapter& a : net.adapters) {
-        if (!a.up) continue;
-        for (size_t i = 0; i < a.ipAddresses.size() && i < a.subnetMasks.size(); ++i)
-            if (a.ipAddresses[i] != 0 && a.subnetMasks[i] != 0) links.emplace_back(a.ipAddresses[i], a.subnetMasks[i]);
-    }
-    return links;
-}
-
-bool OnLink(uint32_t address, const std::vector<std::pair<uint32_t, uint32_t>>& links) {
-    for (const auto& link : links)
-        if (((address ^ link.first) & link.second) == 0) return true;
+bool OnLink(uint32_t address, const std::vector<LocalAddress>& links) {
+    for (const LocalAddress& link : links)
+        if (((address ^ link.address) & link.mask) == 0) return true;
     return false;
 }
 
@@ -151,7 +140,7 @@ void CStatusCheck::Sweep() {
     // This computer's subnets as they are now: a VPN or a new lease counts.
     NetInfo net{};
     CollectNetInfo(net);
-    const std::vector<std::pair<uint32_t, uint32_t>> links = LocalSubnets(net);
+    const std::vector<LocalAddress> links = UsableLocalAddresses(net);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         LVITEMA item = {};
