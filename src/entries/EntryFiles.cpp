@@ -58,9 +58,16 @@ char* PutMac(char* p, const uint8_t mac[6]) {
 // the field's width) beats finding the end first and copying after. A quote
 // inside is doubled, so that a spreadsheet reads the field whole, commas and
 // line breaks included; 0x22 is never the second byte of a CP932 character.
+// A text that a spreadsheet would take for a formula gets the usual guard, a
+// leading apostrophe, which shows nothing there.
+inline bool ReadsAsFormula(char first) {
+    return first == '=' || first == '+' || first == '-' || first == '@' || first == '\t' || first == '\r';
+}
+
 template <size_t N>
 char* PutQuoted(char* p, const char (&field)[N]) {
     *p++ = '"';
+    if (ReadsAsFormula(field[0])) *p++ = '\'';
     for (size_t i = 0; i < N && field[i]; ++i) {
         if (field[i] == '"') *p++ = '"';
         *p++ = field[i];
@@ -70,9 +77,9 @@ char* PutQuoted(char* p, const char (&field)[N]) {
 }
 
 // The longest listing line: four texts at their full widths, every byte a
-// doubled quote, two addresses, a MAC address, two numbers and the
-// punctuation.
-constexpr size_t kListingLineMax = 2 * (128 + 3 * 256) + 2 * 15 + 17 + 2 * 21 + 40;
+// doubled quote, each with its formula guard, two addresses, a MAC address,
+// two numbers and the punctuation.
+constexpr size_t kListingLineMax = 2 * (128 + 3 * 256) + 4 + 2 * 15 + 17 + 2 * 21 + 40;
 constexpr int kListingPieces = 9;
 
 // Formats one line into `out` (room for kListingLineMax bytes); `ends` gets

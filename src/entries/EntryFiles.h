@@ -18,7 +18,9 @@ extern const char kListingHeader[];
 // Appends the nine pieces of one listing line to `out`; when `pieceEnds` is
 // given, the offset in `out` just after each piece is appended to it. Texts
 // are read at most to their field's width; a double quote inside one is
-// doubled (RFC 4180), every other byte stays as it is.
+// doubled (RFC 4180), and a text that starts with '=', '+', '-', '@', a tab
+// or a CR gets a leading apostrophe so that a spreadsheet shows it as text;
+// every other byte stays as it is.
 void AppendListingLine(std::string& out, const WakeEntry& entry, int rowNumber,
                        std::vector<size_t>* pieceEnds = nullptr);
 

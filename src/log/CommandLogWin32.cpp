@@ -17,6 +17,7 @@
 #include "ui/WindowPropWin32.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogText.h"
+#include "log/LogFormat.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void AppendCommandLog(HWND mainWindow, const char* text) {
     bool post = false;
     {
         std::lock_guard<std::mutex> hold(g_pendingLock);
-        g_pending.push_back({mainWindow, FormatClock(LocalNow()), text});
+        g_pending.push_back({mainWindow, FormatClock(LocalNow()), VisibleLogText(text)});
         // Older lines would only be pushed out of the page again.
         if (g_pending.size() > static_cast<size_t>(kCommandLogMaxLines)) g_pending.pop_front();
         // A window gone before its flush came must not hold up the next one.

@@ -17,10 +17,29 @@ std::string FormatLogBanner(const char* title, const char* notice) {
     return banner;
 }
 
+std::string VisibleLogText(const std::string& text) {
+    size_t i = 0;
+    auto isControl = [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; };
+    while (i < text.size() && !isControl(static_cast<unsigned char>(text[i]))) ++i;
+    if (i == text.size()) return text;
+    std::string out(text, 0, i);
+    for (; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (isControl(c)) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "<0x%02X>", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string FormatLogLine(const DateTime& now, const std::string& text) {
     std::string line = FormatDateTime(now);
     line += ' ';
-    line += text;
+    line += VisibleLogText(text);
     line += "\r\n";
     return line;
 }
@@ -31,7 +50,7 @@ std::string FormatLogErrorLine(const DateTime& now, const std::string& text, uin
     std::snprintf(suffix, sizeof suffix, "LastErrorCode=%08u", static_cast<unsigned>(code));
     std::string line = FormatDateTime(now);
     line += ' ';
-    line += text;
+    line += VisibleLogText(text);
     line += ' ';
     line += suffix;
     line += "\r\n";

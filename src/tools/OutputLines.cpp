@@ -29,13 +29,16 @@ void OutputLineCutter::Feed(const char* data, size_t size) {
         while (scanned_ < pending_.size()) {
             unsigned char b = static_cast<unsigned char>(pending_[scanned_]);
             size_t width = IsCp932LeadByte(b) ? 2 : 1;
-            if (scanned_ + width > pending_.size()) break;  // trail byte still to come
+            // Cut before waiting for a trail byte: a lead byte that never
+            // gets one (the output ends, or a line feed follows) must not
+            // stretch the piece past the bound.
             if (scanned_ + width > kMaxLine) {
                 EndLine(scanned_);
                 pending_.erase(0, scanned_);
                 scanned_ = 0;
                 continue;
             }
+            if (scanned_ + width > pending_.size()) break;  // trail byte still to come
             scanned_ += width;
         }
     }

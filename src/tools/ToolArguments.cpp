@@ -5,6 +5,7 @@
 
 #include "common/Cp932.h"
 #include "common/FixedText.h"
+#include "common/TextFormat.h"
 #include "entries/WakeEntry.h"
 
 namespace {
@@ -113,4 +114,77 @@ std::string ExpandToolArguments(const char* argTemplate, size_t templateWidth, c
 
 std::string BuildToolCommandLine(const std::string& command, const std::string& arguments) {
     return CutAtCharBoundary(command + " " + arguments, kMaxToolCommandLine);
+}
+
+PlaceholderCheck CheckHostPlaceholder(const std::string& hostName, bool japaneseCodePage) {
+    PlaceholderCheck check;
+    auto fail = [&check](PlaceholderFault fault, unsigned char byte) {
+        check.fault = fault;
+        check.byte = byte;
+        return check;
+    };
+    if (!hostName.empty() && hostName[0] == '-') return fail(PlaceholderFault::kLeadingHyphen, '-');
+    for (size_t i = 0; i < hostName.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(hostName[i]);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_')
+            continue;
+        if (c < 0x20 || c == 0x7F) return fail(PlaceholderFault::kControl, c);
+        if (c < 0x80) return fail(PlaceholderFault::kCharacter, c);
+        if (!japaneseCodePage) return fail(PlaceholderFault::kDoubleByte, c);
+        if (IsCp932LeadByte(c)) {
+            if (i + 1 >= hostName.size() || !IsCp932TrailByte(static_cast<unsigned char>(hostName[i + 1])))
+                return fail(PlaceholderFault::kLoneLeadByte, c);
+            ++i;
+            continue;
+        }
+        // Half-width kana; 0x80, 0xA0 and 0xFD-0xFF are no characters at all.
+        if (c >= 0xA1 && c <= 0xDF) continue;
+        return fail(PlaceholderFault::kLoneLeadByte, c);
+    }
+    return check;
+}
+
+PlaceholderCheck CheckEntryPlaceholders(const char* argTemplate, size_t templateWidth, const WakeEntry& entry,
+                                        bool japaneseCodePage) {
+    size_t length = FieldLength(argTemplate, templateWidth);
+    for (size_t i = 0; i + 1 < length; ++i) {
+        if (argTemplate[i] != '$' || argTemplate[i + 1] != '(') {
+            // A lead byte's trail may be '$': step over whole characters.
+            if (IsCp932LeadByte(static_cast<unsigned char>(argTemplate[i]))) ++i;
+            continue;
+        }
+        size_t matched = 0;
+        if (Match(argTemplate + i, length - i, matched) == Placeholder::Host) {
+            // The same text the expansion will use.
+            std::string name = CutAtCharBoundary(FieldText(entry.hostName), kMaxPlaceholderText);
+            return CheckHostPlaceholder(name, japaneseCodePage);
+        }
+    }
+    return PlaceholderCheck{};
+}
+
+std::string PlaceholderRefusalText(const WakeEntry& entry, const PlaceholderCheck& check) {
+    char detail[96] = {};
+    switch (check.fault) {
+    case PlaceholderFault::kNone:
+        return std::string();
+    case PlaceholderFault::kCharacter:
+        std::snprintf(detail, sizeof detail, "使えない文字 '%c'", check.byte);
+        break;
+    case PlaceholderFault::kControl:
+        std::snprintf(detail, sizeof detail, "制御文字 0x%02X", check.byte);
+        break;
+    case PlaceholderFault::kLoneLeadByte:
+        std::snprintf(detail, sizeof detail, "文字として読めないﾊﾞｲﾄ 0x%02X", check.byte);
+        break;
+    case PlaceholderFault::kDoubleByte:
+        std::snprintf(detail, sizeof detail, "日本語の文字(ANSIｺｰﾄﾞﾍﾟｰｼﾞが932でないｼｽﾃﾑ)");
+        break;
+    case PlaceholderFault::kLeadingHyphen:
+        std::snprintf(detail, sizeof detail, "先頭の '-'");
+        break;
+    }
+    return "[" + EntryName(entry) + "(" + FormatIPv4(entry.ipAddress) + ")]のｺﾝﾋﾟｭｰﾀ名に" + detail +
+           "があるためｺﾏﾝﾄﾞを実行しません";
 }

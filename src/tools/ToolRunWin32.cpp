@@ -143,29 +143,44 @@ void EndStoppedRun(HWND mainWindow) {
     CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）");
 }
 
-void ChooseNextCommand(HWND mainWindow) {
+// Moves the run on to its next command as the execution style says: the
+// entry list index of that command, or -1 when the run is over.
+int AdvanceToNextCommand(HWND mainWindow) {
     HWND list = EntryList(mainWindow);
-    if (list) {
-        int first = FirstSelected(list);
-        int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-        int next = -1;
-        if (g_run.currentTool.ExecStyle == 1) {
-            if (first >= 0) SetItemState(list, first, 0, LVIS_SELECTED);
-            g_run.toolNextIndex = FirstSelected(list);
-            next = g_run.toolNextIndex;
-        } else if (g_run.currentTool.ExecStyle == 2) {
-            if (++g_run.toolNextIndex < count) next = g_run.toolNextIndex;
-        }
-        if (next >= 0) {
-            if (g_run.stopRequested) {
-                EndStoppedRun(mainWindow);
-                return;
-            }
-            RunToolCommand(mainWindow, next);
-            return;
-        }
+    if (!list) return -1;
+    int first = FirstSelected(list);
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    if (g_run.currentTool.ExecStyle == 1) {
+        if (first >= 0) SetItemState(list, first, 0, LVIS_SELECTED);
+        g_run.toolNextIndex = FirstSelected(list);
+        return g_run.toolNextIndex;
     }
-    EndRun(mainWindow);
+    if (g_run.currentTool.ExecStyle == 2 && ++g_run.toolNextIndex < count) return g_run.toolNextIndex;
+    return -1;
+}
+
+void ChooseNextCommand(HWND mainWindow) {
+    int next = AdvanceToNextCommand(mainWindow);
+    if (next < 0) {
+        EndRun(mainWindow);
+        return;
+    }
+    if (g_run.stopRequested) {
+        EndStoppedRun(mainWindow);
+        return;
+    }
+    RunToolCommand(mainWindow, next);
+}
+
+// A command that could not be made or started: no completion will come.
+void FailCommand(HWND mainWindow) {
+    AppendCommandLog(mainWindow, "ツールコマンドの実行に失敗しました");
+    if (g_run.currentTool.IsEnable) {
+        SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", "");
+        SetRunButtons(mainWindow, true);
+        ClearRunState();
+        CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）");
+    }
 }
 
 void OnCommandFinished(HWND mainWindow, int32_t exitCode) {
@@ -243,18 +258,41 @@ int RunToolCommand(HWND mainWindow, int index) {
     if (index < 0) {
         arguments = ExpandToolArguments(tool.Argv, sizeof tool.Argv, nullptr, ask);
     } else {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = index;
         CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
         const WakeEntry* entry = nullptr;
-        if (store && SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-            entry = store->FindEntry(static_cast<int>(item.lParam));
-        if (!entry) {
-            // The entry has gone during the run: the run ends here, as if
-            // it had come to its last command.
-            EndRun(mainWindow);
-            return 0;
+        // Entries whose texts could break out of the command line are passed
+        // over in a loop, not by recursion: a long list of them must not
+        // deepen the stack.
+        for (;;) {
+            LVITEMA item = {};
+            item.mask = LVIF_PARAM;
+            item.iItem = index;
+            entry = nullptr;
+            if (store && SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+                entry = store->FindEntry(static_cast<int>(item.lParam));
+            if (!entry) {
+                // The entry has gone during the run: the run ends here, as if
+                // it had come to its last command.
+                EndRun(mainWindow);
+                return 0;
+            }
+            PlaceholderCheck check = CheckEntryPlaceholders(tool.Argv, sizeof tool.Argv, *entry, GetACP() == 932);
+            if (check.fault == PlaceholderFault::kNone) break;
+            SwitchPage(mainWindow, tab, 1);
+            AppendCommandLog(mainWindow, PlaceholderRefusalText(*entry, check).c_str());
+            if (App().commandLineMode) {
+                FailCommand(mainWindow);
+                return 0;
+            }
+            index = AdvanceToNextCommand(mainWindow);
+            if (index < 0) {
+                EndRun(mainWindow);
+                return 0;
+            }
+            if (g_run.stopRequested) {
+                EndStoppedRun(mainWindow);
+                return 0;
+            }
         }
         arguments = ExpandToolArguments(tool.Argv, sizeof tool.Argv, entry, ask);
         SetItemState(list, index, INDEXTOSTATEIMAGEMASK(kToolMarkStateImage), LVIS_STATEIMAGEMASK);
@@ -263,14 +301,7 @@ int RunToolCommand(HWND mainWindow, int index) {
     AppendCommandLog(mainWindow, "ｺﾏﾝﾄﾞの実行を開始します...");
     std::string commandLine = BuildToolCommandLine(FieldText(tool.Command), arguments);
     if (!StartOnRunner(mainWindow, runner, commandLine)) {
-        AppendCommandLog(mainWindow, "ツールコマンドの実行に失敗しました");
-        // No completion will come for this command.
-        if (g_run.currentTool.IsEnable) {
-            SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", "");
-            SetRunButtons(mainWindow, true);
-            ClearRunState();
-            CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）");
-        }
+        FailCommand(mainWindow);
         return 0;
     }
     OpenCommandLineDialog(mainWindow);

@@ -15,6 +15,7 @@
 #include "ui/WindowPropWin32.h"
 #include "wake/NetInfo.h"
 #include "wake/NetInfoWin32.h"
+#include "wake/StatusSettings.h"
 #include "wake/WakeRoute.h"
 #include "wake/WakeRunWin32.h"
 
@@ -90,10 +91,9 @@ void CStatusCheck::Start() {
     if (started_) return;
     started_ = true;
     if (!settingsPath_.empty()) {
-        char value[16] = {};
-        GetPrivateProfileStringA("Status", "Check", "1", value, sizeof value, settingsPath_.c_str());
-        // Only an explicit 0 turns the checks off; anything else is the default.
-        enabled_ = lstrcmpA(value, "0") != 0;
+        char value[kStatusValueBytes] = {};
+        GetPrivateProfileStringA(kStatusSection, kStatusCheckKey, "1", value, sizeof value, settingsPath_.c_str());
+        enabled_ = StatusChecksOn(value);
     }
     sweepEngine_.Start(mainWindow_, WM_APP_PROBE_SWEEP);
     watchEngine_.Start(mainWindow_, WM_APP_PROBE_WATCH);
@@ -116,7 +116,7 @@ void CStatusCheck::SetEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
     if (!settingsPath_.empty() &&
-        !WritePrivateProfileStringA("Status", "Check", enabled ? "1" : "0", settingsPath_.c_str()))
+        !WritePrivateProfileStringA(kStatusSection, kStatusCheckKey, enabled ? "1" : "0", settingsPath_.c_str()))
         Log("応答の確認の設定を保存できませんでした");
     if (enabled) {
         Sweep();

@@ -190,6 +190,52 @@ TEST(Listing, TextsReadBackWholeAsCsvFields) {
                                  "\"\",\"\",\"ソ表\"\r\n");
 }
 
+// A text a spreadsheet would run as a formula is guarded by an apostrophe;
+// the same characters anywhere but first, and every other text, stay as
+// they are.
+TEST(Listing, TextsThatReadAsFormulasGetALeadingApostrophe) {
+    struct Case { const char* text; const char* field; };
+    const Case cases[] = {
+        {"=cmd|' /C calc'!A0", "\"'=cmd|' /C calc'!A0\""},
+        {"+1", "\"'+1\""},
+        {"-2+3", "\"'-2+3\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\tx", "\"'\tx\""},
+        {"\r=1", "\"'\r=1\""},
+        {"=\"a\"", "\"'=\"\"a\"\"\""},
+        {"a=b-c", "\"a=b-c\""},
+        {" =x", "\" =x\""},
+        {"'quoted", "\"'quoted\""},
+        {"", "\"\""},
+        {"ソ=", "\"ソ=\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        WakeEntry e = Entry("", 10, 0, 0, 1, 9);
+        SetField(e.name, c.text);
+        SetField(e.hostName, c.text);
+        SetField(e.place, c.text);
+        SetField(e.comment, c.text);
+        const std::string f = c.field;
+        EXPECT_EQ(Listing(e, 1), "1," + f + ",\"10.0.0.1\",\"255.255.255.0\",9,\"00-00-00-00-00-00\"," + f + "," + f +
+                                     "," + f + "\r\n");
+    }
+    // Every field at its full width, each guarded and every other byte a
+    // quote: the longest line still fits.
+    WakeEntry widest = Entry("", 10, 0, 0, 1, 9);
+    for (auto* field : {widest.name, widest.hostName, widest.place, widest.comment}) field[0] = '=';
+    std::memset(widest.name + 1, '"', sizeof widest.name - 1);
+    std::memset(widest.hostName + 1, '"', sizeof widest.hostName - 1);
+    std::memset(widest.place + 1, '"', sizeof widest.place - 1);
+    std::memset(widest.comment + 1, '"', sizeof widest.comment - 1);
+    const std::string line = Listing(widest, 999999999);
+    size_t at = 0;
+    std::vector<std::string> fields;
+    ASSERT_TRUE(ReadCsvRecord(line, at, fields));
+    ASSERT_EQ(fields.size(), 9u);
+    EXPECT_EQ(fields[8], "'=" + std::string(sizeof widest.comment - 1, '"'));
+}
+
 TEST(Listing, AWholeFileReadsBackAsTheHeaderAndOneRecordPerEntry) {
     WakeEntry a = Entry("a", 1, 2, 3, 4, 9);
     SetField(a.comment, "x\r\n\"y\"");

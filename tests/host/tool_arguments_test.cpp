@@ -65,6 +65,79 @@ TEST(ToolArguments, ExpandsOverTable) {
     }
 }
 
+// A computer name comes from the LAN's reverse look-ups and from other
+// people's files: it may go into a command line only when nothing in it can
+// quote, separate, redirect, escape or expand.
+TEST(ToolArguments, ComputerNamesThatCouldBreakOutAreRefused) {
+    struct Case {
+        std::string name;
+        bool japanese;
+        PlaceholderFault fault;
+        unsigned char byte;
+    };
+    const Case cases[] = {
+        {"pc-01", true, PlaceholderFault::kNone, 0},
+        {"Srv_2.corp.example", false, PlaceholderFault::kNone, 0},
+        {"", true, PlaceholderFault::kNone, 0},
+        {"事務所ＰＣ", true, PlaceholderFault::kNone, 0},
+        {"ｿﾌﾄ開発-1", true, PlaceholderFault::kNone, 0},
+        {"ソ表能", true, PlaceholderFault::kNone, 0},  // trail bytes 0x5C: whole characters
+        {"pc1\" & calc.exe & rem \"", true, PlaceholderFault::kCharacter, '"'},
+        {"pc1&calc", true, PlaceholderFault::kCharacter, '&'},
+        {"a|b", true, PlaceholderFault::kCharacter, '|'},
+        {"a^b", true, PlaceholderFault::kCharacter, '^'},
+        {"%USERNAME%", true, PlaceholderFault::kCharacter, '%'},
+        {"!x!", true, PlaceholderFault::kCharacter, '!'},
+        {"a<b", true, PlaceholderFault::kCharacter, '<'},
+        {"a>b", true, PlaceholderFault::kCharacter, '>'},
+        {"pc 1", true, PlaceholderFault::kCharacter, ' '},
+        {"a\\b", true, PlaceholderFault::kCharacter, '\\'},
+        {"a/b", true, PlaceholderFault::kCharacter, '/'},
+        {"pc\tx", true, PlaceholderFault::kControl, '\t'},
+        {"pc\nx", true, PlaceholderFault::kControl, '\n'},
+        {"pc\x7f", true, PlaceholderFault::kControl, 0x7F},
+        {"-t", true, PlaceholderFault::kLeadingHyphen, '-'},
+        {"pc1\x83", true, PlaceholderFault::kLoneLeadByte, 0x83},      // swallows a closing quote
+        {"pc1\x83\x22", true, PlaceholderFault::kLoneLeadByte, 0x83},  // a quote is no trail byte
+        {"pc\x80", true, PlaceholderFault::kLoneLeadByte, 0x80},
+        {"pc\xFD", true, PlaceholderFault::kLoneLeadByte, 0xFD},
+        {"事務所", false, PlaceholderFault::kDoubleByte, 0x8E},
+        {"ﾎﾟ", false, PlaceholderFault::kDoubleByte, 0xCE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlaceholderCheck check = CheckHostPlaceholder(c.name, c.japanese);
+        EXPECT_EQ(check.fault, c.fault);
+        EXPECT_EQ(check.byte, c.byte);
+    }
+}
+
+TEST(ToolArguments, OnlyATemplateThatUsesTheNameChecksIt) {
+    WakeEntry entry = SampleEntry();
+    SetField(entry.name, "PC1");
+    SetField(entry.hostName, "pc1\" & calc.exe & rem \"");
+    auto check = [&entry](const std::string& argTemplate) {
+        char field[260] = {};
+        std::memcpy(field, argTemplate.data(), std::min(argTemplate.size(), sizeof field));
+        return CheckEntryPlaceholders(field, sizeof field, entry, true).fault;
+    };
+    EXPECT_EQ(check("/c ping -n 1 \"$(HOST)\""), PlaceholderFault::kCharacter);
+    EXPECT_EQ(check("$(host)"), PlaceholderFault::kCharacter);
+    EXPECT_EQ(check("$(IP) $(MAC) $(MASK) $(INPUT)"), PlaceholderFault::kNone);
+    EXPECT_EQ(check("$(HOSTX) $(HOST"), PlaceholderFault::kNone);
+
+    PlaceholderCheck refused = CheckEntryPlaceholders("$(HOST)", 8, entry, true);
+    EXPECT_EQ(PlaceholderRefusalText(entry, refused),
+              "[PC1(192.168.1.20)]のｺﾝﾋﾟｭｰﾀ名に使えない文字 '\"'があるためｺﾏﾝﾄﾞを実行しません");
+    SetField(entry.hostName, "pc\r\n");
+    EXPECT_EQ(PlaceholderRefusalText(entry, CheckEntryPlaceholders("$(HOST)", 8, entry, true)),
+              "[PC1(192.168.1.20)]のｺﾝﾋﾟｭｰﾀ名に制御文字 0x0Dがあるためｺﾏﾝﾄﾞを実行しません");
+    // A name cut at 255 bytes is checked as the expansion would use it.
+    std::memset(entry.hostName, 'h', sizeof entry.hostName);
+    entry.hostName[255] = '&';
+    EXPECT_EQ(CheckEntryPlaceholders("$(HOST)", 8, entry, true).fault, PlaceholderFault::kNone);
+}
+
 TEST(ToolArguments, LongHostNameIsCutTo255Bytes) {
     WakeEntry entry = SampleEntry();
     std::memset(entry.hostName, 'h', sizeof entry.hostName);   // no terminator at all

@@ -89,3 +89,21 @@ TEST(OutputLineCutter, LongLineGoesOutInPiecesOnCharacterBoundaries) {
 }
 
 }  // namespace
+
+// A lead byte that lands just past a full piece and never gets its trail
+// byte (the output ends, or a line feed follows) starts the next piece: no
+// piece is ever one byte over the bound.
+TEST(OutputLineCutter, LoneLeadByteAtTheBoundStartsTheNextPiece) {
+    std::string full = " \x05";
+    for (int i = 0; i < 511; ++i) full += kSo;
+    ASSERT_EQ(full.size(), OutputLineCutter::kMaxLine);
+    const std::string lead = kSo.substr(0, 1);
+    struct Case { const char* name; std::vector<std::string> chunks; std::vector<std::string> lines; };
+    const Case cases[] = {
+        {"output ends", {full + lead}, {full, lead}},
+        {"line feed follows", {full + lead + "\nx\n"}, {full, lead, "x"}},
+        {"byte by byte", {full, lead, "\n"}, {full, lead}},
+        {"trail byte comes later", {full + lead, kSo.substr(1) + "\n"}, {full, kSo}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Cut(c.chunks), c.lines) << c.name;
+}
