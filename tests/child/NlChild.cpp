@@ -7,6 +7,7 @@
 //   -s MS     sleep
 //   -r        read standard input until it ends
 //   -x CODE   exit at once with CODE
+//   -f PATH   create the file PATH: the mark of a step that must never run
 //   -g MS     start a copy of this program that sleeps MS, handing it every
 //             inheritable handle (as a shell would), and write
 //             "grandchild PID" on a line of its own
@@ -128,6 +129,10 @@ int main(int argc, char** argv) {
             HANDLE handle = reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::strtoull(value, nullptr, 16)));
             DWORD flags = 0;
             WriteAll(out, std::string("handle ") + value + (GetHandleInformation(handle, &flags) ? " open\n" : " closed\n"));
+            ++i;
+        } else if (step == "-f") {
+            HANDLE file = CreateFileA(value, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
             ++i;
         } else if (step == "-x") {
             return static_cast<int>(std::strtol(value, nullptr, 10));

@@ -5,6 +5,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -491,6 +493,87 @@ TEST_F(ToolRunTest, NoProcessOfAToolsTreeOutlivesItsStopOrTheProgramAndPort7Stay
     }
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(again.Main()) != FALSE; }, 10000));
     EXPECT_EQ(0, again.Close());
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// Computer names shaped to break out of a tool's command line, as a LAN's
+// reverse look-up or an imported file may bring them. Each would make the
+// test child write the marker file if its text reached the command line;
+// each is refused with its line, the run goes on, and a plain name still
+// runs, through cmd.exe and through a program started directly.
+TEST_F(ToolRunTest, ComputerNamesThatCouldBreakOutOfTheCommandLineAreRefusedAndTheRunGoesOn) {
+    const std::string marker = DataFolder() + "\\broke-out";
+    const std::string child = ChildCommand();
+    char system[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+    const std::string cmd = std::string(system) + "\\cmd.exe";
+    const std::string mark = " -f " + marker;
+    struct Name { const char* entry; std::string host; std::string refusal; };
+    const Name names[] = {
+        {"E1", "x\" & " + child + mark + " & rem \"", "使えない文字 '\"'"},
+        {"E2", "x&" + child + mark, "使えない文字 '&'"},
+        {"E3", "x|" + child + mark, "使えない文字 '|'"},
+        {"E4", "x^\"&" + child + mark, "使えない文字 '^'"},
+        {"E5", "%USERNAME%", "使えない文字 '%'"},
+        {"E6", "!PATH!", "使えない文字 '!'"},
+        {"E7", "x<nul", "使えない文字 '<'"},
+        {"E8", "x>" + marker, "使えない文字 '>'"},
+        {"E9", "x" + mark, "使えない文字 ' '"},
+        {"E10", "x\t-f\t" + marker, "制御文字 0x09"},
+        {"E11", "x\n" + child + mark, "制御文字 0x0A"},
+        {"E12", "pc\x83", "文字として読めないﾊﾞｲﾄ 0x83"},
+        {"E\r\nforged", "x&y", "使えない文字 '&'"},
+        {"PLAIN", "plain-1.corp_2", ""},
+    };
+    std::vector<EntryRecord> records;
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
+        records.push_back(Entry(static_cast<int>(i + 1), names[i].entry, static_cast<uint8_t>(11 + i), ""));
+        std::memcpy(records.back().hostName, names[i].host.data(), names[i].host.size());
+    }
+    ASSERT_NO_FATAL_FAILURE(WriteTools({{1, 2, "/c " + child + " -w \"$(HOST)\"", 0, cmd},
+                                        {2, 2, "-w $(HOST) -x 0"}}));
+    DeleteFileA(marker.c_str());
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(records));
+
+    std::vector<std::string> refusals;
+    for (size_t i = 0; i + 1 < sizeof names / sizeof names[0]; ++i) {
+        std::string shownName = names[i].entry;
+        if (shownName == "E\r\nforged") shownName = "E<0x0D><0x0A>forged";
+        refusals.push_back("[" + shownName + "(10.77.0." + std::to_string(11 + i) + ")]のｺﾝﾋﾟｭｰﾀ名に" +
+                           names[i].refusal + "があるためｺﾏﾝﾄﾞを実行しません");
+    }
+    for (int tool : {kCmdTool1, kCmdTool2}) {
+        SCOPED_TRACE(tool == kCmdTool1 ? "through cmd.exe" : "started directly");
+        const std::string line = tool == kCmdTool1 ? cmd + " /c " + child + " -w \"plain-1.corp_2\""
+                                                   : child + " -w plain-1.corp_2 -x 0";
+        std::vector<std::string> expected = {"ツールコマンドの実行開始..."};
+        expected.insert(expected.end(), refusals.begin(), refusals.end());
+        for (const std::string& l : CommandLines(line, {"plain-1.corp_2"}, 0)) expected.push_back(l);
+        // This run's lines: from its own first line on.
+        auto thisRun = [&] {
+            std::vector<std::string> lines = LogLines();
+            auto first = std::find(lines.rbegin(), lines.rend(), expected.front());
+            return std::vector<std::string>(first == lines.rend() ? lines.end() : std::prev(first.base()), lines.end());
+        };
+        app.PostCommand(tool);
+        WaitUntil([&] { return thisRun() == expected; }, 30000);
+        EXPECT_EQ(expected, thisRun());
+        ASSERT_TRUE(WaitUntil([&] { return RunCompleted(); }, 30000)) << Status(0);
+        EXPECT_EQ(kToolMark, listview::StateImage(app.WakeList(), static_cast<int>(refusals.size())));
+        for (size_t row = 0; row < refusals.size(); ++row)
+            EXPECT_NE(kToolMark, listview::StateImage(app.WakeList(), static_cast<int>(row))) << row;
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(marker.c_str())) << "a name ran a command of its own";
+    EXPECT_EQ(0, app.Close());
+    // The forged name stays on one line of the log file.
+    const std::string log = ReadFileBytes(LogFile());
+    EXPECT_NE(std::string::npos, log.find(" " + refusals.back() + "\r\n"));
+    EXPECT_EQ(std::string::npos, log.find("\r\nforged("));
 }
 
 }  // namespace
