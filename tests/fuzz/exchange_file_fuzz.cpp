@@ -67,10 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::vector<std::string>& row = rows[id + 1];
         FUZZ_CHECK(row.size() == 9);
         FUZZ_CHECK(row[0] == std::to_string(id + 1));
-        FUZZ_CHECK(row[1] == FieldText(entry.name));
-        FUZZ_CHECK(row[6] == FieldText(entry.hostName));
-        FUZZ_CHECK(row[7] == FieldText(entry.place));
-        FUZZ_CHECK(row[8] == FieldText(entry.comment));
+        // A text a spreadsheet would take for a formula has its guard.
+        auto listed = [](const std::string& text) {
+            const bool formula = !text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos;
+            return formula ? "'" + text : text;
+        };
+        FUZZ_CHECK(row[1] == listed(FieldText(entry.name)));
+        FUZZ_CHECK(row[6] == listed(FieldText(entry.hostName)));
+        FUZZ_CHECK(row[7] == listed(FieldText(entry.place)));
+        FUZZ_CHECK(row[8] == listed(FieldText(entry.comment)));
     }
 
     MemoryFile exported;

@@ -13,12 +13,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text = in.Rest();
 
     const std::string stamp = FormatDateTime(now);
+    // No text writes a line of its own: its control characters show as
+    // escapes, and only the tab stays as it is.
+    const std::string shown = VisibleLogText(text);
+    for (char c : shown) FUZZ_CHECK(!((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F));
+    if (shown.size() == text.size()) FUZZ_CHECK(shown == text);
+    FUZZ_CHECK(VisibleLogText(shown) == shown);
     const std::string line = FormatLogLine(now, text);
-    FUZZ_CHECK(line == stamp + " " + text + "\r\n");
+    FUZZ_CHECK(line == stamp + " " + shown + "\r\n");
 
     const std::string error = FormatLogErrorLine(now, text, code);
     const std::string suffix = "LastErrorCode=";
-    FUZZ_CHECK(error.compare(0, stamp.size() + 1 + text.size() + 1, stamp + " " + text + " ") == 0);
+    FUZZ_CHECK(error.compare(0, stamp.size() + 1 + shown.size() + 1, stamp + " " + shown + " ") == 0);
     const size_t at = error.rfind(suffix);
     FUZZ_CHECK(at != std::string::npos && error.size() >= 2 && error.substr(error.size() - 2) == "\r\n");
     const std::string digits = error.substr(at + suffix.size(), error.size() - 2 - at - suffix.size());
