@@ -8,26 +8,38 @@ constexpr int kWakeAllCommand = 40006;
 constexpr int kWakeSelectedCommand = 40033;
 constexpr int kFirstToolCommand = 40014;
 
+struct NameRead {
+    std::string name;
+    bool quoted = false;
+    const char* start = nullptr;  // where the name's word begins
+    const char* end = nullptr;    // just after the word (and its closing quote)
+};
+
 // The name right after an option: directly attached, or after one space;
 // quoted names may hold spaces.
-std::string ReadName(const char* p) {
+NameRead ReadName(const char* p) {
+    NameRead read;
     if (*p == ' ') ++p;
+    read.start = p;
     char end = ' ';
     if (*p == '"') {
         end = '"';
+        read.quoted = true;
         ++p;
     }
-    std::string name;
+    bool full = false;
     while (*p && *p != end) {
         const unsigned char c = static_cast<unsigned char>(*p);
         // A lead byte pairs only with a real trail byte: in broken text a
         // space or a quote after it still ends the name.
         const size_t width = (IsCp932LeadByte(c) && IsCp932TrailByte(static_cast<unsigned char>(p[1]))) ? 2 : 1;
-        if (name.size() + width > kCommandLineNameMax) break;
-        name.append(p, width);
+        if (!full && read.name.size() + width > kCommandLineNameMax) full = true;
+        if (!full) read.name.append(p, width);
         p += width;
     }
-    return name;
+    if (read.quoted && *p == '"') ++p;
+    read.end = p;
+    return read;
 }
 
 // Length of a /wait option at `p` ("/wait", "+WAIT:60"), 0 when there is none.
@@ -47,10 +59,12 @@ size_t WaitOptionLength(const char* p) {
     return length;
 }
 
-// Reads the first /wait option of the text into the request.
+// Reads the first /wait option of the text, outside quotes, into the request.
 void ReadWaitOption(const char* text, CommandLineRequest& request) {
+    bool quoted = false;
     for (const char* p = text; *p; ++p) {
-        if (p != text && p[-1] != ' ') continue;
+        if (*p == '"') quoted = !quoted;
+        if (quoted || (p != text && p[-1] != ' ')) continue;
         const size_t length = WaitOptionLength(p);
         if (!length) continue;
         request.wait = true;
@@ -72,6 +86,31 @@ void ReadWaitOption(const char* text, CommandLineRequest& request) {
     }
 }
 
+// The first unquoted word from `p` on that starts with / or + and is not
+// /wait; empty when there is none.
+std::string UnknownOptionFrom(const char* p) {
+    constexpr size_t kShownMax = 64;
+    while (*p) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        if (*p == '"') {
+            ++p;
+            while (*p && *p != '"') ++p;
+            if (*p) ++p;
+            continue;
+        }
+        const char* word = p;
+        while (*p && *p != ' ') ++p;
+        if ((*word == '/' || *word == '+') && !WaitOptionLength(word)) {
+            std::string shown(word, static_cast<size_t>(p - word));
+            return shown.size() > kShownMax ? CutAtCharBoundary(shown, kShownMax) : shown;
+        }
+    }
+    return std::string();
+}
+
 }  // namespace
 
 CommandLineRequest ParseCommandLine(const char* text) {
@@ -88,9 +127,15 @@ CommandLineRequest ParseCommandLine(const char* text) {
         if (letter == 'w' || letter == 'W') {
             request.found = true;
             request.wake = true;
-            request.name = ReadName(p + 2);
-            if (!request.name.empty() && (request.name[0] == '/' || request.name[0] == '+')) request.name.clear();
+            const NameRead read = ReadName(p + 2);
+            request.name = read.name;
+            const char* rest = read.end;
+            if (!read.quoted && !request.name.empty() && (request.name[0] == '/' || request.name[0] == '+')) {
+                request.name.clear();
+                rest = read.start;
+            }
             ReadWaitOption(text, request);
+            request.unknownOption = UnknownOptionFrom(rest);
             request.command = request.name.empty() ? kWakeAllCommand : kWakeSelectedCommand;
             return request;
         }
@@ -98,7 +143,7 @@ CommandLineRequest ParseCommandLine(const char* text) {
             request.found = true;
             request.tool = p[2] - '0';
             request.command = kFirstToolCommand + request.tool - 1;
-            request.name = ReadName(p + 3);
+            request.name = ReadName(p + 3).name;
             return request;
         }
         // Not an option: the scan resumes after what was looked at.

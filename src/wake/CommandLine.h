@@ -17,6 +17,10 @@ struct CommandLineRequest {
     bool wait = false;
     uint32_t waitSeconds = 0;
     bool waitInvalid = false;  // seconds given but not 1 to 3600
+    // The first word after the w option that looks like an option but is
+    // none (a typo such as /wiat): nothing may be sent then, since the
+    // caller meant something else than waking the whole list.
+    std::string unknownOption;
 };
 
 constexpr uint32_t kDefaultWaitSeconds = 300;
@@ -25,6 +29,7 @@ constexpr uint32_t kMaxWaitSeconds = 3600;
 // Finds the first known option in the arguments (code page 932 text) and the
 // name that follows it. A name longer than 127 bytes is cut there, or just
 // before a double-byte character the cut would split.
-// A word after an option that starts with / or + is an option, never a
-// name; "/wait" is never the w option followed by a name.
+// An unquoted word after an option that starts with / or + is an option,
+// never a name; a quoted word is always a name. "/wait" is never the w
+// option followed by a name. Option words inside quotes are never options.
 CommandLineRequest ParseCommandLine(const char* text);

@@ -351,8 +351,9 @@ bool SendWakePacket(HWND mainWindow, WakeEntry& entry) {
 
 namespace {
 
-// A script cannot answer a window: a waiting run that cannot start ends the
-// program at once with exit code 2.
+// A script cannot answer a window: a waiting run that cannot start, or a
+// request with a word it does not know, ends the program at once with exit
+// code 2.
 void EndWaitingRunUnstarted(HWND mainWindow, const char* why) {
     App().commandLineMode = 1;
     App().exitCode = 2;
@@ -366,6 +367,10 @@ void EndWaitingRunUnstarted(HWND mainWindow, const char* why) {
 int RunCommandLine(HWND mainWindow, const char* commandLine) {
     CommandLineRequest request = ParseCommandLine(commandLine);
     if (!request.found) return 0;
+    if (!request.unknownOption.empty()) {
+        EndWaitingRunUnstarted(mainWindow, ("不明なｵﾌﾟｼｮﾝのため送信しません: " + request.unknownOption).c_str());
+        return 1;
+    }
     if (request.wake && request.wait) {
         if (request.waitInvalid) {
             EndWaitingRunUnstarted(mainWindow, "/waitの秒数が正しくありません(1～3600秒)");

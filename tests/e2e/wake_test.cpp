@@ -359,6 +359,33 @@ TEST_F(CommandLineTest, NamedEntryInEitherCaseWakesOnlyIt) {
     }
 }
 
+// A typo after /w sends nothing and ends with 2 instead of waking the
+// whole list; a quoted name that starts like an option is still a name.
+TEST_F(CommandLineTest, ATypoAfterTheWakeOptionSendsNothingAndAQuotedSlashNameIsAName) {
+    std::vector<EntryRecord> records = TenEntries();
+    records.resize(3);
+    std::strcpy(records[1].name, "/srv");
+    for (const char* arguments : {"/w /wiat", "/w PC1 /wait:30 /x"}) {
+        ResetDataFolder();
+        listener.Mark();
+        ASSERT_NO_FATAL_FAILURE(StartWith(records, arguments));
+        ASSERT_TRUE(app.WaitExit(15000)) << arguments << ": the program stayed open";
+        EXPECT_EQ(2u, app.ExitCode()) << arguments;
+        EXPECT_EQ(0u, listener.Since().size()) << arguments;
+        const std::string word = std::string(arguments).substr(std::string(arguments).rfind(' ') + 1);
+        EXPECT_NE(std::string::npos, ReadFileBytes(LogFile()).find("不明なｵﾌﾟｼｮﾝのため送信しません: " + word))
+            << arguments;
+    }
+    ResetDataFolder();
+    listener.Mark();
+    ASSERT_NO_FATAL_FAILURE(StartWith(records, "/w \"/srv\""));
+    ASSERT_TRUE(app.WaitExit(15000)) << "the program stayed open";
+    EXPECT_EQ(0u, app.ExitCode());
+    std::vector<Datagram> got = listener.Since();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(MagicPayload(records[1].macAddress), got[0].payload);
+}
+
 TEST_F(CommandLineTest, UnknownNameSendsNothingAndStaysOpen) {
     std::vector<EntryRecord> records = TenEntries();
     records.resize(2);

@@ -16,9 +16,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r.wake) {
         FUZZ_CHECK(r.tool == 0);
         FUZZ_CHECK(r.command == (r.name.empty() ? 40006 : 40033));
-        // A word after the option that starts like an option is never a name.
-        FUZZ_CHECK(r.name.empty() || (r.name[0] != '/' && r.name[0] != '+'));
+        // An unquoted word after the option that starts like an option is
+        // never a name; a quoted one always is.
+        if (!r.name.empty() && (r.name[0] == '/' || r.name[0] == '+'))
+            FUZZ_CHECK(text.find("\"" + r.name) != std::string::npos);
+        // A word that looks like an option but is none is reported whole.
+        if (!r.unknownOption.empty()) {
+            FUZZ_CHECK(r.unknownOption[0] == '/' || r.unknownOption[0] == '+');
+            FUZZ_CHECK(r.unknownOption.size() <= 64 && r.unknownOption.find(' ') == std::string::npos);
+            FUZZ_CHECK(text.find(r.unknownOption) != std::string::npos);
+        }
     } else {
+        FUZZ_CHECK(r.unknownOption.empty());
         FUZZ_CHECK(r.tool >= 1 && r.tool <= 5);
         FUZZ_CHECK(r.command == 40013 + r.tool);
     }

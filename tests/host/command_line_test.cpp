@@ -91,8 +91,6 @@ TEST(CommandLine, WaitOption) {
         {"/w PC1 /wait:", 40033, "PC1", true, 0, true},
         {"/w PC1 /wait:1m", 40033, "PC1", true, 0, true},
         {"/w \"My PC\" /wait:10", 40033, "My PC", true, 10, false},
-        {"/w /x", 40006, "", false, 0, false},
-        {"/w +t1", 40006, "", false, 0, false},
         // Without a space before it, or with more letters, it is no wait option.
         {"/waitress", 40033, "aitress", false, 0, false},
         {"/w PC1/wait", 40033, "PC1/wait", false, 0, false},
@@ -109,4 +107,42 @@ TEST(CommandLine, WaitOption) {
     }
     EXPECT_FALSE(ParseCommandLine("/wait").found) << "waiting alone wakes nothing";
     EXPECT_FALSE(ParseCommandLine("/t1 PC1 /wait").wait) << "only a wake waits";
+}
+
+// A typo after /w must not wake the whole list, and a quoted name is a name
+// whatever its first character.
+TEST(CommandLine, WordsAfterTheWakeOption) {
+    const struct {
+        const char* text;
+        int command;
+        const char* name;
+        const char* unknown;
+        bool wait;
+    } cases[] = {
+        {"/w /wiat", 40006, "", "/wiat", false},
+        {"/w /x", 40006, "", "/x", false},
+        {"/w +t1", 40006, "", "+t1", false},
+        {"/w PC1 /wait /x", 40033, "PC1", "/x", true},
+        {"/w PC1 /wait:30 +", 40033, "PC1", "+", true},
+        {"/w \"/srv\"", 40033, "/srv", "", false},
+        {"/w \"+srv\" /wait:5", 40033, "+srv", "", true},
+        {"/w\"/srv\"", 40033, "/srv", "", false},
+        {"/w \"My /wait PC\"", 40033, "My /wait PC", "", false},
+        {"/w \"a\" \"/b\"", 40033, "a", "", false},
+        {"/w PC1 PC2", 40033, "PC1", "", false},
+        {"/w PC1 /wait", 40033, "PC1", "", true},
+        {"/x /w PC1", 40033, "PC1", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        CommandLineRequest r = ParseCommandLine(c.text);
+        EXPECT_TRUE(r.found);
+        EXPECT_EQ(c.command, r.command);
+        EXPECT_EQ(c.name, r.name);
+        EXPECT_EQ(c.unknown, r.unknownOption);
+        EXPECT_EQ(c.wait, r.wait);
+    }
+    const std::string longWord = "/w /" + std::string(200, 'x');
+    EXPECT_EQ(64u, ParseCommandLine(longWord.c_str()).unknownOption.size());
+    EXPECT_EQ("", ParseCommandLine("/t1 PC1 /x").unknownOption) << "tools keep skipping";
 }
