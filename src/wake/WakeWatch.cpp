@@ -84,6 +84,7 @@ std::vector<std::string> WakeWatch::Result(int32_t id, ProbeVerdict verdict, uin
 
 std::vector<std::string> WakeWatch::Expire(uint64_t now) {
     std::vector<std::string> lines;
+    if (waiting_) return lines;
     for (Item& item : items_) {
         if (!item.watching || now < item.sentAt + kConfirmLimitMs) continue;
         item.watching = false;
@@ -109,6 +110,15 @@ void WakeWatch::BeginWait(uint64_t now, uint64_t limitMs) {
     waiting_ = true;
     waitStart_ = now;
     waitLimit_ = limitMs;
+}
+
+void WakeWatch::EndWait(uint64_t now) {
+    if (!waiting_) return;
+    waiting_ = false;
+    for (Item& item : items_)
+        if (now >= item.sentAt + kConfirmLimitMs) item.watching = false;
+    items_.erase(std::remove_if(items_.begin(), items_.end(), [](const Item& i) { return !i.watching; }),
+                 items_.end());
 }
 
 WaitEnd WakeWatch::WaitState(uint64_t now) const {

@@ -41,7 +41,9 @@ public:
     std::string Sent(int32_t id, uint32_t address, const std::string& label, bool answeringBefore, uint64_t now);
     // A probe result for an entry; the lines to write.
     std::vector<std::string> Result(int32_t id, ProbeVerdict verdict, uint64_t now);
-    // Watches past their five minutes; the lines to write.
+    // Watches past their five minutes; the lines to write. While a wait is
+    // on, nothing expires: the wait's end says how it went, and a computer
+    // that answers late still counts.
     std::vector<std::string> Expire(uint64_t now);
     // The addresses to ask now: every watched entry, and every waited one
     // that has not answered.
@@ -50,6 +52,10 @@ public:
 
     // Waiting for every entry sent to from now on (the /wait option).
     void BeginWait(uint64_t now, uint64_t limitMs);
+    // The wait is over and has said how it went: entries past their five
+    // minutes are let go without a line of their own, the others are
+    // watched on as after any run.
+    void EndWait(uint64_t now);
     bool IsWaiting() const { return waiting_; }
     WaitEnd WaitState(uint64_t now) const;
     // Waited entries that still do not answer and were last sent to at least

@@ -121,11 +121,31 @@ TEST(WakeWatch, WaitKeepsAskingAfterTheConfirmLimit) {
     WakeWatch w;
     w.BeginWait(0, 3600000);
     w.Sent(1, kAddr1, kPc1, false, 0);
-    EXPECT_EQ(std::vector<std::string>{NotConfirmedText(kPc1)}, w.Expire(kConfirmLimitMs));
+    // No five-minute line while the wait goes on: the wait's end speaks.
+    EXPECT_TRUE(w.Expire(kConfirmLimitMs).empty());
     EXPECT_EQ(std::vector<uint32_t>{1}, Tags(w.ToProbe()));
     EXPECT_EQ(WaitEnd::Waiting, w.WaitState(kConfirmLimitMs));
     EXPECT_EQ("[PC1(10.77.0.50)]の応答を待っています (残り3300秒)", w.WaitText(kConfirmLimitMs));
-    w.Result(1, ProbeVerdict::Answers, kConfirmLimitMs + 10);
+    // A late answer still counts, and is confirmed.
+    EXPECT_EQ(std::vector<std::string>{ConfirmedText(kPc1, kConfirmLimitMs + 10)},
+              w.Result(1, ProbeVerdict::Answers, kConfirmLimitMs + 10));
     EXPECT_EQ(WaitEnd::AllAnswered, w.WaitState(kConfirmLimitMs + 10));
     EXPECT_TRUE(w.ToProbe().empty());
+}
+
+// After a wait the watch goes on as after any run: a computer past its five
+// minutes is let go in silence, a younger one is still confirmed, and the
+// next wait starts from nothing.
+TEST(WakeWatch, EndOfAWaitLeavesOnlyYoungWatches) {
+    WakeWatch w;
+    w.BeginWait(0, 3600000);
+    w.Sent(1, kAddr1, kPc1, false, 0);
+    w.Sent(2, kAddr2, kPc2, false, kConfirmLimitMs - 1000);
+    w.EndWait(kConfirmLimitMs + 1);
+    EXPECT_FALSE(w.IsWaiting());
+    EXPECT_EQ(std::vector<uint32_t>{2}, Tags(w.ToProbe()));
+    EXPECT_TRUE(w.Expire(kConfirmLimitMs + 2).empty());
+    EXPECT_EQ(std::vector<std::string>{NotConfirmedText(kPc2)}, w.Expire(2 * kConfirmLimitMs));
+    EXPECT_EQ(WaitEnd::NothingSent, w.WaitState(2 * kConfirmLimitMs));
+    EXPECT_TRUE(w.DueForResend(10 * kConfirmLimitMs).empty());
 }
