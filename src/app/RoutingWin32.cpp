@@ -13,6 +13,7 @@
 #include "entries/EntryFileDialogs.h"
 #include "entries/ScanDialogWin32.h"
 #include "tools/ToolRunWin32.h"
+#include "wake/HandOverWin32.h"
 #include "wake/StatusCheckWin32.h"
 #include "wake/WakeRunWin32.h"
 #include "ui/DlgbarWin32.h"
@@ -295,15 +296,22 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_APP_WAKE_ROWS: return OnWakeRows(window, lParam);
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
     case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
+    case WM_APP_WAKE_SENT:
+        NoteHandOverPacketSent(window);
+        OnStatusCheckMessage(window, message, wParam, lParam);
+        return 0;
     case WM_APP_PROBE_SWEEP:
     case WM_APP_PROBE_WATCH:
-    case WM_APP_WAKE_SENT:
         OnStatusCheckMessage(window, message, wParam, lParam);
+        return 0;
+    case WM_APP_HAND_OVER:
+        OnHandOverMessage(window, message, wParam, lParam);
         return 0;
     case WM_APP_LOG_FLUSH:
     case WM_TIMER:
         if (OnCommandLogMessage(window, message, wParam)) return 0;
         if (message == WM_TIMER && OnStatusCheckMessage(window, message, wParam, lParam)) return 0;
+        if (message == WM_TIMER && OnHandOverMessage(window, message, wParam, lParam)) return 0;
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

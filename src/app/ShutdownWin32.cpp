@@ -14,6 +14,7 @@
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
 #include "wake/SocketCommWin32.h"
+#include "wake/HandOverWin32.h"
 #include "wake/StatusCheckWin32.h"
 
 namespace {
@@ -57,6 +58,11 @@ bool ShutdownInProgress() { return g_shuttingDown; }
 
 int OnDestroy(HWND mainWindow) {
     g_shuttingDown = true;
+    // Callers of handed-over requests hear what is known before anything
+    // their run uses goes; a wait of the program's own command line ends
+    // with 1, and the log says it was cut short.
+    StopHandOverServer(mainWindow);
+    if (CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp)) check->CutWaitShort();
     AppendCommandLog(mainWindow, "Nodelark 終了します");
     // The checks go first: their threads are joined before anything they
     // report to or read from is released.

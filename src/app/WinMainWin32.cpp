@@ -7,6 +7,9 @@
 #include <string>
 
 #include "ui/AppContextWin32.h"
+#include "log/CommandLogWin32.h"
+#include "wake/CommandLine.h"
+#include "wake/HandOverWin32.h"
 #include "wake/WakeRunWin32.h"
 #include "app/MainWindowWin32.h"
 #include "resource.h"
@@ -56,9 +59,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
     app.instance = instance;
     HANDLE mutex = nullptr;
     int exitCode = 0;
+    const CommandLineRequest request = ParseCommandLine(commandLine);
     try {
         mutex = CreateMutexA(nullptr, TRUE, kMainWindowClass);
-        if (GetLastError() == ERROR_ALREADY_EXISTS) Fail("既に起動されています");
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {
+            // A script or a scheduled task cannot click a box: its request
+            // goes to the running program, and this process makes no window.
+            if (request.found) {
+                CloseHandle(mutex);
+                return HandOverToRunningProgram(commandLine);
+            }
+            Fail("既に起動されています");
+        }
 
         InitCommonControls();
         INITCOMMONCONTROLSEX icc = {};
@@ -77,6 +89,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         if (!app.accelerators) Fail("ｱｸｾﾗﾚｰﾀﾃｰﾌﾞﾙのﾛｰﾄﾞに失敗");
         ShowWindow(app.mainWindow, showMode);
         UpdateWindow(app.mainWindow);
+        StartHandOverServer(app.mainWindow);
         RunCommandLine(app.mainWindow, commandLine ? commandLine : "");
         exitCode = RunMessageLoop();
     } catch (const StartupError& e) {
@@ -89,11 +102,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         if (e.text && *e.text) {
             char text[512];
             std::snprintf(text, sizeof text, "%s\n(ErrorCode:0x%08lx)", e.text, static_cast<unsigned long>(e.code));
-            MessageBoxA(app.mainWindow, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+            // A waiting request's caller is a script: the log and the exit
+            // code tell it, no box holds it up.
+            if (request.found && request.wait) {
+                if (app.mainWindow && IsWindow(app.mainWindow)) AppendCommandLog(app.mainWindow, e.text);
+            } else {
+                MessageBoxA(app.mainWindow, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+            }
         }
-        exitCode = 0;
+        // Nothing of a command-line request was sent.
+        exitCode = request.found ? 2 : 0;
     } catch (...) {
-        exitCode = 0;
+        exitCode = request.found ? 2 : 0;
     }
     // A failure after the window was made still goes through the normal
     // shutdown, which saves the entries.

@@ -79,6 +79,7 @@ void CloseForCommandLine(HWND mainWindow, const char* line) {
     g_closeRequested = true;
     Sleep(kCommandLineEndPauseMs);
     CloseCommandLineDialog();
+    if (EndHandedOverRun(mainWindow, 0)) return;
     AppendCommandLog(mainWindow, line);
     // Posted, never carried out here: a runner thread may wait on this
     // handler, or runner code may be further up the stack (see DeferClose).

@@ -38,3 +38,13 @@ void SetCommandLineDialogText(const char* text) {
     HWND dialog = App().commandLineDialog;
     if (dialog && text) SetDlgItemTextA(dialog, IDC_COMMAND_LINE_TEXT, text);
 }
+
+namespace {
+HandedOverRunEnd g_handedOverRunEnd = nullptr;
+}
+
+void SetHandedOverRunEnd(HandedOverRunEnd end) { g_handedOverRunEnd = end; }
+
+bool EndHandedOverRun(HWND mainWindow, int exitCode) {
+    return g_handedOverRunEnd && g_handedOverRunEnd(mainWindow, exitCode);
+}

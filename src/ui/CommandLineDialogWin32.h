@@ -11,3 +11,13 @@ void OpenCommandLineDialog(HWND mainWindow);
 void CloseCommandLineDialog();
 // Replaces the dialog's line of text (what a waiting run waits for).
 void SetCommandLineDialogText(const char* text);
+
+// A request handed over by another start of the program ends differently
+// from the program's own command line: it is answered, and the window stays
+// as it was. The one who carries such requests out registers here.
+using HandedOverRunEnd = bool (*)(HWND mainWindow, int exitCode);
+void SetHandedOverRunEnd(HandedOverRunEnd end);
+// At the end of a command-line run: true when a handed-over request took
+// `exitCode` (nothing more to do); false for the program's own command line,
+// which then closes the program.
+bool EndHandedOverRun(HWND mainWindow, int exitCode);

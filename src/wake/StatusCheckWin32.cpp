@@ -271,13 +271,34 @@ bool CStatusCheck::BeginWaitAfterRun() {
 void CStatusCheck::FinishWait(WaitEnd end) {
     if (waitFinished_) return;
     waitFinished_ = true;
-    App().exitCode = WaitExitCode(end);
     switch (end) {
     case WaitEnd::AllAnswered: Log("送信先のすべてのコンピュータが応答しました"); break;
     case WaitEnd::TimedOut: Log("応答のないコンピュータがあります(待ち時間切れ)"); break;
     default: Log("送信先がありません"); break;
     }
     CloseCommandLineDialog();
+    const int code = WaitExitCode(end);
+    if (EndHandedOverRun(mainWindow_, code)) return;
+    App().exitCode = code;
     Log("コマンドラインからの実行依頼の為アプリケーション終了");
     PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
+}
+
+void CStatusCheck::ArmWait(uint32_t seconds) {
+    waitSeconds_ = seconds;
+    waitFinished_ = false;
+    watch_.PrepareWait();
+}
+
+void CStatusCheck::EndWait() {
+    watch_.EndWait(Now());
+    waitSeconds_ = 0;
+}
+
+bool CStatusCheck::CutWaitShort() {
+    if (!Waiting()) return false;
+    waitFinished_ = true;
+    App().exitCode = 1;
+    Log("終了するため、応答の待機を打ち切りました");
+    return true;
 }

@@ -44,8 +44,16 @@ public:
     void OnWakeSent(int32_t id);
 
     // The command line asked to wait for up to `seconds`.
-    void ArmWait(uint32_t seconds) { waitSeconds_ = seconds; }
+    void ArmWait(uint32_t seconds);
     bool WaitArmed() const { return waitSeconds_ != 0; }
+    // A wait is on: its resends use the wake sockets from this thread.
+    bool Waiting() const { return watch_.IsWaiting() && !waitFinished_; }
+    // After a handed-over request's end: the next request starts afresh.
+    void EndWait();
+    // The program closes during a wait: the exit code says not everyone
+    // answered, and the log says the wait was cut short. False when no
+    // wait was on.
+    bool CutWaitShort();
     // At the end of a command-line wake run: true when the program now waits
     // and must stay open; false after it chose to close (nothing was sent).
     bool BeginWaitAfterRun();

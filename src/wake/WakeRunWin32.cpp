@@ -220,6 +220,14 @@ int StartWakeRun(HWND mainWindow) {
         AppendCommandLog(mainWindow, "ツールコマンドの実行中はWakeUpパケットを送信できません");
         return 0;
     }
+    // The wait resends from this thread with the same sockets, and a new
+    // run would move its deadline: the user's run waits for the wait's end.
+    CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+    if (check && check->Waiting()) {
+        ShowError(mainWindow, "応答を待っている間はWakeUpパケットを送信できません");
+        AppendCommandLog(mainWindow, "応答を待っている間はWakeUpパケットを送信できません");
+        return 0;
+    }
     if (app.wakeThread) {
         ShowError(mainWindow, "スレッドが起動中です（ハンドルが有効です）");
         return 0;
@@ -274,6 +282,7 @@ void OnWakeDone(HWND mainWindow, WPARAM result) {
         }
         Sleep(kPauseMs);
         CloseCommandLineDialog();
+        if (EndHandedOverRun(mainWindow, app.exitCode)) return;
         AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
         SendMessageA(mainWindow, WM_CLOSE, 0, 0);
     }
@@ -356,8 +365,9 @@ namespace {
 // code 2.
 void EndWaitingRunUnstarted(HWND mainWindow, const char* why) {
     App().commandLineMode = 1;
-    App().exitCode = 2;
     AppendCommandLog(mainWindow, why);
+    if (EndHandedOverRun(mainWindow, 2)) return;
+    App().exitCode = 2;
     AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
     PostMessageA(mainWindow, WM_CLOSE, 0, 0);
 }

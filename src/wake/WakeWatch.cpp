@@ -56,6 +56,7 @@ WakeWatch::Item* WakeWatch::Find(int32_t id) {
 
 std::string WakeWatch::Sent(int32_t id, uint32_t address, const std::string& label, bool answeringBefore,
                             uint64_t now) {
+    const bool waited = armed_ || waiting_;
     if (Item* item = Find(id)) {
         // Sent again (a resend, or another run): the watch keeps its first
         // send, so the time to answer counts from there.
@@ -64,9 +65,14 @@ std::string WakeWatch::Sent(int32_t id, uint32_t address, const std::string& lab
             item->address = address;
             item->label = label;
         }
+        // A run that waits counts what is known now, not an answer of long ago.
+        if (waited && !item->waited) {
+            item->waited = true;
+            item->answered = answeringBefore;
+        }
         return std::string();
     }
-    items_.push_back(Item{id, address, label, now, now, !answeringBefore, answeringBefore});
+    items_.push_back(Item{id, address, label, now, now, !answeringBefore, answeringBefore, waited});
     return answeringBefore ? AnsweringBeforeText(label) : std::string();
 }
 
@@ -100,30 +106,41 @@ std::vector<std::string> WakeWatch::Expire(uint64_t now) {
 std::vector<ProbeTarget> WakeWatch::ToProbe() const {
     std::vector<ProbeTarget> targets;
     for (const Item& item : items_)
-        if (item.watching || (waiting_ && !item.answered)) targets.push_back({item.address, static_cast<uint32_t>(item.id)});
+        if (item.watching || (waiting_ && item.waited && !item.answered))
+            targets.push_back({item.address, static_cast<uint32_t>(item.id)});
     return targets;
 }
 
 bool WakeWatch::Busy() const { return !ToProbe().empty(); }
 
+void WakeWatch::PrepareWait() {
+    armed_ = true;
+    for (Item& item : items_) item.waited = false;
+}
+
 void WakeWatch::BeginWait(uint64_t now, uint64_t limitMs) {
+    armed_ = false;
     waiting_ = true;
     waitStart_ = now;
     waitLimit_ = limitMs;
 }
 
 void WakeWatch::EndWait(uint64_t now) {
+    armed_ = false;
     if (!waiting_) return;
     waiting_ = false;
-    for (Item& item : items_)
+    for (Item& item : items_) {
+        item.waited = false;
         if (now >= item.sentAt + kConfirmLimitMs) item.watching = false;
+    }
     items_.erase(std::remove_if(items_.begin(), items_.end(), [](const Item& i) { return !i.watching; }),
                  items_.end());
 }
 
 WaitEnd WakeWatch::WaitState(uint64_t now) const {
-    if (items_.empty()) return WaitEnd::NothingSent;
-    if (std::all_of(items_.begin(), items_.end(), [](const Item& i) { return i.answered; })) return WaitEnd::AllAnswered;
+    if (std::none_of(items_.begin(), items_.end(), [](const Item& i) { return i.waited; })) return WaitEnd::NothingSent;
+    if (std::all_of(items_.begin(), items_.end(), [](const Item& i) { return !i.waited || i.answered; }))
+        return WaitEnd::AllAnswered;
     if (now >= waitStart_ + waitLimit_) return WaitEnd::TimedOut;
     return WaitEnd::Waiting;
 }
@@ -132,7 +149,7 @@ std::vector<int32_t> WakeWatch::DueForResend(uint64_t now) {
     std::vector<int32_t> due;
     if (!waiting_) return due;
     for (Item& item : items_) {
-        if (item.answered || now < item.lastSend + kResendIntervalMs) continue;
+        if (!item.waited || item.answered || now < item.lastSend + kResendIntervalMs) continue;
         item.lastSend = now;
         due.push_back(item.id);
     }
@@ -143,7 +160,7 @@ std::string WakeWatch::WaitText(uint64_t now) const {
     const Item* first = nullptr;
     size_t others = 0;
     for (const Item& item : items_) {
-        if (item.answered) continue;
+        if (!item.waited || item.answered) continue;
         if (!first) first = &item;
         else ++others;
     }

@@ -50,7 +50,10 @@ public:
     std::vector<ProbeTarget> ToProbe() const;
     bool Busy() const;
 
-    // Waiting for every entry sent to from now on (the /wait option).
+    // A run with /wait is about to send: the wait will be for the entries
+    // sent to from now on, not for those of earlier runs still watched.
+    void PrepareWait();
+    // Waiting for every entry sent to since PrepareWait (the /wait option).
     void BeginWait(uint64_t now, uint64_t limitMs);
     // The wait is over and has said how it went: entries past their five
     // minutes are let go without a line of their own, the others are
@@ -74,11 +77,13 @@ private:
         uint64_t lastSend;
         bool watching;  // the confirm line is still to be written
         bool answered;
+        bool waited;    // sent to by the run that waits
     };
     Item* Find(int32_t id);
 
     std::vector<Item> items_;
     bool waiting_ = false;
+    bool armed_ = false;
     uint64_t waitStart_ = 0;
     uint64_t waitLimit_ = 0;
 };

@@ -3,6 +3,7 @@
 // (peer_computer.py): 10.77.0.1 is the peer itself, addresses from .60 on
 // belong to nobody until a test makes them answer.
 #include <winsock2.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -307,6 +308,275 @@ TEST_F(WaitTest, WithoutWaitTheExitCodeStaysZero) {
     ASSERT_NO_FATAL_FAILURE(StartWith({{"dead", 66, 13, 0}}, "/w dead"));
     ASSERT_GE(EndAfter(20000), 0);
     EXPECT_EQ(0u, app.ExitCode());
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// A second start of the program, as a script or a scheduled task makes it:
+// no window is waited for.
+class Caller {
+public:
+    ~Caller() {
+        if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 255);
+        if (process_) CloseHandle(process_);
+    }
+    bool Start(const std::string& arguments) {
+        std::string line = "\"" + ExePath() + "\" " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        started_ = GetTickCount();
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            return false;
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        pid_ = info.dwProcessId;
+        return true;
+    }
+    bool Ended(DWORD timeoutMs) {
+        if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+        ended_ = GetTickCount();
+        return true;
+    }
+    bool Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    DWORD Code() const {
+        DWORD code = 0;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    double Seconds() const { return (ended_ - started_) / 1000.0; }
+    DWORD Pid() const { return pid_; }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    DWORD started_ = 0;
+    DWORD ended_ = 0;
+};
+
+class HandOverTest : public StatusTest {
+protected:
+    // The packets that reached the peer for the simulated computer `mac`.
+    size_t PacketsFor(uint8_t mac) {
+        size_t count = 0;
+        for (const Datagram& d : listener.Since())
+            if (d.payload.find(MacHex(mac)) == 12) ++count;
+        return count;
+    }
+    std::vector<bool> Selection() const { return listview::SelectedRows(app.WakeList()); }
+    // The caller shows nothing: no window of its own at any time it runs.
+    static bool ShowsAWindow(const Caller& caller) { return FindMainWindow(caller.Pid()) != nullptr; }
+};
+
+// The scheduled task's case: Nodelark is open on the desktop, and a second
+// start wakes one computer and waits for it. The open window does the work
+// and stays as it was; the caller exits with the code the request earned.
+TEST_F(HandOverTest, ASecondStartHandsItsRequestToTheOpenWindowAndExitsWithItsCode) {
+    ASSERT_TRUE(peer.Do("boot " + MacHex(14) + " 10.77.0.67 2000"));
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC1", 67, 14, 0}, {"PC2", 68, 15, 0}, {"peer", 1, 16, 0}}));
+    ASSERT_NO_FATAL_FAILURE(SetSelected(2, true));
+    const std::vector<std::string> rowsBefore = listview::Row(app.WakeList(), 0);
+
+    Caller waitFor;
+    ASSERT_TRUE(waitFor.Start("/w PC1 /wait:30"));
+    ASSERT_TRUE(waitFor.Ended(60000)) << "the caller never ended";
+    EXPECT_FALSE(ShowsAWindow(waitFor));
+    EXPECT_EQ(0u, waitFor.Code());
+    EXPECT_TRUE(WaitUntil([&] { return !LineStarting("[PC1(10.77.0.67)]の起動を確認しました").empty(); }))
+        << testing::PrintToString(LogLines());
+    EXPECT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を完了しました(終了ｺｰﾄﾞ=0)"); }));
+    EXPECT_EQ(1u, PacketsFor(14));
+    EXPECT_EQ(0u, PacketsFor(16)) << "the user's selection is not what the request named";
+    EXPECT_EQ((std::vector<bool>{false, false, true}), Selection()) << "the user's selection is back";
+    EXPECT_TRUE(app.Running());
+    EXPECT_TRUE(IsWindowEnabled(app.Main()));
+
+    Caller silent;
+    ASSERT_TRUE(silent.Start("/w PC2 /wait:4"));
+    ASSERT_TRUE(silent.Ended(30000));
+    EXPECT_EQ(1u, silent.Code());
+    EXPECT_GE(silent.Seconds(), 4.0);
+    EXPECT_TRUE(WaitUntil([&] { return HasLine("応答のないコンピュータがあります(待ち時間切れ)"); }));
+
+    Caller nobody;
+    ASSERT_TRUE(nobody.Start("/w NoSuch /wait:5"));
+    ASSERT_TRUE(nobody.Ended(15000));
+    EXPECT_EQ(2u, nobody.Code());
+    EXPECT_LT(nobody.Seconds(), 5.0) << "nothing to wait for: at once";
+
+    listener.Mark();
+    Caller plain;
+    ASSERT_TRUE(plain.Start("/w PC1"));
+    ASSERT_TRUE(plain.Ended(15000));
+    EXPECT_EQ(0u, plain.Code());
+    EXPECT_TRUE(WaitUntil([&] { return PacketsFor(14) == 1; }));
+
+    EXPECT_EQ((std::vector<bool>{false, false, true}), Selection());
+    EXPECT_EQ(3, listview::Count(app.WakeList()));
+    EXPECT_EQ(rowsBefore[0], listview::Row(app.WakeList(), 0)[0]);
+    EXPECT_EQ(0, app.Close());
+}
+
+// The tool commands work the same way: the open window runs the tool for the
+// named entry.
+TEST_F(HandOverTest, AToolRequestRunsInTheOpenWindow) {
+    const std::string ini = "[Tool1]\r\nIsEnable=1\r\nTitle=ip\r\nExecStyle=0\r\nCommand=" + ExeFolder() +
+                            "NlChild.exe\r\nArgv=-w \"ip $(IP)\"\r\nArgvFlag=0x00000000\r\nWorkFolder=\r\n"
+                            "Timeout=0\r\nShowWindow=0\r\n";
+    ASSERT_TRUE(WriteFileBytes(DataFolder() + "\\Tools.ini", ini));
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC0", 70, 17, 0}, {"PC1", 71, 18, 0}}));
+    Caller tool;
+    ASSERT_TRUE(tool.Start("/t1 PC1"));
+    ASSERT_TRUE(tool.Ended(30000));
+    EXPECT_EQ(0u, tool.Code());
+    EXPECT_TRUE(WaitUntil([&] { return HasLine("ip 10.77.0.71"); })) << testing::PrintToString(LogLines());
+    EXPECT_TRUE(HasLine("コマンドラインからの実行依頼（エントリ指定有り）"));
+    EXPECT_FALSE(HasLine("コマンドラインからの実行依頼の為アプリケーション終了（コマンド）"));
+    EXPECT_TRUE(app.Running());
+    EXPECT_EQ(0, app.Close());
+}
+
+// Requests wait their turn behind a modal dialog and behind one another,
+// and are served in the order they came; a wake run from the window during
+// a handed-over wait is refused instead of touching the wait's sockets.
+TEST_F(HandOverTest, RequestsWaitTheirTurnAndAreServedInOrder) {
+    constexpr int kCmdAbout = 40004;
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC1", 72, 19, 0}, {"PC2", 73, 20, 0}}));
+    app.PostCommand(kCmdAbout);
+    HWND about = WaitDialog(app.Pid(), "Nodelark");
+    ASSERT_NE(nullptr, about) << "the About box did not open";
+
+    Caller first, second;
+    ASSERT_TRUE(first.Start("/w PC1"));
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC1"); }));
+    ASSERT_TRUE(second.Start("/w PC2"));
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC2"); }));
+    // Both are queued while the box is open: nothing has been sent.
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(second.Running());
+    EXPECT_EQ(0u, listener.Count());
+
+    PostMessageA(about, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(first.Ended(20000));
+    ASSERT_TRUE(second.Ended(20000));
+    EXPECT_EQ(0u, first.Code());
+    EXPECT_EQ(0u, second.Code());
+    ASSERT_TRUE(WaitUntil([&] { return PacketsFor(19) == 1 && PacketsFor(20) == 1; }));
+    std::vector<Datagram> got = listener.Since();
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ(12u, got[0].payload.find(MacHex(19))) << "served in the order they came";
+
+    Caller waiting;
+    ASSERT_TRUE(waiting.Start("/w PC2 /wait:8"));
+    ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[PC2(10.77.0.73)]の応答を待っています").empty(); }));
+    app.PostCommand(kCmdWakeAll);
+    // The run's own box is open too: find the message box by its text.
+    HWND box = nullptr;
+    EXPECT_TRUE(WaitUntil([&] {
+        for (HWND dialog : ProcessDialogs(app.Pid()))
+            if (MessageBoxText(dialog) == "応答を待っている間はWakeUpパケットを送信できません") box = dialog;
+        return box != nullptr;
+    }));
+    ASSERT_NE(nullptr, box);
+    PostMessageA(box, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waiting.Ended(30000));
+    EXPECT_EQ(1u, waiting.Code());
+    EXPECT_EQ(0, app.Close());
+}
+
+// The open Nodelark closes while callers wait: one whose packet went out
+// hears 1, one still waiting for its turn hears 2.
+TEST_F(HandOverTest, ClosingTheOpenProgramTellsEveryCallerWhatIsKnown) {
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC1", 74, 21, 0}, {"PC2", 75, 22, 0}}));
+    Caller running, queued;
+    ASSERT_TRUE(running.Start("/w PC1 /wait:60"));
+    ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[PC1(10.77.0.74)]の応答を待っています").empty(); }));
+    ASSERT_TRUE(queued.Start("/w PC2 /wait:60"));
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC2 /wait:60"); }));
+    ExpectOpenAtEnd("Nodelark");  // the box of the run that waits
+    EXPECT_EQ(0, app.Close(15000));
+    ASSERT_TRUE(running.Ended(10000));
+    ASSERT_TRUE(queued.Ended(10000));
+    EXPECT_EQ(1u, running.Code());
+    EXPECT_EQ(2u, queued.Code());
+    const std::string log = ReadFileBytes(LogFile());
+    EXPECT_NE(std::string::npos, log.find("終了するため、他の起動からの実行依頼を打ち切りました(終了ｺｰﾄﾞ=1)"));
+    EXPECT_NE(std::string::npos, log.find("終了するため、順番を待っていた実行依頼を取り消しました(終了ｺｰﾄﾞ=2)"));
+}
+
+std::string PipeNameOfThisUser() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
+    unsigned char buffer[512];
+    DWORD size = 0;
+    char* sid = nullptr;
+    const bool ok = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+                    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid);
+    CloseHandle(token);
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    if (!ok) return std::string();
+    const std::string name = "\\\\.\\pipe\\Nodelark-" + std::to_string(session) + "-" + sid;
+    LocalFree(sid);
+    return name;
+}
+
+// Whatever a stray program writes to the pipe is refused and logged, and the
+// next caller is served as usual.
+TEST_F(HandOverTest, MalformedRequestsAreRefusedAndTheProgramCarriesOn) {
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC1", 76, 23, 0}}));
+    const std::string name = PipeNameOfThisUser();
+    ASSERT_FALSE(name.empty());
+    std::string header("NLRQ\x01\0\0\0\0\0\0\0", 12);
+    std::string overlong = header + std::string("\xb8\x0b\0\0", 4) + std::string(3000, 'a');
+    struct Case { const char* what; std::string bytes; const char* line; };
+    const Case cases[] = {
+        {"random bytes", std::string("\x8f\x00\xff\x10 random bytes of nobody", 30), "Nodelarkの依頼ではありません"},
+        {"an overlong command line", overlong, "長すぎます"},
+        {"a caller that breaks off midway", header, "途中で切れています"},
+        {"a caller that writes nothing", "", "途中で切れています"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HANDLE pipe = INVALID_HANDLE_VALUE;
+        ASSERT_TRUE(WaitUntil([&] {
+            pipe = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            return pipe != INVALID_HANDLE_VALUE;
+        }));
+        DWORD mode = PIPE_READMODE_MESSAGE;
+        SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
+        DWORD written = 0;
+        if (!c.bytes.empty()) WriteFile(pipe, c.bytes.data(), static_cast<DWORD>(c.bytes.size()), &written, nullptr);
+        CloseHandle(pipe);
+        const std::string line = std::string("他の起動からの実行依頼を拒否しました: 形式が正しくありません(") + c.line + ")";
+        EXPECT_TRUE(WaitUntil([&] {
+            const std::vector<std::string> lines = LogLines();
+            return std::count(lines.begin(), lines.end(), line) >= (&c == &cases[3] ? 2 : 1);
+        })) << testing::PrintToString(LogLines());
+        EXPECT_TRUE(app.Responds());
+    }
+    Caller good;
+    ASSERT_TRUE(good.Start("/w PC1"));
+    ASSERT_TRUE(good.Ended(20000));
+    EXPECT_EQ(0u, good.Code());
+    EXPECT_TRUE(WaitUntil([&] { return PacketsFor(23) == 1; }));
+    EXPECT_EQ(0, app.Close());
+}
+
+// The program's own /wait cut short by closing its window ends with 1, and
+// the log says so.
+TEST_F(WaitTest, ClosingTheWindowDuringTheWaitEndsWithOne) {
+    ASSERT_NO_FATAL_FAILURE(StartWith({{"dead", 77, 24, 0}}, "/w dead /wait:60"));
+    ASSERT_TRUE(app.WaitMainWindow());
+    ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[dead(10.77.0.77)]の応答を待っています").empty(); }, 20000));
+    expectedExitCode = 1;
+    ExpectOpenAtEnd("Nodelark");  // the box of the run that waits
+    EXPECT_EQ(1, app.Close(15000));
+    EXPECT_NE(std::string::npos, LogText().find("終了するため、応答の待機を打ち切りました"));
 }
 
 }  // namespace

@@ -149,3 +149,27 @@ TEST(WakeWatch, EndOfAWaitLeavesOnlyYoungWatches) {
     EXPECT_EQ(WaitEnd::NothingSent, w.WaitState(2 * kConfirmLimitMs));
     EXPECT_TRUE(w.DueForResend(10 * kConfirmLimitMs).empty());
 }
+
+// A wait handed to a program that already watched other computers is for
+// the entries its own run sent to: earlier watches neither hold it up nor
+// answer for it, and an answer of long ago does not count.
+TEST(WakeWatch, AWaitIsForItsOwnRunOnly) {
+    WakeWatch w;
+    w.Sent(1, kAddr1, kPc1, false, 0);   // an earlier run, still watched
+    w.Sent(2, kAddr2, kPc2, false, 0);
+    w.Result(2, ProbeVerdict::Answers, 1000);
+    w.PrepareWait();
+    w.Sent(2, kAddr2, kPc2, false, 2000);  // sent again by the waiting run
+    w.BeginWait(2000, 60000);
+    EXPECT_EQ(WaitEnd::Waiting, w.WaitState(2000)) << "the earlier answer does not count";
+    EXPECT_EQ("[PC2(10.77.0.51)]の応答を待っています (残り60秒)", w.WaitText(2000));
+    w.Result(2, ProbeVerdict::Answers, 3000);
+    EXPECT_EQ(WaitEnd::AllAnswered, w.WaitState(3000)) << "PC1 of the earlier run is not waited for";
+    EXPECT_TRUE(w.DueForResend(100000).empty());
+
+    WakeWatch empty;
+    empty.Sent(1, kAddr1, kPc1, false, 0);
+    empty.PrepareWait();
+    empty.BeginWait(10, 60000);
+    EXPECT_EQ(WaitEnd::NothingSent, empty.WaitState(10));
+}
