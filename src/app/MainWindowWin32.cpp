@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/ShellWin32.h"
 #include "ui/AppContextWin32.h"
 #include "app/ToolStripWin32.h"
 #include "ui/ProgStbarWin32.h"
@@ -260,10 +261,10 @@ int OnCreate(HWND mainWindow) {
         Construct(mainWindow);
         return 0;
     } catch (const AppError& e) {
-        MessageBoxA(nullptr, e.Text(), kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+        ShowError(nullptr, e.Text());
         return -1;
     } catch (const std::bad_alloc&) {
-        MessageBoxA(nullptr, "ﾒﾓﾘ不足", kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+        ShowError(nullptr, "ﾒﾓﾘ不足");
         return -1;
     }
 }

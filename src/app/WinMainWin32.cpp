@@ -5,9 +5,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ui/AppContextWin32.h"
+#include "common/LocalTimeWin32.h"
+#include "entries/EntListWin32.h"
 #include "log/CommandLogWin32.h"
+#include "log/LogFormat.h"
+#include "ui/ShellWin32.h"
 #include "wake/CommandLine.h"
 #include "wake/HandOverWin32.h"
 #include "wake/WakeRunWin32.h"
@@ -52,6 +57,28 @@ int RunMessageLoop() {
     }
 }
 
+// A start-up that failed for a waiting caller leaves its reasons in the
+// log: in the Command Log when the window came so far, else at the end of
+// the log file, which the failed start never opened.
+void LogUnattendedFailure(const std::vector<std::string>& lines) {
+    AppContext& app = App();
+    if (app.mainWindow && IsWindow(app.mainWindow)) {
+        for (const std::string& line : lines) AppendCommandLog(app.mainWindow, line.c_str());
+        return;
+    }
+    const std::string path = LogFilePath(LocateDataFolder());
+    if (path.empty()) return;
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    for (const std::string& line : lines) {
+        const std::string bytes = FormatLogLine(LocalNow(), line);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    CloseHandle(file);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMode) {
@@ -78,6 +105,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         icc.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES;
         InitCommonControlsEx(&icc);
 
+        SetUnattended(request.found && request.wait);
         RegisterMainClass(instance);
         char title[64];
         std::snprintf(title, sizeof title, "%s", kProductName);
@@ -87,6 +115,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         if (!app.mainWindow) Fail("ｳｨﾝﾄﾞｳ作成に失敗");
         app.accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
         if (!app.accelerators) Fail("ｱｸｾﾗﾚｰﾀﾃｰﾌﾞﾙのﾛｰﾄﾞに失敗");
+        SetUnattended(false);
         ShowWindow(app.mainWindow, showMode);
         UpdateWindow(app.mainWindow);
         StartHandOverServer(app.mainWindow);
@@ -105,7 +134,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
             // A waiting request's caller is a script: the log and the exit
             // code tell it, no box holds it up.
             if (request.found && request.wait) {
-                if (app.mainWindow && IsWindow(app.mainWindow)) AppendCommandLog(app.mainWindow, e.text);
+                std::vector<std::string> lines = TakeUnattendedErrors();
+                lines.push_back(text);
+                LogUnattendedFailure(lines);
             } else {
                 MessageBoxA(app.mainWindow, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
             }

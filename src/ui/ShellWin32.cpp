@@ -52,8 +52,25 @@ void SwitchPage(HWND mainWindow, HWND tab, int index) {
     }
 }
 
+namespace {
+bool g_unattended = false;
+std::vector<std::string> g_unattendedErrors;
+}  // namespace
+
 void ShowError(HWND owner, const char* text) {
+    if (g_unattended) {
+        g_unattendedErrors.push_back(text ? text : "");
+        return;
+    }
     MessageBoxA(owner, text, kProductName, MB_ICONHAND | MB_SYSTEMMODAL);
+}
+
+void SetUnattended(bool unattended) { g_unattended = unattended; }
+
+std::vector<std::string> TakeUnattendedErrors() {
+    std::vector<std::string> errors;
+    errors.swap(g_unattendedErrors);
+    return errors;
 }
 
 bool AskYesNo(HWND owner, const char* text) {

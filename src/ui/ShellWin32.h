@@ -3,6 +3,9 @@
 // the property names of the long-lived objects, the page lookup and the
 // message boxes of every command.
 #include <windows.h>
+
+#include <string>
+#include <vector>
 #include <commctrl.h>
 
 constexpr UINT WM_APP_WAKE_DONE = 2935;
@@ -31,5 +34,10 @@ void SwitchPage(HWND mainWindow, HWND tab, int index);
 
 // Shows a failure text the way every command does.
 void ShowError(HWND owner, const char* text);
+// While the program starts for a request whose caller waits for its exit
+// code (a script, a scheduled task), no box may wait for a click: errors
+// are kept instead, for the log.
+void SetUnattended(bool unattended);
+std::vector<std::string> TakeUnattendedErrors();
 // Asks a yes/no question, No being the default; true on Yes.
 bool AskYesNo(HWND owner, const char* text);

@@ -85,5 +85,53 @@ TEST(StartFailure, TheWindowFailureBoxStaysUntilItIsAnswered) {
     DeleteFileA(copy.c_str());
 }
 
+// A start for a waiting caller (a script) that fails shows no box that would
+// hold the script up: it ends by itself with 2 and the log says why. With a
+// request but no /wait the boxes stay, and the code is still 2: nothing was
+// sent.
+TEST(StartFailure, AWaitingRequestThatCannotStartEndsWithTwoAndNoBox) {
+    ResetDataFolder();
+    const std::string copy = BrokenCopy();
+    ASSERT_FALSE(copy.empty()) << "cannot make the broken copy";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string line = "\"" + copy + "\" /w PC1 /wait:30";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    bool boxSeen = false;
+    WaitUntil([&] {
+        boxSeen = boxSeen || !ProcessDialogs(info.dwProcessId).empty();
+        return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(info.hProcess, 0)) << "it waits for a click";
+    EXPECT_FALSE(boxSeen);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    EXPECT_EQ(2u, code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    const std::string log = ReadFileBytes(DataFolder() + "\\Nodelark.log");
+    EXPECT_NE(std::string::npos, log.find(" ｲﾒｰｼﾞﾘｽﾄ作成失敗\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find(" ｳｨﾝﾄﾞｳ作成に失敗<0x0A>(ErrorCode:0x")) << log;
+
+    line = "\"" + copy + "\" /w PC1";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    for (const char* text : {"ｲﾒｰｼﾞﾘｽﾄ作成失敗", "ｳｨﾝﾄﾞｳ作成に失敗"}) {
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            for (HWND d : ProcessDialogs(info.dwProcessId))
+                if (MessageBoxText(d).rfind(text, 0) == 0) box = d;
+            return box != nullptr;
+        })) << text;
+        ClickButton(box, IDOK);
+    }
+    ASSERT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(info.hProcess, kWaitMs));
+    GetExitCodeProcess(info.hProcess, &code);
+    EXPECT_EQ(2u, code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    DeleteFileA(copy.c_str());
+}
+
 }  // namespace
 }  // namespace e2e
