@@ -4,6 +4,13 @@
 #include "ui/AppContextWin32.h"
 #include "ui/ShellWin32.h"
 
+namespace {
+HandedOverRunEnd g_handedOverRunEnd = nullptr;
+bool g_quietDialog = false;
+}  // namespace
+
+void SetCommandLineDialogQuiet(bool quiet) { g_quietDialog = quiet; }
+
 INT_PTR CALLBACK CommandLineDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -22,7 +29,9 @@ void OpenCommandLineDialog(HWND mainWindow) {
     HWND dialog = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(IDD_COMMAND_LINE), mainWindow,
                                      CommandLineDialogProc, 0);
     if (!dialog) return;
-    ShowWindow(dialog, SW_SHOW);
+    // A request handed over by another start must not take the focus from
+    // whatever the user is doing in the open window.
+    ShowWindow(dialog, g_handedOverRunEnd && g_quietDialog ? SW_SHOWNOACTIVATE : SW_SHOW);
     UpdateWindow(dialog);
     app.commandLineDialog = dialog;
 }
@@ -39,9 +48,6 @@ void SetCommandLineDialogText(const char* text) {
     if (dialog && text) SetDlgItemTextA(dialog, IDC_COMMAND_LINE_TEXT, text);
 }
 
-namespace {
-HandedOverRunEnd g_handedOverRunEnd = nullptr;
-}
 
 void SetHandedOverRunEnd(HandedOverRunEnd end) { g_handedOverRunEnd = end; }
 

@@ -7,6 +7,8 @@
 INT_PTR CALLBACK CommandLineDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Opens the box when command-line mode is set and none is open yet.
 void OpenCommandLineDialog(HWND mainWindow);
+// While a handed-over request runs, the box opens without taking the focus.
+void SetCommandLineDialogQuiet(bool quiet);
 // Destroys the box if it is open.
 void CloseCommandLineDialog();
 // Replaces the dialog's line of text (what a waiting run waits for).

@@ -329,6 +329,7 @@ void CHandOver::Dispatch() {
         // The request names its own entry, as a fresh start would find the
         // list: the user's selection waits aside until the run is over.
         SaveSelection();
+        SetCommandLineDialogQuiet(true);
         const std::string text = current_->request.text;
         RunCommandLine(main_, text.c_str());
         if (current_ && !App().commandLineMode) {
@@ -349,6 +350,7 @@ bool CHandOver::Complete(int exitCode) {
     AppContext& app = App();
     app.commandLineMode = 0;
     CloseCommandLineDialog();
+    SetCommandLineDialogQuiet(false);
     if (CStatusCheck* check = FindObject<CStatusCheck>(main_, kStatusCheckProp)) check->EndWait();
     RestoreSelection();
     // The next request, once this run's messages are through.
