@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/SystemLibraryWin32.h"
 #include "ui/AppContextWin32.h"
 #include "wake/WakeRunWin32.h"
 #include "app/MainWindowWin32.h"
@@ -50,6 +51,15 @@ int RunMessageLoop() {
 }
 
 }  // namespace
+
+// The program's entry point (see src/CMakeLists.txt): the DLL search order is
+// narrowed before the C runtime starts, so nothing the runtime or the program
+// loads later can come from the program's folder or the current one.
+extern "C" int WinMainCRTStartup();
+extern "C" int NodelarkStartup() {
+    RestrictDllSearchToSystem();
+    return WinMainCRTStartup();
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMode) {
     AppContext& app = App();
