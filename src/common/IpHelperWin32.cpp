@@ -9,6 +9,7 @@ struct Functions {
     HMODULE module = nullptr;
     decltype(&::GetAdaptersInfo) getAdaptersInfo = nullptr;
     decltype(&::GetNetworkParams) getNetworkParams = nullptr;
+    decltype(&::GetIfEntry) getIfEntry = nullptr;
     decltype(&::GetIpNetTable) getIpNetTable = nullptr;
     decltype(&::GetIpForwardTable) getIpForwardTable = nullptr;
     decltype(&::SendARP) sendArp = nullptr;
@@ -26,6 +27,7 @@ const Functions& Get() {
         f.module = LoadSystemLibrary("iphlpapi.dll");
         f.getAdaptersInfo = SystemProc<decltype(f.getAdaptersInfo)>(f.module, "GetAdaptersInfo");
         f.getNetworkParams = SystemProc<decltype(f.getNetworkParams)>(f.module, "GetNetworkParams");
+        f.getIfEntry = SystemProc<decltype(f.getIfEntry)>(f.module, "GetIfEntry");
         f.getIpNetTable = SystemProc<decltype(f.getIpNetTable)>(f.module, "GetIpNetTable");
         f.getIpForwardTable = SystemProc<decltype(f.getIpForwardTable)>(f.module, "GetIpForwardTable");
         f.sendArp = SystemProc<decltype(f.sendArp)>(f.module, "SendARP");
@@ -55,6 +57,11 @@ DWORD GetAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size) {
 DWORD GetNetworkParams(PFIXED_INFO info, PULONG size) {
     auto fn = Get().getNetworkParams;
     return fn ? fn(info, size) : Missing();
+}
+
+DWORD GetIfEntry(PMIB_IFROW row) {
+    auto fn = Get().getIfEntry;
+    return fn ? fn(row) : Missing();
 }
 
 DWORD GetIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sort) {
@@ -87,7 +94,7 @@ BOOL IcmpCloseHandle(HANDLE icmp) {
 }
 
 // Returns 0 with the error set, as the function itself does when it fails.
-DWORD IcmpSendEcho2(HANDLE icmp, HANDLE event, PIO_APC_ROUTINE apc, PVOID context, IPAddr destination,
+DWORD IcmpSendEcho2(HANDLE icmp, HANDLE event, FARPROC apc, PVOID context, IPAddr destination,
                     LPVOID data, WORD size, PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
                     DWORD timeout) {
     auto fn = Get().icmpSendEcho2;

@@ -18,12 +18,13 @@ HMODULE Module();
 
 DWORD GetAdaptersInfo(PIP_ADAPTER_INFO info, PULONG size);
 DWORD GetNetworkParams(PFIXED_INFO info, PULONG size);
+DWORD GetIfEntry(PMIB_IFROW row);
 DWORD GetIpNetTable(PMIB_IPNETTABLE table, PULONG size, BOOL sort);
 DWORD GetIpForwardTable(PMIB_IPFORWARDTABLE table, PULONG size, BOOL sort);
 DWORD SendARP(IPAddr destination, IPAddr source, PVOID mac, PULONG length);
 HANDLE IcmpCreateFile();
 BOOL IcmpCloseHandle(HANDLE icmp);
-DWORD IcmpSendEcho2(HANDLE icmp, HANDLE event, PIO_APC_ROUTINE apc, PVOID context, IPAddr destination,
+DWORD IcmpSendEcho2(HANDLE icmp, HANDLE event, FARPROC apc, PVOID context, IPAddr destination,
                     LPVOID data, WORD size, PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
                     DWORD timeout);
 DWORD IcmpParseReplies(LPVOID reply, DWORD size);

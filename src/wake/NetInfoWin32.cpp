@@ -81,7 +81,7 @@ void CollectAdapters(NetInfo& info) {
         // platform cannot tell, the adapter counts as up.
         MIB_IFROW row{};
         row.dwIndex = p->Index;
-        if (GetIfEntry(&row) == NO_ERROR) a.up = row.dwOperStatus > MIB_IF_OPER_STATUS_DISCONNECTED;
+        if (iphlp::GetIfEntry(&row) == NO_ERROR) a.up = row.dwOperStatus > MIB_IF_OPER_STATUS_DISCONNECTED;
         info.adapters.push_back(std::move(a));
     }
 }
