@@ -65,15 +65,20 @@ std::string ProgramFileName(const std::string& program) {
 }
 
 std::vector<std::string> ProgramSearchFolders(const std::string& systemFolder, const std::string& windowsFolder,
-                                              const std::string& pathVariable, const std::string& ownFolder) {
+                                              const std::string& pathVariable,
+                                              const std::vector<std::string>& excluded) {
     std::vector<std::string> folders;
     std::vector<std::string> keys;
-    const std::string ownKey = FolderKey(ownFolder);
+    std::vector<std::string> excludedKeys;
+    for (const std::string& folder : excluded)
+        if (!folder.empty()) excludedKeys.push_back(FolderKey(folder));
     auto add = [&](std::string folder) {
         folder.erase(std::remove(folder.begin(), folder.end(), '"'), folder.end());
         if (!IsAbsoluteFolder(folder)) return;
         const std::string key = FolderKey(folder);
-        if ((!ownKey.empty() && key == ownKey) || std::find(keys.begin(), keys.end(), key) != keys.end()) return;
+        if (std::find(excludedKeys.begin(), excludedKeys.end(), key) != excludedKeys.end() ||
+            std::find(keys.begin(), keys.end(), key) != keys.end())
+            return;
         keys.push_back(key);
         folders.push_back(folder);
     };

@@ -28,10 +28,12 @@ std::string ProgramFileName(const std::string& program);
 
 // The folders to search, in order: the system folder, the Windows folder,
 // then PATH's entries (";" separated, quotes taken off). Empty and relative
-// entries, which would mean the current folder, and the program's own
-// folder are left out, and so is a folder already listed.
+// entries, which mean the current folder, are left out, and so are the
+// folders in `excluded` (the program's own and the current one) and a
+// folder already listed.
 std::vector<std::string> ProgramSearchFolders(const std::string& systemFolder, const std::string& windowsFolder,
-                                              const std::string& pathVariable, const std::string& ownFolder);
+                                              const std::string& pathVariable,
+                                              const std::vector<std::string>& excluded);
 
 // "folder\file", with one backslash between them.
 std::string JoinFolder(const std::string& folder, const std::string& file);

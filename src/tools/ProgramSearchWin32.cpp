@@ -38,6 +38,12 @@ std::string OwnFolder() {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
+std::string CurrentFolder() {
+    char folder[MAX_PATH] = {};
+    const DWORD n = GetCurrentDirectoryA(sizeof folder, folder);
+    return n > 0 && n < sizeof folder ? std::string(folder, n) : std::string();
+}
+
 bool IsFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -51,7 +57,8 @@ bool ResolveToolStart(const std::string& commandLine, ToolStart* start) {
     const ProgramToken token = ProgramOf(commandLine);
     if (token.name.empty() || NamesFolder(token.name)) return true;
     const std::string file = ProgramFileName(token.name);
-    for (const std::string& folder : ProgramSearchFolders(SystemFolder(), WindowsFolder(), PathVariable(), OwnFolder())) {
+    for (const std::string& folder : ProgramSearchFolders(SystemFolder(), WindowsFolder(), PathVariable(),
+                                                                {OwnFolder(), CurrentFolder()})) {
         const std::string path = JoinFolder(folder, file);
         if (!IsFile(path)) continue;
         // The child's own first word stays as the user wrote it; only a

@@ -47,21 +47,23 @@ TEST(ProgramSearch, ExeIsAddedOnlyWithoutAnExtension) {
 }
 
 TEST(ProgramSearch, FoldersAreSystemThenWindowsThenAbsolutePathEntriesButNeverTheProgramsOwn) {
-    const std::string system = "C:\\Windows\\system32", windows = "C:\\Windows", own = "C:\\Users\\u\\Downloads";
+    const std::string system = "C:\\Windows\\system32", windows = "C:\\Windows", own = "C:\\Users\\u\\Downloads",
+                      current = "\\\\colleague\\share";
     const struct { const char* path; std::vector<std::string> folders; } cases[] = {
         {"", {system, windows}},
         {"C:\\Tools;D:\\bin\\", {system, windows, "C:\\Tools", "D:\\bin\\"}},
         // Empty and relative entries mean the current folder; "." too.
         {";.;bin;..\\x;C:rel;C:\\Tools;", {system, windows, "C:\\Tools"}},
-        // The program's own folder, however it is written, and repeats.
-        {"c:\\users\\U\\downloads\\;C:/Users/u/Downloads;C:\\WINDOWS\\System32;C:\\Tools;c:\\tools",
+        // The program's own folder and the current one, however written, and repeats.
+        {"c:\\users\\U\\downloads\\;C:/Users/u/Downloads;C:\\WINDOWS\\System32;C:\\Tools;c:\\tools;\\\\COLLEAGUE\\share\\",
          {system, windows, "C:\\Tools"}},
         {"\"C:\\Program Files\\Git\\cmd\";\\\\server\\tools", {system, windows, "C:\\Program Files\\Git\\cmd",
                                                              "\\\\server\\tools"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.folders, ProgramSearchFolders(system, windows, c.path, own)) << c.path;
+    for (const auto& c : cases)
+        EXPECT_EQ(c.folders, ProgramSearchFolders(system, windows, c.path, {own, current})) << c.path;
     // A missing system folder is no reason to search a relative one.
-    EXPECT_EQ((std::vector<std::string>{"C:\\Tools"}), ProgramSearchFolders("", "", "C:\\Tools", ""));
+    EXPECT_EQ((std::vector<std::string>{"C:\\Tools"}), ProgramSearchFolders("", "", "C:\\Tools", {"", ""}));
 }
 
 TEST(ProgramSearch, BatchFilesGetTheirPathAsTheFirstWordWithTheArgumentsKept) {
