@@ -274,7 +274,8 @@ TEST_F(ToolsDialogTest, BrowsingFillsTheCommandTheFolderAndTheArguments) {
     const std::string blankFolder = TempFolder() + "\with blank";
     CreateDirectoryA(blankFolder.c_str(), nullptr);
     const std::string blankExe = blankFolder + "\a tool.exe";
-    ASSERT_TRUE(CopyFileA(exe.c_str(), blankExe.c_str(), FALSE));
+    // A copy of the test child: the running program's own file may be locked.
+    ASSERT_TRUE(CopyFileA((ExeFolder() + "NlChild.exe").c_str(), blankExe.c_str(), FALSE)) << GetLastError();
     for (int pass = 0; pass < 2; ++pass) {
         Press(dialog, kToolCommandBrowse);
         files = WaitDialog(app.Pid(), "実行ｺﾏﾝﾄﾞ指定");
