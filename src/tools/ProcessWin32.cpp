@@ -244,8 +244,8 @@ int Start(CProcess* runner) {
         if (!ResolveToolStart(runner->commandLine, &tool)) Fail("プロセスの生成に失敗しました");
         std::vector<char> commandLine(tool.commandLine.begin(), tool.commandLine.end());
         commandLine.push_back('\0');
-        // Never the program's current folder: a file dialog or whoever
-        // started the program chose that one.
+        // Never the program's current folder, which whoever started the
+        // program chose.
         const std::string folder = runner->workFolder[0] ? std::string(runner->workFolder) : DefaultToolFolder();
         if (!CreateProcessA(tool.application.empty() ? nullptr : tool.application.c_str(), commandLine.data(),
                             nullptr, nullptr, TRUE, flags, nullptr, folder.empty() ? nullptr : folder.c_str(),
