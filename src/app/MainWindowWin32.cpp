@@ -9,6 +9,7 @@
 #include "app/ToolStripWin32.h"
 #include "ui/ProgStbarWin32.h"
 #include "common/AppError.h"
+#include "common/SystemLibraryWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "entries/EntList.h"
 #include "entries/EntListWin32.h"
@@ -240,12 +241,12 @@ HWND CreateListPage(HWND tab, int id, const char* name, int columnCount, const W
 }
 
 bool ApplyExplorerTheme(HWND window) {
-    HMODULE theme = LoadLibraryA("UxTheme.dll");
+    HMODULE theme = LoadSystemLibrary("uxtheme.dll");
     if (!theme) return false;
     using IsThemeActiveFn = BOOL(WINAPI*)();
     using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-    auto isActive = reinterpret_cast<IsThemeActiveFn>(reinterpret_cast<void*>(GetProcAddress(theme, "IsThemeActive")));
-    auto setTheme = reinterpret_cast<SetWindowThemeFn>(reinterpret_cast<void*>(GetProcAddress(theme, "SetWindowTheme")));
+    auto isActive = SystemProc<IsThemeActiveFn>(theme, "IsThemeActive");
+    auto setTheme = SystemProc<SetWindowThemeFn>(theme, "SetWindowTheme");
     bool applied = false;
     if (isActive && setTheme && isActive()) {
         wchar_t name[16] = {};

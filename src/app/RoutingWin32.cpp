@@ -21,6 +21,7 @@
 #include "app/ShellText.h"
 #include "about/AboutWin32.h"
 #include "common/AppError.h"
+#include "common/FileDialogWin32.h"
 #include "common/ScopedWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "entries/WakeListColumns.h"
@@ -194,7 +195,7 @@ std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
     ofn.lpstrTitle = kind.title;
     ofn.lpstrDefExt = kind.extension;
     ofn.Flags = kind.flags;
-    BOOL ok = kind.save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+    BOOL ok = RunFileDialog(&ofn, kind.save);
     return ok ? std::string(path) : std::string();
 }
 

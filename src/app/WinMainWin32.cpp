@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/SystemLibraryWin32.h"
 #include "ui/AppContextWin32.h"
 #include "common/LocalTimeWin32.h"
 #include "entries/EntListWin32.h"
@@ -80,6 +81,15 @@ void LogUnattendedFailure(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+// The program's entry point (see src/CMakeLists.txt): the DLL search order is
+// narrowed before the C runtime starts, so nothing the runtime or the program
+// loads later can come from the program's folder or the current one.
+extern "C" int WinMainCRTStartup();
+extern "C" int NodelarkStartup() {
+    RestrictDllSearchToSystem();
+    return WinMainCRTStartup();
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMode) {
     AppContext& app = App();

@@ -1,11 +1,11 @@
 #include "entries/NetLookUpWin32.h"
 
 #include <ws2tcpip.h>
-#include <iphlpapi.h>
 
 #include <cstring>
 #include <vector>
 
+#include "common/IpHelperWin32.h"
 #include "common/NoInheritWin32.h"
 #include "entries/EntryFields.h"
 
@@ -35,10 +35,10 @@ constexpr u_short kDiscardPort = 9;
 std::vector<NeighbourRow> NeighbourTable() {
     std::vector<NeighbourRow> rows;
     ULONG size = 0;
-    if (GetIpNetTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0) return rows;
+    if (iphlp::GetIpNetTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0) return rows;
     std::vector<unsigned char> buffer(size);
     auto* table = reinterpret_cast<MIB_IPNETTABLE*>(buffer.data());
-    if (GetIpNetTable(table, &size, FALSE) != NO_ERROR) return rows;
+    if (iphlp::GetIpNetTable(table, &size, FALSE) != NO_ERROR) return rows;
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         const MIB_IPNETROW& in = table->table[i];
         NeighbourRow row = {};
@@ -86,7 +86,7 @@ bool LookUpHardwareAddress(uint32_t address, uint8_t mac[6]) {
 bool LookUpHardwareAddress(uint32_t address, uint8_t mac[6], const std::function<bool()>& cancelled) {
     ULONG answer[2] = {};
     ULONG length = 6;
-    DWORD rc = SendARP(address, 0, answer, &length);
+    DWORD rc = iphlp::SendARP(address, 0, answer, &length);
     if (rc == NO_ERROR) {
         std::memcpy(mac, answer, 6);
         return true;

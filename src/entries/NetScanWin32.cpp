@@ -1,10 +1,10 @@
 #include "entries/NetScanWin32.h"
 
-#include <iphlpapi.h>
 
 #include <algorithm>
 #include <string>
 
+#include "common/IpHelperWin32.h"
 #include "entries/NetLookUpWin32.h"
 
 namespace {
@@ -31,10 +31,10 @@ bool OnLink(uint32_t address, const std::vector<ScanSubnet>& subnets) {
 std::vector<RouteRow> CollectRoutes() {
     std::vector<RouteRow> routes;
     ULONG size = 0;
-    if (GetIpForwardTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0) return routes;
+    if (iphlp::GetIpForwardTable(nullptr, &size, FALSE) != ERROR_INSUFFICIENT_BUFFER || size == 0) return routes;
     std::vector<unsigned char> buffer(size);
     auto* table = reinterpret_cast<MIB_IPFORWARDTABLE*>(buffer.data());
-    if (GetIpForwardTable(table, &size, FALSE) != NO_ERROR) return routes;
+    if (iphlp::GetIpForwardTable(table, &size, FALSE) != NO_ERROR) return routes;
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         const MIB_IPFORWARDROW& r = table->table[i];
         routes.push_back({r.dwForwardDest, r.dwForwardMask, r.dwForwardNextHop, r.dwForwardIfIndex,

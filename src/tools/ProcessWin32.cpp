@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/OutputLines.h"
+#include "tools/ProgramSearchWin32.h"
 #include "ui/WaitWin32.h"
 
 namespace {
@@ -239,8 +240,16 @@ int Start(CProcess* runner) {
         DWORD flags = kCreationFlags | CREATE_SUSPENDED;
         if (handleList.Get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
         PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(nullptr, runner->commandLine, nullptr, nullptr, TRUE, flags, nullptr,
-                            runner->workFolder[0] ? runner->workFolder : nullptr, &startup.StartupInfo, &info))
+        ToolStart tool;
+        if (!ResolveToolStart(runner->commandLine, &tool)) Fail("プロセスの生成に失敗しました");
+        std::vector<char> commandLine(tool.commandLine.begin(), tool.commandLine.end());
+        commandLine.push_back('\0');
+        // Never the program's current folder, which whoever started the
+        // program chose.
+        const std::string folder = runner->workFolder[0] ? std::string(runner->workFolder) : DefaultToolFolder();
+        if (!CreateProcessA(tool.application.empty() ? nullptr : tool.application.c_str(), commandLine.data(),
+                            nullptr, nullptr, TRUE, flags, nullptr, folder.empty() ? nullptr : folder.c_str(),
+                            &startup.StartupInfo, &info))
             Fail("プロセスの生成に失敗しました");
         // Kept at once, so that a later failure still stops the child.
         runner->process = info.hProcess;

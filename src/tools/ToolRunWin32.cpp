@@ -7,6 +7,7 @@
 
 #include "resource.h"
 #include "common/Cp932.h"
+#include "common/FileDialogWin32.h"
 #include "common/FixedText.h"
 #include "entries/EntList.h"
 #include "log/CommandLogWin32.h"
@@ -413,7 +414,7 @@ INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             open.nMaxFile = sizeof path;
             open.lpstrTitle = "ﾌｧｲﾙの参照";
             open.Flags = 0x89004;
-            if (GetOpenFileNameA(&open)) {
+            if (RunFileDialog(&open, false)) {
                 std::string quoted = std::string("\"") + path + "\"";
                 SetDlgItemTextA(dialog, IDC_INPUT_TEXT, quoted.c_str());
             }

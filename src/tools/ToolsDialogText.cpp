@@ -61,3 +61,15 @@ std::string FolderForBrowsing(const std::string& folder) {
     if (EndsInBackslash(text)) text.pop_back();
     return text;
 }
+
+std::string CommandForBrowsedPath(const std::string& path) {
+    // Blanks are single bytes: no trail byte of a double-byte character is
+    // a space or a tab.
+    return path.find_first_of(" \t") == std::string::npos ? path : QuotedPath(path);
+}
+
+std::string BrowsedPathForCommand(const std::string& command) {
+    if (command.size() >= 2 && command.front() == '"' && command.back() == '"')
+        return command.substr(1, command.size() - 2);
+    return command;
+}

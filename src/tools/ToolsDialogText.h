@@ -42,6 +42,14 @@ std::string QuotedPath(const std::string& path);
 // command that is not one of the five.
 const char* PlaceholderForCommand(int command);
 
+// A browsed command as the command box takes it: in double quotes when it
+// holds a blank, so that process creation reads the whole path as the
+// program ("C:\Program Files\a.exe" would otherwise start C:\Program.exe).
+std::string CommandForBrowsedPath(const std::string& path);
+// The command box's text as the file dialog starts with it: the quotes
+// around a whole path taken off again.
+std::string BrowsedPathForCommand(const std::string& command);
+
 // A folder text as the folder browser preselects it: one trailing backslash
 // removed (a double-byte character ending in 0x5C is no backslash).
 std::string FolderForBrowsing(const std::string& folder);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileDialogWin32.h"
 #include "common/FixedText.h"
 #include "resource.h"
 #include "tools/SetupWin32.h"
@@ -169,19 +170,20 @@ bool OpenFileDialog(HWND dialog, const char* filter, const char* title, std::vec
     ofn.nMaxFile = static_cast<DWORD>(file->size());
     ofn.lpstrTitle = title;
     ofn.Flags = kOpenFlags;
-    if (GetOpenFileNameA(&ofn)) return true;
+    if (RunFileDialog(&ofn, false)) return true;
     // A text the dialog cannot take as a file name: start it empty instead.
     if (CommDlgExtendedError() != FNERR_INVALIDFILENAME) return false;
     (*file)[0] = '\0';
-    return GetOpenFileNameA(&ofn) != FALSE;
+    return RunFileDialog(&ofn, false) != FALSE;
 }
 
 void OnBrowseCommand(HWND dialog) {
     std::vector<char> file(520, 0);
-    const std::string current = CutAtCharBoundary(ControlText(dialog, IDC_TOOL_COMMAND), file.size() - 1);
+    const std::string current =
+        CutAtCharBoundary(BrowsedPathForCommand(ControlText(dialog, IDC_TOOL_COMMAND)), file.size() - 1);
     std::memcpy(file.data(), current.data(), current.size());
     if (OpenFileDialog(dialog, "All Files (*.*)\0*.*\0", "実行ｺﾏﾝﾄﾞ指定", &file))
-        SetDlgItemTextA(dialog, IDC_TOOL_COMMAND, file.data());
+        SetDlgItemTextA(dialog, IDC_TOOL_COMMAND, CommandForBrowsedPath(file.data()).c_str());
 }
 
 int CALLBACK FolderBrowserProc(HWND browser, UINT message, LPARAM, LPARAM folder) {

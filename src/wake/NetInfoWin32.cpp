@@ -1,7 +1,6 @@
 #include "wake/NetInfoWin32.h"
 
 #include <winsock2.h>
-#include <iphlpapi.h>
 
 #include <cstdint>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "common/FixedText.h"
+#include "common/IpHelperWin32.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ bool QueryBuffer(std::vector<uint8_t>& buffer, Call call) {
 void CollectParams(NetInfo& info) {
     std::vector<uint8_t> buffer;
     bool ok = QueryBuffer(buffer, [](uint8_t* data, ULONG* size) {
-        return GetNetworkParams(reinterpret_cast<FIXED_INFO*>(data), size);
+        return iphlp::GetNetworkParams(reinterpret_cast<FIXED_INFO*>(data), size);
     });
     if (!ok) return;
     const FIXED_INFO* fixed = reinterpret_cast<const FIXED_INFO*>(buffer.data());
@@ -57,7 +57,7 @@ void CollectParams(NetInfo& info) {
 void CollectAdapters(NetInfo& info) {
     std::vector<uint8_t> buffer;
     bool ok = QueryBuffer(buffer, [](uint8_t* data, ULONG* size) {
-        return GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(data), size);
+        return iphlp::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(data), size);
     });
     if (!ok) return;
     for (const IP_ADAPTER_INFO* p = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data()); p;
@@ -81,7 +81,7 @@ void CollectAdapters(NetInfo& info) {
         // platform cannot tell, the adapter counts as up.
         MIB_IFROW row{};
         row.dwIndex = p->Index;
-        if (GetIfEntry(&row) == NO_ERROR) a.up = row.dwOperStatus > MIB_IF_OPER_STATUS_DISCONNECTED;
+        if (iphlp::GetIfEntry(&row) == NO_ERROR) a.up = row.dwOperStatus > MIB_IF_OPER_STATUS_DISCONNECTED;
         info.adapters.push_back(std::move(a));
     }
 }

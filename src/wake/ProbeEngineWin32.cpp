@@ -4,12 +4,12 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <iphlpapi.h>
-#include <icmpapi.h>
 
 #include <algorithm>
 #include <memory>
 #include <utility>
+
+#include "common/IpHelperWin32.h"
 
 namespace {
 
@@ -74,9 +74,9 @@ bool CProbeEngine::StartThread() {
     WSADATA data;
     winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     if (!winsock_) return false;
-    if (HMODULE iphlp = GetModuleHandleA("iphlpapi.dll")) {
-        arpTable_ = reinterpret_cast<void*>(GetProcAddress(iphlp, "GetIpNetTable2"));
-        arpFree_ = reinterpret_cast<void*>(GetProcAddress(iphlp, "FreeMibTable"));
+    if (HMODULE library = iphlp::Module()) {
+        arpTable_ = reinterpret_cast<void*>(GetProcAddress(library, "GetIpNetTable2"));
+        arpFree_ = reinterpret_cast<void*>(GetProcAddress(library, "FreeMibTable"));
         if (!arpFree_) arpTable_ = nullptr;
     }
     if (!arpTable_) {
@@ -159,7 +159,7 @@ void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
 }
 
 void CProbeEngine::Run() {
-    HANDLE icmp = IcmpCreateFile();
+    HANDLE icmp = iphlp::IcmpCreateFile();
     HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ProbePlan plan(settings_.methods, settings_.cap, settings_.timeoutMs);
     const auto& methods = plan.Methods();
@@ -193,7 +193,7 @@ void CProbeEngine::Run() {
                 DWORD sent = 0;
                 DWORD error = ERROR_INVALID_HANDLE;
                 if (echo->event && icmp != INVALID_HANDLE_VALUE) {
-                    sent = IcmpSendEcho2(icmp, echo->event, nullptr, nullptr, target.address,
+                    sent = iphlp::IcmpSendEcho2(icmp, echo->event, nullptr, nullptr, target.address,
                                          const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
                                          sizeof echo->reply, settings_.timeoutMs);
                     error = GetLastError();
@@ -251,7 +251,7 @@ void CProbeEngine::Run() {
     auto finishEcho = [&](size_t i, uint64_t now) {
         Echo& e = *echoes[i];
         bool answered = false;
-        if (IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
+        if (iphlp::IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
             const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(e.reply);
             answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
         }
@@ -378,7 +378,7 @@ void CProbeEngine::Run() {
         CloseHandle(echoes.back()->event);
         echoes.pop_back();
     }
-    if (icmp != INVALID_HANDLE_VALUE) IcmpCloseHandle(icmp);
+    if (icmp != INVALID_HANDLE_VALUE) iphlp::IcmpCloseHandle(icmp);
     // Closing the ICMP handle ends what was still out; only then may the
     // buffers go.
     for (auto& e : echoes) {

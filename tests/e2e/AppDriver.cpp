@@ -612,9 +612,10 @@ App::~App() {
 }
 
 bool App::Start(const std::string& arguments) {
-    std::string commandLine = "\"" + ExePath() + "\"";
+    const std::string program = program_.empty() ? ExePath() : program_;
+    std::string commandLine = "\"" + program + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
-    std::string folder = ExeFolder();
+    std::string folder = program.substr(0, program.find_last_of('\\') + 1);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -159,6 +159,9 @@ public:
 
     // Starts the program with the given command-line arguments.
     bool Start(const std::string& arguments = "");
+    // Starts this copy of the program instead (in its own folder, which is
+    // also its current folder) from then on.
+    void UseProgram(const std::string& path) { program_ = path; }
     bool WaitMainWindow(DWORD timeoutMs = kWaitMs);
     // WM_CLOSE, then waits for the exit; kills a process that hangs.
     // Returns the exit code, or -1 when it had to be killed. The dialogs
@@ -192,6 +195,7 @@ private:
     HANDLE process_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD pid_ = 0;
+    std::string program_;
     HWND main_ = nullptr;
     std::vector<OpenDialog> dialogsAtClose_;
 };

@@ -269,6 +269,25 @@ TEST_F(ToolsDialogTest, BrowsingFillsTheCommandTheFolderAndTheArguments) {
     ASSERT_TRUE(ConfirmFile(files, exe)) << "the file dialog stayed open";
     EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolCommand) == exe; })) << FieldText(dialog, kToolCommand);
 
+    // A path with a blank comes back in quotes, or process creation would
+    // take "...\with" as the program; browsing again starts from it.
+    const std::string blankFolder = TempFolder() + "\\with blank";
+    CreateDirectoryA(blankFolder.c_str(), nullptr);
+    const std::string blankExe = blankFolder + "\\a tool.exe";
+    // Any program will do: a copy of the test child.
+    ASSERT_TRUE(CopyFileA((ExeFolder() + "NlChild.exe").c_str(), blankExe.c_str(), FALSE)) << GetLastError();
+    for (int pass = 0; pass < 2; ++pass) {
+        Press(dialog, kToolCommandBrowse);
+        files = WaitDialog(app.Pid(), "実行ｺﾏﾝﾄﾞ指定");
+        ASSERT_NE(files, nullptr) << "no file dialog for the command";
+        if (pass == 1) {
+            EXPECT_EQ(std::string::npos, WindowText(FileNameField(files)).find('"')) << "the dialog got the quotes";
+        }
+        ASSERT_TRUE(ConfirmFile(files, blankExe)) << "the file dialog stayed open";
+        EXPECT_TRUE(WaitUntil([&] { return FieldText(dialog, kToolCommand) == "\"" + blankExe + "\""; }))
+            << FieldText(dialog, kToolCommand);
+    }
+
     // "参照..." of the placeholder menu: the file joins the arguments in quotes.
     TypeText(dialog, kToolArgv, "-f ");
     PostMessageA(dialog, WM_COMMAND, 40036, 0);

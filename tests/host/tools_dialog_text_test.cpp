@@ -70,3 +70,20 @@ TEST(ToolsDialogText, FolderForBrowsingDropsOneTrailingBackslash) {
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, FolderForBrowsing(c.folder)) << c.folder;
 }
+
+TEST(ToolsDialogText, BrowsedCommandWithABlankIsQuotedAndUnquotedForTheNextBrowse) {
+    const struct { const char* path; const char* command; } cases[] = {
+        {"C:\\Tools\\ping.exe", "C:\\Tools\\ping.exe"},
+        {"C:\\Program Files\\a.exe", "\"C:\\Program Files\\a.exe\""},
+        {"C:\\Tab\there\\a.exe", "\"C:\\Tab\there\\a.exe\""},
+        // ソ's trail byte is 0x5C, no blank: left alone.
+        {"C:\\ソフト\\a.exe", "C:\\ソフト\\a.exe"},
+        {"C:\\ソフト 2\\a.exe", "\"C:\\ソフト 2\\a.exe\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.command, CommandForBrowsedPath(c.path)) << c.path;
+        EXPECT_EQ(c.path, BrowsedPathForCommand(CommandForBrowsedPath(c.path))) << c.path;
+    }
+    // A command typed with quotes of its own inside stays as typed.
+    EXPECT_EQ("\"C:\\a b\\x.exe\" -q", BrowsedPathForCommand("\"C:\\a b\\x.exe\" -q"));
+}
