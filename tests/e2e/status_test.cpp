@@ -440,27 +440,35 @@ TEST_F(HandOverTest, AToolRequestRunsInTheOpenWindow) {
     EXPECT_EQ(0, app.Close());
 }
 
-// Requests wait their turn behind a modal dialog and behind one another,
-// and are served in the order they came; a wake run from the window during
-// a handed-over wait is refused instead of touching the wait's sockets.
+// Requests wait their turn behind the entry sheet, behind a wake run from
+// the window and behind one another, and are served in the order they came;
+// a wake run from the window during a handed-over wait is refused instead of
+// touching the wait's sockets.
 TEST_F(HandOverTest, RequestsWaitTheirTurnAndAreServedInOrder) {
-    constexpr int kCmdAbout = 40004;
-    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC1", 72, 19, 0}, {"PC2", 73, 20, 0}}));
-    app.PostCommand(kCmdAbout);
-    HWND about = WaitDialog(app.Pid(), "Nodelark");
-    ASSERT_NE(nullptr, about) << "the About box did not open";
+    constexpr int kCmdNewEntry = 40007;
+    std::vector<Computer> computers = {{"PC1", 72, 19, 0}, {"PC2", 73, 20, 0}};
+    // Ten more that a wake run from the window sends to, half a second each.
+    std::vector<std::string> names(10);
+    for (int i = 0; i < 10; ++i) {
+        names[i] = "W" + std::to_string(i);
+        computers.push_back({names[i].c_str(), static_cast<uint8_t>(100 + i), static_cast<uint8_t>(100 + i), 0});
+    }
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers(computers));
+    app.PostCommand(kCmdNewEntry);
+    HWND sheet = WaitDialog(app.Pid(), "エントリ設定");
+    ASSERT_NE(nullptr, sheet) << "the entry sheet did not open";
 
     Caller first, second;
     ASSERT_TRUE(first.Start("/w PC1"));
     ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC1"); }));
     ASSERT_TRUE(second.Start("/w PC2"));
     ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC2"); }));
-    // Both are queued while the box is open: nothing has been sent.
+    // Both are queued while the sheet is open: nothing has been sent.
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(second.Running());
     EXPECT_EQ(0u, listener.Count());
 
-    PostMessageA(about, WM_CLOSE, 0, 0);
+    ClickButton(sheet, IDCANCEL);
     ASSERT_TRUE(first.Ended(20000));
     ASSERT_TRUE(second.Ended(20000));
     EXPECT_EQ(0u, first.Code());
@@ -469,6 +477,28 @@ TEST_F(HandOverTest, RequestsWaitTheirTurnAndAreServedInOrder) {
     std::vector<Datagram> got = listener.Since();
     ASSERT_EQ(2u, got.size());
     EXPECT_EQ(12u, got[0].payload.find(MacHex(19))) << "served in the order they came";
+
+    // A wake run from the window: the caller that comes meanwhile is served
+    // after it, not beside it.
+    listener.Mark();
+    app.PostCommand(kCmdWakeAll);
+    ASSERT_TRUE(WaitUntil([&] { return listener.Count() >= 1; }));
+    Caller during;
+    ASSERT_TRUE(during.Start("/w PC1"));
+    ASSERT_TRUE(during.Ended(30000));
+    EXPECT_EQ(0u, during.Code());
+    std::vector<std::string> lines;
+    ASSERT_TRUE(WaitUntil([&] {
+        lines = LogLines();
+        return std::count(lines.begin(), lines.end(), "他の起動からの実行依頼を完了しました(終了ｺｰﾄﾞ=0)") == 3;
+    }));
+    const long accepted =
+        std::find(lines.rbegin(), lines.rend(), "他の起動からの実行依頼を受け付けました: /w PC1").base() - lines.begin() - 1;
+    const long windowRunEnd =
+        std::find(lines.begin(), lines.end(), "[W9(10.77.0.109)]への送信成功の通知") - lines.begin();
+    ASSERT_LT(windowRunEnd, static_cast<long>(lines.size())) << testing::PrintToString(lines);
+    EXPECT_LT(accepted, windowRunEnd) << "the caller came during the window's run";
+    EXPECT_EQ(12u, listener.Since().back().payload.find(MacHex(19))) << "its packet came after the window's run";
 
     Caller waiting;
     ASSERT_TRUE(waiting.Start("/w PC2 /wait:8"));
