@@ -518,6 +518,27 @@ TEST_F(HandOverTest, RequestsWaitTheirTurnAndAreServedInOrder) {
     EXPECT_EQ(0, app.Close());
 }
 
+// A caller whose turn does not come within its /wait seconds gives up with
+// 2, and the open program says why; nothing is sent for it afterwards.
+TEST_F(HandOverTest, ACallerWhoseTurnDoesNotComeGivesUpWithTwo) {
+    constexpr int kCmdNewEntry = 40007;
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"PC1", 78, 25, 0}}));
+    app.PostCommand(kCmdNewEntry);
+    HWND sheet = WaitDialog(app.Pid(), "エントリ設定");
+    ASSERT_NE(nullptr, sheet);
+    Caller late;
+    ASSERT_TRUE(late.Start("/w PC1 /wait:2"));
+    ASSERT_TRUE(late.Ended(20000));
+    EXPECT_EQ(2u, late.Code());
+    EXPECT_GE(late.Seconds(), 2.0);
+    ClickButton(sheet, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] {
+        return HasLine("順番が来ないまま待ち時間を過ぎたため実行依頼を取り消しました(終了ｺｰﾄﾞ=2): /w PC1 /wait:2");
+    })) << testing::PrintToString(LogLines());
+    EXPECT_EQ(0u, listener.Count());
+    EXPECT_EQ(0, app.Close());
+}
+
 // The open Nodelark closes while callers wait: one whose packet went out
 // hears 1, one still waiting for its turn hears 2.
 TEST_F(HandOverTest, ClosingTheOpenProgramTellsEveryCallerWhatIsKnown) {
