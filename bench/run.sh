@@ -1,8 +1,9 @@
 #!/bin/bash
 # Builds the Windows tree and runs every benchmark under Wine, printing each
-# figure: the data file's load and save, AppendCommandLog's line rate, one
-# Wake List header sort, Nodelark.exe's start-up, its wake runs, and the
-# entry files (import, CSV listing, export) with a screenshot of the progress
+# figure: the data file's load and save (and the save after one edit), a
+# header click during that save in Nodelark.exe, AppendCommandLog's line
+# rate, one Wake List header sort, Nodelark.exe's start-up, its wake runs,
+# and the entry files (import, CSV listing, export) with a screenshot of the progress
 # bar half way through an import in build/bench-shots, and the network scan
 # (bench/net_scan_run.sh, in a switched topology of its own). All of it runs inside a
 # pair of network namespaces made for this run (Nodelark.exe opens a socket
@@ -18,7 +19,7 @@ cd "$ROOT"
 bash scripts/setup.sh || { echo "bench: setup failed" >&2; exit 1; }
 cmake --no-warn-unused-cli -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
   { echo "bench: configure failed" >&2; exit 1; }
-cmake --build "$BUILD" -j2 --target Nodelark datafile_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench status_bench net_scan_bench hand_over_bench nl_child \
+cmake --build "$BUILD" -j2 --target Nodelark datafile_bench save_click_bench command_log_bench wake_list_sort_bench app_start_bench wake_run_bench entry_files_bench tool_run_bench status_bench net_scan_bench hand_over_bench nl_child \
   >"$BUILD/bench-build.log" 2>&1 || { tail -30 "$BUILD/bench-build.log"; exit 1; }
 
 source "$ROOT/tests/lib/netns.sh"
@@ -42,6 +43,7 @@ run_bench() {
 }
 echo "bench: namespace $NL_NS_APP, display $DISPLAY"
 run_bench datafile_bench
+run_bench save_click_bench
 run_bench command_log_bench
 run_bench wake_list_sort_bench
 run_bench app_start_bench

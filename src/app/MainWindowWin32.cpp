@@ -11,6 +11,7 @@
 #include "common/AppError.h"
 #include "common/SystemLibraryWin32.h"
 #include "ui/WindowPropWin32.h"
+#include "entries/DataSaverWin32.h"
 #include "entries/EntList.h"
 #include "entries/EntListWin32.h"
 #include "entries/WakeListColumns.h"
@@ -157,6 +158,11 @@ void Construct(HWND mainWindow) {
     store->OpenDataFile();
     CEntList* storePtr = store.release();
     AttachObject(mainWindow, kEntListProp, storePtr);
+    // Every change to the entries reaches the disk within about a second.
+    auto saver = std::make_unique<CDataSaver>(mainWindow, *storePtr);
+    CDataSaver* saverPtr = saver.release();
+    AttachObject(mainWindow, kDataSaverProp, saverPtr);
+    storePtr->SetChangeHook([saverPtr] { saverPtr->OnChange(); });
     RefreshEntryList(mainWindow);
 
     auto setup = std::make_unique<CSetup>();

@@ -9,6 +9,7 @@
 
 #include "ui/AppContextWin32.h"
 #include "ui/CloseDeferralWin32.h"
+#include "entries/DataSaverWin32.h"
 #include "entries/EntryCommandsWin32.h"
 #include "entries/EntryFileDialogs.h"
 #include "entries/ScanDialogWin32.h"
@@ -279,15 +280,33 @@ bool OnCommand(HWND mainWindow, int id) {
     return true;
 }
 
+// The session may end without any further message once this returns TRUE:
+// what is not yet on disk goes now.
+LRESULT OnQueryEndSession(HWND window) {
+    SaveEntriesNow(window, false);
+    return TRUE;
+}
+
+// wParam FALSE: the shutdown was cancelled, and the program goes on as it
+// was. A close put off by a tool runner's modal loop would come too late for
+// an ending session: the entries are saved now all the same.
+LRESULT OnEndSession(HWND window, WPARAM ending) {
+    if (!ending || ShutdownInProgress()) return 0;
+    if (CloseDeferred()) SaveEntriesNow(window, false);
+    else DestroyWindow(window);
+    return 0;
+}
+
 LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_DESTROY: return OnDestroy(window);
     case WM_SIZE: return LayoutMainWindow(window, wParam, lParam);
     case WM_CLOSE:
-    case WM_ENDSESSION:
         if (!ShutdownInProgress() && !CloseDeferred()) DestroyWindow(window);
         return 0;
+    case WM_QUERYENDSESSION: return OnQueryEndSession(window);
+    case WM_ENDSESSION: return OnEndSession(window, wParam);
     case WM_NOTIFY: return OnNotify(window, wParam, lParam);
     case WM_CONTEXTMENU: return OnContextMenu(window, wParam, lParam);
     case WM_COMMAND:
@@ -295,6 +314,8 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_APP_WAKE_DONE: OnWakeDone(window, wParam); return 0;
     case WM_APP_WAKE_ROWS: return OnWakeRows(window, lParam);
+    case WM_APP_WAKE_STAMP: return OnWakeStamp(window, lParam);
+    case WM_APP_DATA_SAVED: OnDataSaverMessage(window, message, wParam); return 0;
     case WM_APP_TOOL_EVENT: return OnToolEvent(window, wParam, lParam);
     case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
     case WM_APP_WAKE_SENT:
@@ -311,6 +332,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_APP_LOG_FLUSH:
     case WM_TIMER:
         if (OnCommandLogMessage(window, message, wParam)) return 0;
+        if (message == WM_TIMER && OnDataSaverMessage(window, message, wParam)) return 0;
         if (message == WM_TIMER && OnStatusCheckMessage(window, message, wParam, lParam)) return 0;
         if (message == WM_TIMER && OnHandOverMessage(window, message, wParam, lParam)) return 0;
         break;

@@ -8,6 +8,7 @@
 #include "ui/ProgStbarWin32.h"
 #include "ui/WaitWin32.h"
 #include "ui/WindowPropWin32.h"
+#include "entries/DataSaverWin32.h"
 #include "entries/EntList.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogWin32.h"
@@ -43,11 +44,14 @@ bool StopBackgroundWork(HWND mainWindow) {
     return wakeEnded;
 }
 
-// Writes the data file; a save that could not write says why in the log.
-void SaveEntries(HWND mainWindow, CEntList* store) {
-    if (!store) return;
-    const std::string problem = store->SaveDataFile();
-    if (!problem.empty()) AppendCommandLog(mainWindow, problem.c_str());
+// The last save, after any save under way; it writes even when nothing
+// changed. A failure the run already reported is not said again. Then the
+// saver goes, and with it the store's way to reach it.
+void SaveEntries(HWND mainWindow) {
+    SaveEntriesNow(mainWindow, true);
+    CDataSaver* saver = DetachObject<CDataSaver>(mainWindow, kDataSaverProp);
+    if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) store->SetChangeHook(nullptr);
+    delete saver;
 }
 
 bool g_shuttingDown = false;
@@ -72,14 +76,13 @@ int OnDestroy(HWND mainWindow) {
         // Freeing what a live worker still uses could crash at the last
         // moment; the process is ending anyway, so those objects stay.
         AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドが終了しないため、使用中のオブジェクトを解放せずに終了します");
-        SaveEntries(mainWindow, FindObject<CEntList>(mainWindow, kEntListProp));
+        SaveEntries(mainWindow);
         PostQuitMessage(App().exitCode);
         return 0;
     }
 
-    CEntList* store = DetachObject<CEntList>(mainWindow, kEntListProp);
-    SaveEntries(mainWindow, store);
-    delete store;
+    SaveEntries(mainWindow);
+    delete DetachObject<CEntList>(mainWindow, kEntListProp);
     delete DetachObject<CSetup>(mainWindow, kSetupPropName);
     delete DetachObject<CDlgbar>(mainWindow, kDlgbarProp);
     delete DetachObject<CProgStbar>(mainWindow, kProgStbarProp);

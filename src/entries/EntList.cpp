@@ -54,8 +54,8 @@ void CEntList::SetPaths(const char* folder, const char* filePath) {
     SetField(dataFilePath_, filePath);
 }
 
-void CEntList::AttachDataFile(std::unique_ptr<RecordFile> file) {
-    file_ = std::move(file);
+void CEntList::AttachDataFile(std::unique_ptr<DataFilePlace> place) {
+    place_ = std::move(place);
     Load();
 }
 
@@ -64,121 +64,76 @@ void CEntList::Load() {
     entryCursor_ = 0;
     maxId_ = -1;
     loadWhole_ = true;
-    tailOffset_ = 0;
-    if (!file_) return;
-    if (!file_->Seek(0)) {
+    changeCount_ = 0;
+    RecordFile* file = place_ ? place_->Held() : nullptr;
+    if (!file) return;
+    place_->tailFrom = DataFilePlace::kNoTail;
+    if (!file->Seek(0)) {
         loadWhole_ = false;
+        place_->tailFrom = 0;
         return;
     }
+    loading_ = true;
     ChunkBuffer buffer;
     const uint32_t want = buffer.records * kRecordSize;
     uint64_t offset = 0;
     for (;;) {
         uint32_t done = 0;
-        if (!file_->Read(buffer.data, want, done)) {
+        if (!file->Read(buffer.data, want, done)) {
             loadWhole_ = false;
-            tailOffset_ = offset;
-            return;
+            place_->tailFrom = offset;
+            break;
         }
         if (done > want) done = want;
         // A trailing fragment shorter than a record is left behind; the next
         // save drops it.
+        bool refused = false;
         for (uint32_t at = 0; at + kRecordSize <= done; at += kRecordSize) {
             WakeEntry entry;
             std::memcpy(&entry, buffer.data + at, kRecordSize);
             if (AddEntry(entry) < 0) {
                 loadWhole_ = false;
-                tailOffset_ = offset + at;
-                return;
+                place_->tailFrom = offset + at;
+                refused = true;
+                break;
             }
         }
-        if (done < want) return;
+        if (refused || done < want) break;
         offset += done;
     }
-}
-
-bool CEntList::ReadTail(std::string& tail) {
-    tail.clear();
-    if (!file_->Seek(tailOffset_)) return false;
-    try {
-        ChunkBuffer buffer;
-        const uint32_t want = buffer.records * kRecordSize;
-        for (;;) {
-            uint32_t done = 0;
-            if (!file_->Read(buffer.data, want, done)) return false;
-            if (done > want) done = want;
-            tail.append(reinterpret_cast<const char*>(buffer.data), done);
-            if (done < want) break;
-        }
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    // Whole records only, as a load would take them.
-    tail.resize(tail.size() / kRecordSize * kRecordSize);
-    return true;
-}
-
-bool CEntList::WriteRecords(size_t first, size_t last, const std::string& tail, uint64_t& kept) {
-    kept = 0;
-    if (first >= last) return true;
-    if (!file_->Seek(static_cast<uint64_t>(first) * kRecordSize)) return false;
-    ChunkBuffer buffer;
-    size_t next = first;
-    while (next < last) {
-        uint32_t count = 0;
-        for (; count < buffer.records && next < last; ++count, ++next) {
-            const void* record = next < entries_.size()
-                                     ? static_cast<const void*>(entries_[next].get())
-                                     : static_cast<const void*>(tail.data() + (next - entries_.size()) * kRecordSize);
-            std::memcpy(buffer.data + count * kRecordSize, record, kRecordSize);
-        }
-        const uint32_t want = count * kRecordSize;
-        uint32_t done = 0;
-        const bool ok = file_->Write(buffer.data, want, done);
-        if (done > want) done = want;
-        kept += done / kRecordSize * kRecordSize;
-        if (!ok || done < want) return false;
-    }
-    return true;
+    loading_ = false;
+    changeCount_ = 0;
 }
 
 std::string CEntList::SaveDataFile() {
-    if (!file_) return std::string();
-    std::string tail;
-    // Cutting the file after a partial load would drop every record the load
-    // never reached: keep them, or leave the file alone.
-    if (!loadWhole_ && !ReadTail(tail)) return "データファイルの残りが読めないため保存しませんでした";
-    const size_t total = entries_.size() + tail.size() / kRecordSize;
-    const uint64_t newSize = static_cast<uint64_t>(total) * kRecordSize;
+    if (!place_) return std::string();
+    DataFileSnapshot snapshot;
+    if (!TakeSnapshot(snapshot)) return SaveProblemText(kErrorNotEnoughMemory);
+    return WriteDataFile(*place_, snapshot).problem;
+}
 
-    // A full disk must not cost entries the file already holds: the part
-    // beyond the old end is written first, and only when it fits is the old
-    // part overwritten, in place, where it needs no new room.
-    uint64_t oldSize = 0;
-    size_t grownFrom = total;
-    if (file_->Size(oldSize) && newSize > oldSize) {
-        grownFrom = static_cast<size_t>(oldSize / kRecordSize);
-        uint64_t kept = 0;
-        if (!WriteRecords(grownFrom, total, tail, kept)) {
-            if (file_->Seek(oldSize)) file_->Truncate();
-            return "ディスクの空きが足りないためデータファイルを更新しませんでした";
-        }
+bool CEntList::TakeSnapshot(DataFileSnapshot& snapshot) const {
+    snapshot.version = changeCount_;
+    try {
+        snapshot.records.clear();
+        snapshot.records.reserve(entries_.size());
+        for (const auto& block : entries_) snapshot.records.push_back(*block);
+    } catch (const std::bad_alloc&) {
+        snapshot.records.clear();
+        snapshot.records.shrink_to_fit();
+        return false;
     }
-    uint64_t kept = 0;
-    const size_t front = grownFrom < total ? grownFrom : total;
-    if (!WriteRecords(0, front, tail, kept)) {
-        // Cut after the last whole record, so no fragment of a record is
-        // left at the end of the file.
-        if (file_->Seek(kept)) file_->Truncate();
-        return "データファイルの書き込みに失敗しました";
-    }
-    if (!file_->Seek(newSize) || !file_->Truncate()) return "データファイルの書き込みに失敗しました";
-    return std::string();
+    return true;
+}
+
+void CEntList::Changed() {
+    ++changeCount_;
+    if (changeHook_ && !loading_) changeHook_();
 }
 
 std::string CEntList::DataFileNotice() const {
     char text[kDataPathSize + 200];
-    if (!file_) {
+    if (!place_) {
         std::snprintf(text, sizeof text,
                       "データファイルがオープンできません %s (ErrorCode:0x%08x) この実行中のエントリは保存されません",
                       dataFilePath_[0] ? dataFilePath_ : dataFolder_, static_cast<unsigned>(openError_));
@@ -211,7 +166,10 @@ int CEntList::AddEntry(WakeEntry& entry) {
     const int32_t id = maxId_ + 1;
     entry.id = id;
     const int count = Append(entries_, entry);
-    if (count >= 0) maxId_ = id;
+    if (count >= 0) {
+        maxId_ = id;
+        Changed();
+    }
     return count;
 }
 
@@ -224,11 +182,31 @@ void CEntList::RemoveEntry(int id) {
             for (const auto& block : entries_)
                 if (block->id > maxId_) maxId_ = block->id;
         }
+        Changed();
         return;
     }
 }
 
-WakeEntry* CEntList::FindEntry(int id) {
+bool CEntList::ReplaceEntry(const WakeEntry& entry) {
+    WakeEntry* target = Find(entry.id);
+    if (!target) return false;
+    std::memcpy(target, &entry, sizeof entry);
+    Changed();
+    return true;
+}
+
+bool CEntList::StampLastSent(int id, const DateTime& when) {
+    WakeEntry* target = Find(id);
+    if (!target) return false;
+    target->lastSentTime = when;
+    Changed();
+    return true;
+}
+
+// The blocks themselves are not const: the store may change what it finds.
+WakeEntry* CEntList::Find(int id) { return const_cast<WakeEntry*>(FindEntry(id)); }
+
+const WakeEntry* CEntList::FindEntry(int id) const {
     for (const auto& block : entries_)
         if (block->id == id) return block.get();
     return nullptr;
@@ -246,8 +224,8 @@ WakeEntry* CEntList::Next(Blocks& blocks, int32_t& cursor) {
     return blocks[cursor++].get();
 }
 
-WakeEntry* CEntList::FirstEntry() { return First(entries_, entryCursor_); }
-WakeEntry* CEntList::NextEntry() { return Next(entries_, entryCursor_); }
+const WakeEntry* CEntList::FirstEntry() { return First(entries_, entryCursor_); }
+const WakeEntry* CEntList::NextEntry() { return Next(entries_, entryCursor_); }
 
 void CEntList::ClearCopyBuffer() {
     copies_.clear();

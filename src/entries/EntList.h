@@ -1,11 +1,13 @@
 #pragma once
 // The entry store: sole owner of every entry record, of the data folder path
-// and of the open data file.
+// and of the open data file. It counts every change to the entries, so the
+// saver can tell when the file is behind.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-#include "entries/RecordFile.h"
+#include "entries/DataFileSave.h"
 #include "entries/WakeEntry.h"
 
 constexpr size_t kDataPathSize = 260;
@@ -31,16 +33,25 @@ public:
     // empty and has no file.
     void OpenDataFileIn(const char* folder);
 
-    // Takes the opened data file (null: none) and loads every whole record
-    // from it.
-    void AttachDataFile(std::unique_ptr<RecordFile> file);
-    bool HasDataFile() const { return file_ != nullptr; }
-    // Rewrites the data file from the entries; only at shutdown. When the
-    // load stopped before the end of the file, the records it did not reach
-    // are written back after the entries; if they cannot be read again, the
-    // file is left as it is.
+    // Takes the place of the opened data file (null: none) and loads every
+    // whole record from its held file.
+    void AttachDataFile(std::unique_ptr<DataFilePlace> place);
+    bool HasDataFile() const { return place_ != nullptr; }
+    // Where the data file lives, for the saver; null when there is none.
+    DataFilePlace* Place() { return place_.get(); }
+    // Writes the data file from the entries now, on the calling thread: a new
+    // file put in its place in one step. When the load stopped before the
+    // end of the file, the records it did not reach are written back after
+    // the entries; if they cannot be read again, the file is left as it is.
     // Returns an empty text, or what went wrong for the log.
     std::string SaveDataFile();
+    // Copies every entry for a save; false when there was no memory for it.
+    bool TakeSnapshot(DataFileSnapshot& snapshot) const;
+    // Counts every change to the entries since the load.
+    uint64_t ChangeCount() const { return changeCount_; }
+    // Called after each change (add, remove, replace, stamp), on the thread
+    // that made it.
+    void SetChangeHook(std::function<void()> hook) { changeHook_ = std::move(hook); }
     // False when the load stopped early (a failed read, a block refused).
     bool LoadWhole() const { return loadWhole_; }
     // The system's error code when the data file could not be opened.
@@ -56,10 +67,15 @@ public:
     // new count, or -1 when no block could be had (nothing appended).
     int AddEntry(WakeEntry& entry);
     void RemoveEntry(int id);
-    WakeEntry* FindEntry(int id);
+    // Every change to a stored entry goes through the store, so that it is
+    // saved: the whole record of the entry with the same id (an edit), or
+    // its last-sent time. False when no entry has that id.
+    bool ReplaceEntry(const WakeEntry& entry);
+    bool StampLastSent(int id, const DateTime& when);
+    const WakeEntry* FindEntry(int id) const;
     int EntryCount() const { return static_cast<int>(entries_.size()); }
-    WakeEntry* FirstEntry();
-    WakeEntry* NextEntry();
+    const WakeEntry* FirstEntry();
+    const WakeEntry* NextEntry();
 
     // The copy buffer: filled by copy, read by paste, never saved.
     void ClearCopyBuffer();
@@ -76,14 +92,12 @@ private:
     static WakeEntry* First(Blocks& blocks, int32_t& cursor);
     static WakeEntry* Next(Blocks& blocks, int32_t& cursor);
     void Load();
-    bool ReadTail(std::string& tail);
-    // Writes records [first, last) of the save at their places in the file;
-    // the bytes actually kept (whole records from `first` on) go to `kept`.
-    bool WriteRecords(size_t first, size_t last, const std::string& tail, uint64_t& kept);
+    WakeEntry* Find(int id);
+    void Changed();
 
     char dataFolder_[kDataPathSize] = {};
     char dataFilePath_[kDataPathSize] = {};
-    std::unique_ptr<RecordFile> file_;
+    std::unique_ptr<DataFilePlace> place_;
     Blocks entries_;
     Blocks copies_;
     int32_t entryCursor_ = 0;
@@ -91,7 +105,8 @@ private:
     // Largest id held, so an add needs no scan; -1 when empty.
     int32_t maxId_ = -1;
     bool loadWhole_ = true;
-    // Where the first record the load did not take starts.
-    uint64_t tailOffset_ = 0;
+    bool loading_ = false;
     uint32_t openError_ = 0;
+    uint64_t changeCount_ = 0;
+    std::function<void()> changeHook_;
 };

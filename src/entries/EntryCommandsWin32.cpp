@@ -106,7 +106,7 @@ int OnEditEntry(HWND mainWindow) {
         WakeEntry copy = *stored;
         if (Confirmed(ShowEntryDialog(mainWindow, copy))) {
             copy.updatedTime = LocalNow();
-            if (WakeEntry* target = t.store->FindEntry(copy.id)) *target = copy;
+            t.store->ReplaceEntry(copy);
             // The row is found again by its id: rows may have moved while
             // the dialog was open. An entry moved out of the filtered network
             // loses its row, as a refresh would take it away.

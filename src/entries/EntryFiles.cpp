@@ -276,7 +276,7 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
         listed = false;
     }
     if (listed) {
-        for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) entries.push_back(entry);
+        for (const WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) entries.push_back(entry);
         constexpr size_t kAhead = 4;
         for (size_t i = 0; i < entries.size(); ++i) {
             if (i + kAhead < entries.size()) {
@@ -287,7 +287,7 @@ FileWriteResult WriteListing(CEntList& store, RecordFile& file, const std::funct
             if (!put(*entries[i])) break;
         }
     } else {
-        for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry())
+        for (const WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry())
             if (!put(*entry)) break;
     }
     writer.Flush();
@@ -311,7 +311,7 @@ FileWriteResult WriteExchange(CEntList& store, RecordFile& file, const std::func
         return result;
     }
     if (afterHeader) afterHeader();
-    for (WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) {
+    for (const WakeEntry* entry = store.FirstEntry(); entry; entry = store.NextEntry()) {
         writer.Put(entry, kRecordSize, true);
         if (step) step();
         if (writer.Full() && !writer.Flush()) break;

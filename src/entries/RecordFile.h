@@ -13,10 +13,6 @@ public:
     virtual bool Write(const void* data, uint32_t size, uint32_t& done) = 0;
     // Ends the file at the current position.
     virtual bool Truncate() = 0;
-    // The file's length; false when it cannot be told, and then a save
-    // overwrites in place without growing the file first.
-    virtual bool Size(uint64_t& size) {
-        size = 0;
-        return false;
-    }
+    // The system's code for the last failed call; 0 when it cannot tell.
+    virtual uint32_t LastError() const { return 0; }
 };

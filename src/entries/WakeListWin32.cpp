@@ -98,7 +98,7 @@ int RefreshEntryList(HWND mainWindow) {
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     SendMessageA(list, LVM_SETITEMCOUNT, store->EntryCount(), 0);
     int count = 0;
-    for (WakeEntry* entry = store->FirstEntry(); entry; entry = store->NextEntry()) {
+    for (const WakeEntry* entry = store->FirstEntry(); entry; entry = store->NextEntry()) {
         InsertListItem(mainWindow, *entry);
         ++count;
     }

@@ -29,10 +29,10 @@ uint32_t EntryAddress(const WakeEntry& entry) {
 
 HWND WakeList(HWND mainWindow) { return PageWindow(TabControl(mainWindow), 0); }
 
-WakeEntry* FindEntry(HWND mainWindow, int32_t id) {
+const WakeEntry* FindEntry(HWND mainWindow, int32_t id) {
     CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
     if (!store) return nullptr;
-    for (WakeEntry* e = store->FirstEntry(); e; e = store->NextEntry())
+    for (const WakeEntry* e = store->FirstEntry(); e; e = store->NextEntry())
         if (e->id == id) return e;
     return nullptr;
 }
@@ -135,7 +135,7 @@ void CStatusCheck::Sweep() {
     CEntList* store = FindObject<CEntList>(mainWindow_, kEntListProp);
     if (!list || !store) return;
     std::unordered_map<int32_t, const WakeEntry*> byId;
-    for (WakeEntry* e = store->FirstEntry(); e; e = store->NextEntry()) byId.emplace(e->id, e);
+    for (const WakeEntry* e = store->FirstEntry(); e; e = store->NextEntry()) byId.emplace(e->id, e);
     std::vector<ProbeTarget> targets;
     // This computer's subnets as they are now: a VPN or a new lease counts.
     NetInfo net{};
@@ -222,7 +222,7 @@ void CStatusCheck::WatchTick() {
     for (const std::string& line : watch_.Expire(now)) Log(line);
     if (watch_.IsWaiting() && !waitFinished_) {
         for (int32_t id : watch_.DueForResend(now)) {
-            WakeEntry* entry = FindEntry(mainWindow_, id);
+            const WakeEntry* entry = FindEntry(mainWindow_, id);
             if (entry && SendWakePacket(mainWindow_, *entry)) Log(ResentText(EntryLabel(*entry)));
         }
         const WaitEnd state = watch_.WaitState(now);

@@ -31,7 +31,12 @@
 struct WakeRow {
     bool read;          // false when the row could not be read
     bool selected;
-    WakeEntry* entry;   // the store's record, null when its id is gone
+    const WakeEntry* entry;   // the store's record, null when its id is gone
+};
+
+struct WakeStamp {
+    int32_t id;
+    DateTime when;
 };
 
 struct WakeRows {
@@ -115,7 +120,7 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
         const WakeRow& item = snapshot.rows[row];
         if (!item.read) continue;
         if (app.wakeSelectedOnly && !item.selected) continue;
-        WakeEntry* entry = item.entry;
+        const WakeEntry* entry = item.entry;
         if (!entry || !IsWakeTarget(*entry)) continue;
 
         if (entry->excluded) {
@@ -123,8 +128,9 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
         } else {
             status.SetPartText(0, BroadcastStatusText(*entry).c_str());
             if (SendTo(*socket, *entry, sent, legacy)) {
-                entry->lastSentTime = LocalNow();
-                SetCellText(list, row, kLastSentColumn, FormatDateTime(entry->lastSentTime));
+                WakeStamp stamp = {entry->id, LocalNow()};
+                SendMessageA(mainWindow, WM_APP_WAKE_STAMP, 0, reinterpret_cast<LPARAM>(&stamp));
+                SetCellText(list, row, kLastSentColumn, FormatDateTime(stamp.when));
                 AppendCommandLog(mainWindow, WakeSuccessText(*entry).c_str());
                 // Where each packet went, whenever that is not simply the
                 // local subnet's broadcast of old.
@@ -194,9 +200,9 @@ LRESULT OnWakeRows(HWND, LPARAM request) {
     auto* snapshot = reinterpret_cast<WakeRows*>(request);
     if (!snapshot || !snapshot->list || !snapshot->store) return 0;
     // The first record of each id, as a search from the front would find.
-    std::unordered_map<int32_t, WakeEntry*> byId;
+    std::unordered_map<int32_t, const WakeEntry*> byId;
     byId.reserve(snapshot->store->EntryCount());
-    for (WakeEntry* e = snapshot->store->FirstEntry(); e; e = snapshot->store->NextEntry()) byId.emplace(e->id, e);
+    for (const WakeEntry* e = snapshot->store->FirstEntry(); e; e = snapshot->store->NextEntry()) byId.emplace(e->id, e);
     const int count = static_cast<int>(SendMessageA(snapshot->list, LVM_GETITEMCOUNT, 0, 0));
     snapshot->rows.assign(count, WakeRow{false, false, nullptr});
     for (int row = 0; row < count; ++row) {
@@ -209,6 +215,12 @@ LRESULT OnWakeRows(HWND, LPARAM request) {
         snapshot->rows[row] = WakeRow{true, (item.state & LVIS_SELECTED) != 0, found == byId.end() ? nullptr : found->second};
     }
     return 1;
+}
+
+LRESULT OnWakeStamp(HWND mainWindow, LPARAM request) {
+    const auto* stamp = reinterpret_cast<const WakeStamp*>(request);
+    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
+    return stamp && store && store->StampLastSent(stamp->id, stamp->when) ? 1 : 0;
 }
 
 int StartWakeRun(HWND mainWindow) {
@@ -339,21 +351,23 @@ LRESULT SelectAndRun(HWND mainWindow, const char* name, int command) {
     return -1;
 }
 
-bool SendWakePacket(HWND mainWindow, WakeEntry& entry) {
+bool SendWakePacket(HWND mainWindow, const WakeEntry& entry) {
     CSocketComm* socket = FindObject<CSocketComm>(mainWindow, kSocketProp);
     // The adapters the run read at its start; the run's log told where
     // the packets go.
     std::vector<WakeSend> sent;
     bool legacy = true;
     if (!socket || !IsWakeTarget(entry) || entry.excluded || !SendTo(*socket, entry, sent, legacy)) return false;
-    entry.lastSentTime = LocalNow();
+    const DateTime now = LocalNow();
+    const int32_t id = entry.id;
+    if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) store->StampLastSent(id, now);
     if (HWND list = PageWindow(TabControl(mainWindow), 0)) {
         LVFINDINFOA find = {};
         find.flags = LVFI_PARAM;
-        find.lParam = entry.id;
+        find.lParam = id;
         const int row = static_cast<int>(
             SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-        if (row >= 0) SetCellText(list, row, kLastSentColumn, FormatDateTime(entry.lastSentTime));
+        if (row >= 0) SetCellText(list, row, kLastSentColumn, FormatDateTime(now));
     }
     return true;
 }

@@ -7,6 +7,11 @@
 // that the main thread fills from the Wake List in one go.
 constexpr UINT WM_APP_WAKE_ROWS = WM_APP + 0x2A2;
 LRESULT OnWakeRows(HWND mainWindow, LPARAM request);
+// Sent by the worker for each entry it has just woken: lParam points to a
+// WakeStamp. The store is changed on the main thread alone, which copies it
+// for each save.
+constexpr UINT WM_APP_WAKE_STAMP = WM_APP + 0x2A3;
+LRESULT OnWakeStamp(HWND mainWindow, LPARAM stamp);
 
 struct WakeEntry;
 
@@ -21,7 +26,7 @@ void OnWakeCancel(HWND mainWindow);
 // Sends one entry its packet again from the UI thread (a waiting
 // command-line run); stamps and shows its last-sent time. False when it
 // could not be sent.
-bool SendWakePacket(HWND mainWindow, WakeEntry& entry);
+bool SendWakePacket(HWND mainWindow, const WakeEntry& entry);
 
 // Acts on the first known option of the arguments: 1 when it did (also when
 // the named entry was not found), 0 when there was none.

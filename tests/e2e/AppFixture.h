@@ -110,7 +110,7 @@ protected:
         if (dataFile) {
             ASSERT_TRUE(WriteFileBytes(DataFile(), *dataFile));
         }
-        ASSERT_TRUE(app.Start(arguments)) << "cannot start " << ExePath();
+        ASSERT_TRUE(app.Start(arguments)) << "cannot start " << ExePath() << " (error " << GetLastError() << ")";
         ASSERT_TRUE(app.WaitMainWindow()) << "no main window";
         ASSERT_TRUE(WaitUntil([&] { return app.CommandLog() && listview::Count(app.CommandLog()) >= 1; }))
             << "the start-up line never arrived";

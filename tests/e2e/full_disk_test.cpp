@@ -1,6 +1,7 @@
-// A save on exit when the data folder's disk is full. tests/e2e/run.sh runs
-// this alone, with the data folder on a small file system of its own inside
-// a mount namespace; the main run leaves it out.
+// Saves when the data folder's disk is full: the save after a change and the
+// one at exit. tests/e2e/run.sh runs this alone, with the data folder on a
+// small file system of its own inside a mount namespace; the main run leaves
+// it out.
 #include <algorithm>
 #include <cstdlib>
 
@@ -53,9 +54,9 @@ unsigned long long FillDisk(const std::string& path, unsigned long long limit) {
     return total;
 }
 
-using FullDisk = AppFixture;
+constexpr char kDiskFullText[] = "ディスクの空きが足りないためデータファイルを更新しませんでした";
 
-TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
+std::vector<EntryRecord> Entries() {
     std::vector<EntryRecord> records;
     for (int i = 0; i < kEntries; ++i) {
         const std::string name = "PC" + std::to_string(i);
@@ -63,17 +64,98 @@ TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
                          {2, 0, 0, 0, 0, static_cast<uint8_t>(i)}, "", "", "", {}, {}, {}, 0};
         records.push_back(MakeRecord(f, i));
     }
+    return records;
+}
+
+class FullDisk : public AppFixture {
+protected:
+    // The data file holding `bytes`, on a file system with no room left.
+    void FillAround(const std::string& bytes) {
+        // Only a file system made for this test is ever filled: the data
+        // folder must sit on one of the size tests/e2e/run.sh mounted.
+        const unsigned long long smallDisk = SmallDiskSize();
+        ASSERT_GT(smallDisk, 0u)
+            << "NL_E2E_SMALL_DISK is not set; tests/e2e/run.sh runs this test on a small file system";
+        const DiskSpace empty = SpaceOf(DataFolder());
+        ASSERT_GT(empty.total, 0u) << "no size for " << DataFolder();
+        ASSERT_LE(empty.total, smallDisk) << DataFolder() << " is not on the small file system";
+        ASSERT_TRUE(WriteFileBytes(DataFile(), bytes));
+        ASSERT_GT(FillDisk(Filler(), smallDisk), 0u);
+        ASSERT_LT(SpaceOf(DataFolder()).free, sizeof(EntryRecord)) << "the filler left room for a record";
+    }
+    static std::string Filler() { return DataFolder() + "\\filler.bin"; }
+
+    int LinesSaying(const std::string& text) const {
+        int n = 0;
+        for (const std::string& line : LogLines()) n += line == text;
+        return n;
+    }
+    // Deletes the row of this entry, answering the question.
+    void DeleteRow(const std::string& name) {
+        HWND list = app.WakeList();
+        const std::vector<std::string> names = listview::Column(list, 0);
+        const auto at = std::find(names.begin(), names.end(), name);
+        ASSERT_NE(at, names.end()) << name;
+        SelectRows(list, {static_cast<int>(at - names.begin())});
+        app.PostCommand(kCmdDelete);
+        ASSERT_EQ("エントリーを削除します", AnswerMessageBox(app.Pid(), IDYES));
+    }
+    // A run killed on purpose: no save at exit can hide what the run's own
+    // saves did.
+    void KillOnPurpose() {
+        app.Kill();
+        ASSERT_FALSE(app.Running());
+        expectedExitCode = 255;
+    }
+};
+
+TEST_F(FullDisk, ASaveAfterAChangeWithoutRoomIsSaidOnceAndLeavesTheFileAsItWas) {
+    const std::string before = FileOf(Entries());
+    ASSERT_NO_FATAL_FAILURE(FillAround(before));
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == kEntries; }));
+
+    ASSERT_NO_FATAL_FAILURE(DeleteRow("PC0"));
+    ASSERT_TRUE(WaitUntil([&] { return LinesSaying(kDiskFullText) == 1; }, 5000)) << "the failed save was not said";
+    EXPECT_EQ(StatusText(app.StatusBar(), 0), kDiskFullText);
+    // The next change tries again, and says nothing new.
+    ASSERT_NO_FATAL_FAILURE(DeleteRow("PC1"));
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == kEntries - 2; }));
+    Sleep(2500);
+    EXPECT_EQ(LinesSaying(kDiskFullText), 1) << "said more than once";
+    EXPECT_TRUE(app.Responds());
+    EXPECT_FALSE(FileExists(DataFolder() + "\\Ent.new")) << "a failed save leaves no new file behind";
+    ASSERT_NO_FATAL_FAILURE(KillOnPurpose());
+
+    EXPECT_EQ(before, ReadFileBytes(DataFile())) << "a failed save changed the file";
+    DeleteFileA(Filler().c_str());
+}
+
+TEST_F(FullDisk, ASaveWorksAgainOnceThereIsRoomAndSaysSo) {
+    ASSERT_NO_FATAL_FAILURE(FillAround(FileOf(Entries())));
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == kEntries; }));
+    ASSERT_NO_FATAL_FAILURE(DeleteRow("PC0"));
+    ASSERT_TRUE(WaitUntil([&] { return LinesSaying(kDiskFullText) == 1; }, 5000));
+
+    ASSERT_TRUE(DeleteFileA(Filler().c_str()));
+    ASSERT_NO_FATAL_FAILURE(DeleteRow("PC1"));
+    ASSERT_TRUE(WaitUntil([&] { return LinesSaying("データファイルを保存しました") == 1; }, 5000))
+        << "the save that worked again was not said";
+    EXPECT_EQ(StatusText(app.StatusBar(), 0), "データファイルを保存しました");
+    ASSERT_NO_FATAL_FAILURE(KillOnPurpose());
+
+    std::vector<EntryRecord> expected = Entries();
+    expected.erase(expected.begin(), expected.begin() + 2);
+    std::vector<std::string> saved = Records(ReadFileBytes(DataFile()));
+    ASSERT_EQ(saved.size(), expected.size());
+    for (size_t i = 0; i < saved.size(); ++i) EXPECT_EQ(saved[i], WithId(expected[i], static_cast<int32_t>(i + 2)));
+}
+
+TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
+    const std::vector<EntryRecord> records = Entries();
     const std::string before = FileOf(records);
-    // Only a file system made for this test is ever filled: the data folder
-    // must sit on one of the size tests/e2e/run.sh mounted.
-    const unsigned long long smallDisk = SmallDiskSize();
-    ASSERT_GT(smallDisk, 0u) << "NL_E2E_SMALL_DISK is not set; tests/e2e/run.sh runs this test on a small file system";
-    const DiskSpace empty = SpaceOf(DataFolder());
-    ASSERT_GT(empty.total, 0u) << "no size for " << DataFolder();
-    ASSERT_LE(empty.total, smallDisk) << DataFolder() << " is not on the small file system";
-    ASSERT_TRUE(WriteFileBytes(DataFile(), before));
-    ASSERT_GT(FillDisk(DataFolder() + "\\filler.bin", smallDisk), 0u);
-    ASSERT_LT(SpaceOf(DataFolder()).free, sizeof(EntryRecord)) << "the filler left room for a record";
+    ASSERT_NO_FATAL_FAILURE(FillAround(before));
 
     ASSERT_NO_FATAL_FAILURE(Launch());
     ASSERT_TRUE(WaitUntil([&] { return listview::Count(app.WakeList()) == kEntries; }));
@@ -94,7 +176,7 @@ TEST_F(FullDisk, SaveWithoutRoomLeavesTheFileAsItWas) {
 
     // No room for the new content: the file holds exactly what it held.
     EXPECT_EQ(before, ReadFileBytes(DataFile())) << "the save changed the file on a full disk";
-    DeleteFileA((DataFolder() + "\\filler.bin").c_str());
+    DeleteFileA(Filler().c_str());
 }
 
 // A listing or an export that the disk cannot take whole, whether the first

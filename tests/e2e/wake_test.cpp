@@ -3,6 +3,7 @@
 #include <winsock2.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -145,6 +146,35 @@ TEST_F(WakeRunTest, WakeAllSendsOnePacketToEachCompleteEntry) {
     for (const EntryRecord& r : saved) {
         const bool sent = targets[r.id].expectedPort != 0;
         EXPECT_EQ(sent, r.lastSentTime.wYear != 2024) << r.name;
+    }
+}
+
+// The last-sent times reach the data file while the program runs: a process
+// killed a little after its wake run keeps them.
+TEST_F(WakeRunTest, LastSentTimesSurviveAKilledProcess) {
+    std::vector<EntryRecord> records = TenEntries();
+    records.resize(4);
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(records));
+    app.PostCommand(kCmdWakeAll);
+    ASSERT_TRUE(WaitUntil([&] { return RunEnded(); }, 15000)) << "the run did not end";
+    ASSERT_EQ(4u, listener.Count());
+    std::vector<std::string> shown;
+    for (int row = 0; row < 4; ++row) shown.push_back(listview::Text(app.WakeList(), row, 8));
+    // Within about a second of the last stamp, with room to spare.
+    Sleep(2000);
+    app.Kill();
+    ASSERT_FALSE(app.Running());
+    expectedExitCode = 255;
+
+    std::vector<EntryRecord> saved = ReadRecords(ReadFileBytes(DataFile()));
+    ASSERT_EQ(4u, saved.size());
+    for (int row = 0; row < 4; ++row) {
+        const EntryRecord& r = saved[row];
+        EXPECT_FALSE(IsNever(r.lastSentTime)) << r.name;
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", r.lastSentTime.wYear, r.lastSentTime.wMonth,
+                      r.lastSentTime.wDay, r.lastSentTime.wHour, r.lastSentTime.wMinute, r.lastSentTime.wSecond);
+        EXPECT_EQ(shown[row], text) << r.name << ": the file holds what the row showed";
     }
 }
 

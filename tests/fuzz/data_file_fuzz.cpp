@@ -1,6 +1,6 @@
 // Any bytes as the data file: the load takes exactly the whole records, the
 // save writes them back as they were but for their ids, and a save onto a
-// disk with little room never leaves fewer records than the file held.
+// disk with little room leaves the file exactly as it was.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -24,16 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string original(reinterpret_cast<const char*>(data + 2), size - 2);
     const size_t whole = original.size() / kRecord;
 
-    auto owned = std::make_unique<MemoryFile>(original);
-    MemoryFile* file = owned.get();
-    file->diskRoom = room;
-    file->tellsSize = true;
+    auto owned = std::make_unique<MemoryPlace>(original);
+    MemoryPlace* place = owned.get();
+    place->diskRoom = room;
     CEntList store;
     store.AttachDataFile(std::move(owned));
     FUZZ_CHECK(store.LoadWhole());
     FUZZ_CHECK(static_cast<size_t>(store.EntryCount()) == whole);
     int id = 0;
-    for (WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry(), ++id) {
+    for (const WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry(), ++id) {
         FUZZ_CHECK(e->id == id);
         FUZZ_CHECK(std::memcmp(reinterpret_cast<const char*>(e) + 4, original.data() + id * kRecord + 4, kRecord - 4) == 0);
     }
@@ -44,18 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const std::string problem = store.SaveDataFile();
-    const std::string& after = file->bytes;
-    FUZZ_CHECK(after.size() % kRecord == 0 || !problem.empty());
-    FUZZ_CHECK(after.size() / kRecord >= whole);
+    const std::string& after = place->file->bytes;
+    // Saved only when the whole new file fits; else refused, and not a byte
+    // of the old file changed, a trailing fragment included.
+    FUZZ_CHECK(problem.empty() == ((whole + added) * kRecord <= room));
+    FUZZ_CHECK(!place->nextOpen);
+    if (!problem.empty()) {
+        FUZZ_CHECK(after == original);
+        return 0;
+    }
+    FUZZ_CHECK(after.size() == (whole + added) * kRecord);
     // Every record the file held is still there, byte for byte past its id.
     for (size_t i = 0; i < whole; ++i)
         FUZZ_CHECK(std::memcmp(after.data() + i * kRecord + 4, original.data() + i * kRecord + 4, kRecord - 4) == 0);
-    if (problem.empty()) {
-        FUZZ_CHECK(after.size() == (whole + added) * kRecord);
-    } else {
-        // Refused: the file keeps its length; only a trailing fragment, which
-        // no load ever takes, may have been written over.
-        FUZZ_CHECK(after.size() == original.size());
-    }
     return 0;
 }

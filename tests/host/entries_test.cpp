@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -49,17 +50,19 @@ std::string FileOf(const std::vector<WakeEntry>& records, size_t extra = 0) {
 
 struct StoreWithFile {
     CEntList store;
+    MemoryPlace* place = nullptr;
     MemoryFile* file = nullptr;
     explicit StoreWithFile(std::string bytes) {
-        auto owned = std::make_unique<MemoryFile>(std::move(bytes));
-        file = owned.get();
+        auto owned = std::make_unique<MemoryPlace>(std::move(bytes));
+        place = owned.get();
+        file = owned->file;
         store.AttachDataFile(std::move(owned));
     }
 };
 
 std::vector<int> Ids(CEntList& store) {
     std::vector<int> ids;
-    for (WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry()) ids.push_back(e->id);
+    for (const WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry()) ids.push_back(e->id);
     return ids;
 }
 
@@ -172,7 +175,7 @@ TEST(EntList, FindEntryAndStoredCopies) {
     WakeEntry a = PatternRecord(1, 0), b = PatternRecord(2, 0);
     store.AddEntry(a);
     store.AddEntry(b);
-    WakeEntry* found = store.FindEntry(b.id);
+    const WakeEntry* found = store.FindEntry(b.id);
     ASSERT_NE(nullptr, found);
     EXPECT_EQ(Bytes(b), Bytes(*found));
     b.port = 1;  // the store keeps its own copy
@@ -247,31 +250,113 @@ TEST(EntList, SaveAndLoadKeepEveryByteButTheId) {
     std::vector<WakeEntry> expected = records;
     expected.push_back(added);
     int i = 0;
-    for (WakeEntry* e = second.store.FirstEntry(); e; e = second.store.NextEntry(), ++i) {
+    for (const WakeEntry* e = second.store.FirstEntry(); e; e = second.store.NextEntry(), ++i) {
         WakeEntry want = expected[i];
         want.id = i;
         EXPECT_EQ(Bytes(want), Bytes(*e)) << "record " << i;
     }
 }
 
-TEST(EntList, SaveStopsAtTheFirstFailedWriteAndCutsAfterWholeRecords) {
-    struct Case { const char* what; size_t room; bool fail; size_t kept; };
+TEST(EntList, ASaveThatFailsAnywhereLeavesTheFileAsItWas) {
+    struct Case {
+        const char* what;
+        void (*arrange)(MemoryPlace&);
+        const char* problem;
+        int discarded;
+    };
     const Case cases[] = {
-        {"short write mid-record", 2 * kRecord + 100, false, 2},
-        {"short write in a later chunk", 300 * kRecord + 1, false, 300},
-        {"failing write", SIZE_MAX, true, 0},
+        {"short write mid-record", [](MemoryPlace& p) { p.writeRoom = 2 * kRecord + 100; },
+         "データファイルの書き込みに失敗しました (ErrorCode:0x0000001d)", 1},
+        {"short write in a later chunk", [](MemoryPlace& p) { p.writeRoom = 1100 * kRecord + 1; },
+         "データファイルの書き込みに失敗しました (ErrorCode:0x0000001d)", 1},
+        {"failing write", [](MemoryPlace& p) { p.failWrites = true; },
+         "データファイルの書き込みに失敗しました (ErrorCode:0x0000001d)", 1},
+        {"no room on the disk", [](MemoryPlace& p) { p.diskRoom = 0; },
+         "ディスクの空きが足りないためデータファイルを更新しませんでした", 1},
+        {"room for all but the last record", [](MemoryPlace& p) { p.diskRoom = 1198 * kRecord + 500; },
+         "ディスクの空きが足りないためデータファイルを更新しませんでした", 1},
+        {"a write that says nothing was written", [](MemoryPlace& p) {
+             p.diskRoom = 10 * kRecord;
+             p.reportsNothingOnFailure = true;
+         },
+         "ディスクの空きが足りないためデータファイルを更新しませんでした", 1},
+        {"the new file cannot be made (the folder went away)", [](MemoryPlace& p) { p.failCreate = true; },
+         "データファイルの書き込みに失敗しました (ErrorCode:0x00000003)", 0},
+        {"the new file cannot take the old one's place", [](MemoryPlace& p) { p.failReplace = true; },
+         "データファイルの書き込みに失敗しました (ErrorCode:0x00000020)", 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         std::vector<WakeEntry> records;
-        for (int i = 0; i < 400; ++i) records.push_back(PatternRecord(i, i));
-        // The file already holds more than will be written: the old tail must go.
-        StoreWithFile s(FileOf(records) + FileOf(records));
-        s.file->writeRoom = c.room;
-        s.file->failWrites = c.fail;
-        s.store.SaveDataFile();
-        ASSERT_EQ(c.kept * kRecord, s.file->bytes.size()) << c.what;
-        EXPECT_TRUE(FileOf(records).substr(0, c.kept * kRecord) == s.file->bytes) << c.what;
+        for (int i = 0; i < 1200; ++i) records.push_back(PatternRecord(i, i));
+        // The file holds more than will be written: nothing may cut it.
+        const std::string before = FileOf(records) + FileOf(records);
+        StoreWithFile s(before);
+        s.store.RemoveEntry(0);
+        c.arrange(*s.place);
+        EXPECT_EQ(s.store.SaveDataFile(), c.problem);
+        EXPECT_TRUE(before == s.file->bytes);
+        EXPECT_EQ(s.place->replaced, 0);
+        EXPECT_EQ(s.place->discarded, c.discarded);
+        EXPECT_FALSE(s.place->nextOpen) << "no new file is left behind";
     }
+}
+
+TEST(EntList, ASaveWritesEveryEntryIntoANewFileAndPutsItInPlace) {
+    StoreWithFile s(FileOf({PatternRecord(1, 0), PatternRecord(2, 0), PatternRecord(3, 0)}) + "frag");
+    s.store.RemoveEntry(1);
+    EXPECT_EQ(s.store.SaveDataFile(), "");
+    EXPECT_EQ(s.place->created, 1);
+    EXPECT_EQ(s.place->replaced, 1);
+    WakeEntry first = PatternRecord(1, 0), third = PatternRecord(3, 2);
+    EXPECT_TRUE(FileOf({first, third}) == s.file->bytes) << "fewer records, no fragment";
+    EXPECT_EQ(s.store.SaveDataFile(), "");
+    EXPECT_EQ(s.place->replaced, 2) << "every save is a whole new file";
+}
+
+TEST(EntList, EveryChangeIsCountedAndToldOnce) {
+    StoreWithFile s(FileOf({PatternRecord(1, 0), PatternRecord(2, 0)}));
+    EXPECT_EQ(s.store.ChangeCount(), 0u) << "the load is no change";
+    int told = 0;
+    s.store.SetChangeHook([&] { ++told; });
+    WakeEntry e = PatternRecord(3, 0);
+    struct Step { const char* what; std::function<void()> act; bool changes; };
+    const DateTime when = {2024, 5, 3, 2, 10, 11, 12, 13};
+    WakeEntry edited = *s.store.FindEntry(1);
+    edited.port = 4711;
+    WakeEntry stranger = edited;
+    stranger.id = 42;
+    const Step steps[] = {
+        {"add", [&] { s.store.AddEntry(e); }, true},
+        {"remove", [&] { s.store.RemoveEntry(0); }, true},
+        {"remove an id nobody has", [&] { s.store.RemoveEntry(42); }, false},
+        {"replace", [&] { EXPECT_TRUE(s.store.ReplaceEntry(edited)); }, true},
+        {"replace an id nobody has", [&] { EXPECT_FALSE(s.store.ReplaceEntry(stranger)); }, false},
+        {"stamp", [&] { EXPECT_TRUE(s.store.StampLastSent(1, when)); }, true},
+        {"stamp an id nobody has", [&] { EXPECT_FALSE(s.store.StampLastSent(42, when)); }, false},
+        {"copy buffer", [&] { s.store.AddToCopyBuffer(e); s.store.ClearCopyBuffer(); }, false},
+    };
+    uint64_t count = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const int toldBefore = told;
+        step.act();
+        if (step.changes) ++count;
+        EXPECT_EQ(s.store.ChangeCount(), count);
+        EXPECT_EQ(told - toldBefore, step.changes ? 1 : 0);
+    }
+    EXPECT_EQ(s.store.FindEntry(1)->port, 4711);
+    EXPECT_EQ(0, std::memcmp(&s.store.FindEntry(1)->lastSentTime, &when, sizeof when));
+
+    DataFileSnapshot snapshot;
+    ASSERT_TRUE(s.store.TakeSnapshot(snapshot));
+    EXPECT_EQ(snapshot.version, count);
+    ASSERT_EQ(snapshot.records.size(), 2u);
+    EXPECT_EQ(Bytes(snapshot.records[0]), Bytes(*s.store.FindEntry(1)));
+    EXPECT_EQ(Bytes(snapshot.records[1]), Bytes(*s.store.FindEntry(2)));
+
+    s.store.AttachDataFile(std::make_unique<MemoryPlace>(FileOf({PatternRecord(4, 0)})));
+    EXPECT_EQ(s.store.ChangeCount(), 0u) << "loading again starts the count again";
 }
 
 TEST(EntList, NoFileOrUnseekableFile) {
@@ -282,14 +367,14 @@ TEST(EntList, NoFileOrUnseekableFile) {
     none.AddEntry(e);
     none.SaveDataFile();
 
-    auto file = std::make_unique<MemoryFile>(FileOf({e, e}));
-    MemoryFile* raw = file.get();
+    auto place = std::make_unique<MemoryPlace>(FileOf({e, e}));
+    MemoryFile* raw = place->file;
     raw->failSeek = true;
     CEntList store;
-    store.AttachDataFile(std::move(file));
+    store.AttachDataFile(std::move(place));
     EXPECT_EQ(0, store.EntryCount());
     store.AddEntry(e);
-    store.SaveDataFile();
+    EXPECT_EQ("データファイルの残りが読めないため保存しませんでした", store.SaveDataFile());
     EXPECT_EQ(FileOf({e, e}), raw->bytes);
 }
 
@@ -297,7 +382,7 @@ TEST(EntList, LoadingAgainReplacesTheEntries) {
     StoreWithFile s(FileOf({PatternRecord(1, 0), PatternRecord(2, 0)}));
     WakeEntry e = PatternRecord(3, 0);
     s.store.AddEntry(e);
-    s.store.AttachDataFile(std::make_unique<MemoryFile>(FileOf({PatternRecord(4, 0)})));
+    s.store.AttachDataFile(std::make_unique<MemoryPlace>(FileOf({PatternRecord(4, 0)})));
     EXPECT_EQ((std::vector<int>{0}), Ids(s.store));
 }
 
@@ -306,7 +391,7 @@ TEST(EntList, BlockAllocationFailure) {
     for (int i = 0; i < 5; ++i) records.push_back(PatternRecord(i, 0));
     CEntList store;
     g_blockBudget = 3;
-    store.AttachDataFile(std::make_unique<MemoryFile>(FileOf(records)));
+    store.AttachDataFile(std::make_unique<MemoryPlace>(FileOf(records)));
     g_blockBudget = -1;
     EXPECT_EQ(3, store.EntryCount()) << "loading stops at the first block it cannot have";
 

@@ -1,4 +1,4 @@
-// The save on exit when the disk has little or no room left.
+// A save when the disk has little or no room left.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -31,29 +31,31 @@ std::string FileOf(int count) {
 }
 
 TEST(FullDisk, ASaveNeverLeavesFewerEntriesThanTheFileHeld) {
+    // Every save writes a whole new file first: even one with fewer entries
+    // needs room for all of them, and until it has it the old file stays.
     struct Case {
         const char* what;
         int before;       // records in the file
         int change;       // entries added (or removed when negative) before the save
         size_t room;      // bytes the disk can still take
-        int after;        // records in the file after the save
-        bool reported;    // the save says why it did not write
         bool saysNothingWritten;
+        bool saved;
     };
     const Case cases[] = {
-        {"room for the growth", 3, 3, 3 * kRecord, 6, false, false},
-        {"no room at all", 3, 3, 0, 3, true, false},
-        {"room for half the growth", 3, 4, 2 * kRecord, 3, true, false},
-        {"a failed write that says nothing was written", 3, 4, 2 * kRecord, 3, true, true},
-        {"fewer entries need no room", 3, -1, 0, 2, false, false},
-        {"the same number needs no room", 3, 0, 0, 3, false, true},
-        {"a new file with no room", 0, 2, 0, 0, true, false},
+        {"room for the whole new file", 3, 3, 6 * kRecord, false, true},
+        {"no room at all", 3, 3, 0, false, false},
+        {"room for the growth alone", 3, 3, 3 * kRecord, false, false},
+        {"a failed write that says nothing was written", 3, 4, 2 * kRecord, true, false},
+        {"fewer entries, no room", 3, -1, 0, false, false},
+        {"fewer entries, room for them", 3, -1, 2 * kRecord, false, true},
+        {"a new file with no room", 0, 2, 0, false, false},
+        {"nothing at all needs no room", 0, 0, 0, false, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         const std::string original = FileOf(c.before);
-        auto owned = std::make_unique<MemoryFile>(original);
-        MemoryFile* file = owned.get();
-        file->tellsSize = true;
+        auto owned = std::make_unique<MemoryPlace>(original);
+        MemoryPlace* place = owned.get();
         CEntList store;
         store.AttachDataFile(std::move(owned));
         for (int i = 0; i < c.change; ++i) {
@@ -61,19 +63,21 @@ TEST(FullDisk, ASaveNeverLeavesFewerEntriesThanTheFileHeld) {
             store.AddEntry(e);
         }
         for (int i = 0; i < -c.change; ++i) store.RemoveEntry(i);
-        file->diskRoom = c.room;
-        file->reportsNothingOnFailure = c.saysNothingWritten;
+        place->diskRoom = c.room;
+        place->reportsNothingOnFailure = c.saysNothingWritten;
 
         const std::string problem = store.SaveDataFile();
-        EXPECT_EQ(c.reported, !problem.empty()) << c.what << ": " << problem;
-        ASSERT_EQ(c.after * kRecord, file->bytes.size()) << c.what;
-        if (c.reported) {
-            EXPECT_EQ(original, file->bytes) << c.what << ": the old content must stay as it was";
-        } else {
-            int index = 0;
-            for (WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry(), ++index)
-                EXPECT_EQ(0, std::memcmp(e, file->bytes.data() + index * kRecord, kRecord)) << c.what << " " << index;
+        if (!c.saved) {
+            EXPECT_EQ(problem, "ディスクの空きが足りないためデータファイルを更新しませんでした");
+            EXPECT_EQ(original, place->file->bytes) << "the old content must stay as it was";
+            EXPECT_FALSE(place->nextOpen);
+            continue;
         }
+        EXPECT_EQ(problem, "");
+        ASSERT_EQ(static_cast<size_t>(store.EntryCount()) * kRecord, place->file->bytes.size());
+        int index = 0;
+        for (const WakeEntry* e = store.FirstEntry(); e; e = store.NextEntry(), ++index)
+            EXPECT_EQ(0, std::memcmp(e, place->file->bytes.data() + index * kRecord, kRecord)) << index;
     }
 }
 

@@ -281,3 +281,20 @@ TEST(DataPath, JoinsFolderAndName) {
     };
     for (const auto& c : cases) EXPECT_EQ(c.path, ToolSettingsPath(c.folder)) << c.folder;
 }
+
+TEST(DataPath, NextVersionIsAsLongAsThePathItReplaces) {
+    const struct { std::string path; std::string next; } cases[] = {
+        {"C:\\Users\\a\\Morrowbel\\Ent.dat", "C:\\Users\\a\\Morrowbel\\Ent.new"},
+        {"C:\\Users\\a\\Morrowbel\\Tools.ini", "C:\\Users\\a\\Morrowbel\\Tools.new"},
+        {".\\Morrowbel\\Ent.dat", ".\\Morrowbel\\Ent.new"},
+        {std::string(251, 'd') + "\\Ent.dat", std::string(251, 'd') + "\\Ent.new"},
+        // No three-letter extension of the file's own.
+        {"C:\\a.dir\\Ent", ""},
+        {"C:\\Morrowbel\\Ent.data", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.next, NextVersionPath(c.path)) << c.path;
+        if (!c.next.empty()) EXPECT_EQ(c.next.size(), c.path.size());
+    }
+}

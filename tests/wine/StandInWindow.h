@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/MainWindowWin32.h"
+#include "entries/DataSaverWin32.h"
 #include "entries/EntList.h"
 #include "entries/WakeListWin32.h"
 #include "log/CommandLogWin32.h"
@@ -88,6 +89,7 @@ protected:
     }
 
     void TearDown() override {
+        delete DetachObject<CDataSaver>(main_, kDataSaverProp);
         delete DetachObject<CProgStbar>(main_, kProgStbarProp);
         delete DetachObject<CEntList>(main_, kEntListProp);
         DestroyWindow(main_);
@@ -169,7 +171,9 @@ private:
             return 0;
         }
         if (message == WM_APP_WAKE_ROWS) return OnWakeRows(window, lParam);
+        if (message == WM_APP_WAKE_STAMP) return OnWakeStamp(window, lParam);
         if (OnCommandLogMessage(window, message, wParam)) return 0;
+        if (OnDataSaverMessage(window, message, wParam)) return 0;
         if (message == WM_CONTEXTMENU && current_) {
             current_->OnContextMenu(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
             return 0;

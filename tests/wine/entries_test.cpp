@@ -140,6 +140,52 @@ TEST_F(DataFileTest, FileIsHeldUnsharedWhileTheStoreLives) {
     EXPECT_EQ(kRecord, ReadRaw().size()) << "the file is free again and untouched";
 }
 
+TEST_F(DataFileTest, ASaveIsANewFilePutInPlaceAndTheFileStaysHeld) {
+    WriteRaw(Raw(Record(1, 0)) + Raw(Record(2, 1)));
+    const std::string next = folder_ + "\\Ent.new";
+    {
+        CEntList store;
+        store.OpenDataFileIn(folder_.c_str());
+        ASSERT_EQ(2, store.EntryCount());
+        store.RemoveEntry(0);
+        WakeEntry added = Record(3, 0);
+        store.AddEntry(added);
+        EXPECT_EQ("", store.SaveDataFile());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(next.c_str())) << "the new file took the old one's place";
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        ASSERT_TRUE(GetFileAttributesExA(file_.c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ(2 * kRecord, data.nFileSizeLow);
+        // Held again at once: no one else may open it.
+        SetLastError(0);
+        HANDLE other = CreateFileA(file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, other);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+        if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+        // And a second save goes the same way.
+        EXPECT_EQ("", store.SaveDataFile());
+    }
+    WakeEntry second = Record(2, 1), added = Record(3, 2);
+    EXPECT_TRUE(Raw(second) + Raw(added) == ReadRaw());
+}
+
+TEST_F(DataFileTest, ASaveThatCannotMakeItsNewFileLeavesTheOldOne) {
+    const std::string before = Raw(Record(1, 0)) + Raw(Record(2, 1));
+    WriteRaw(before);
+    // A folder where the new file would go: it cannot be made.
+    const std::string next = folder_ + "\\Ent.new";
+    ASSERT_TRUE(CreateDirectoryA(next.c_str(), nullptr));
+    {
+        CEntList store;
+        store.OpenDataFileIn(folder_.c_str());
+        store.RemoveEntry(0);
+        const std::string problem = store.SaveDataFile();
+        EXPECT_EQ(0u, problem.find("データファイルの書き込みに失敗しました (ErrorCode:0x")) << problem;
+    }
+    RemoveDirectoryA(next.c_str());
+    EXPECT_TRUE(before == ReadRaw());
+}
+
 TEST_F(DataFileTest, RelativeFallbackFolderIsUnderTheCurrentDirectory) {
     char previous[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, previous));

@@ -192,6 +192,42 @@ TEST_F(ToolsFile, UnusableFolderLeavesPathEmptyAndWritesNothing) {
     setup_.ComposePath(folder_.c_str());
 }
 
+TEST_F(ToolsFile, ASaveIsAWholeNewFilePutInPlace) {
+    WriteIni("; kept\r\n" + std::string(kFullTool1Disabled));
+    ToolSetting s = {};
+    SetField(s.Title, "Trace");
+    SetField(s.Command, "tracert.exe");
+    EXPECT_EQ(1, SaveToolSetting("Tool2", &s));
+    EXPECT_EQ(1, DeleteToolSetting("Tool1"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\Tools.new").c_str()))
+        << "the copy took Tools.ini's place";
+    const std::string ini = ReadIni();
+    EXPECT_EQ(0u, ini.find("; kept\r\n[Tool1]\r\nIsEnable=0\r\nTitle=Ping\r\n")) << ini;
+    EXPECT_NE(std::string::npos, ini.find("[Tool2]\r\nIsEnable=1\r\nTitle=Trace\r\n")) << ini;
+    ToolSetting back = {};
+    EXPECT_EQ(1, LoadToolSetting(window_, "Tool2", &back));
+    EXPECT_STREQ("tracert.exe", back.Command);
+    EXPECT_EQ(0, LoadToolSetting(window_, "Tool1", &back));
+
+    // The first save makes the file.
+    DeleteFileA(setup_.Path());
+    EXPECT_EQ(1, SaveToolSetting("Tool3", &s));
+    EXPECT_EQ(1, LoadToolSetting(window_, "Tool3", &back));
+    EXPECT_EQ(0, LoadToolSetting(window_, "Tool2", &back));
+}
+
+TEST_F(ToolsFile, ASaveWhoseCopyCannotBeMadeLeavesTheFileAsItWas) {
+    WriteIni(kFullTool1Disabled);
+    const std::string copy = folder_ + "\\Tools.new";
+    ASSERT_TRUE(CreateDirectoryA(copy.c_str(), nullptr));
+    ToolSetting s = {};
+    SetField(s.Title, "Trace");
+    EXPECT_EQ(0, SaveToolSetting("Tool1", &s));
+    EXPECT_EQ(0, DeleteToolSetting("Tool1"));
+    RemoveDirectoryA(copy.c_str());
+    EXPECT_EQ(kFullTool1Disabled, ReadIni());
+}
+
 TEST_F(ToolsFile, UnwritableFileReportsTheSaveAsFailed) {
     // A folder in the file's place: no write can reach it (the tests run as
     // root, for whom a read-only attribute is no obstacle).
