@@ -7,8 +7,8 @@
 
 // Posted by the pipe's thread with a new request (lParam), or by the
 // program itself (lParam 0) to look at the queue again.
-constexpr UINT WM_APP_HAND_OVER = WM_APP + 0x2C0;
-constexpr UINT_PTR kHandOverTimer = 0x2C0;
+constexpr UINT WM_APP_HAND_OVER = WM_APP + 0x2D0;
+constexpr UINT_PTR kHandOverTimer = 0x2D0;
 constexpr char kHandOverProp[] = "CHandOver_Class";
 
 // The running program's side: the pipe's thread starts listening. False when
