@@ -31,7 +31,7 @@ void OpenCommandLineDialog(HWND mainWindow) {
     if (!dialog) return;
     // A request handed over by another start must not take the focus from
     // whatever the user is doing in the open window.
-    ShowWindow(dialog, g_handedOverRunEnd && g_quietDialog ? SW_SHOWNOACTIVATE : SW_SHOW);
+    ShowWindow(dialog, g_quietDialog ? SW_SHOWNOACTIVATE : SW_SHOW);
     UpdateWindow(dialog);
     app.commandLineDialog = dialog;
 }

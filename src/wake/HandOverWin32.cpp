@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ScopedWin32.h"
 #include "log/CommandLogWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
@@ -40,31 +41,10 @@ constexpr UINT kQueueTickMs = 250;
 // The running program may still be starting when a caller comes.
 constexpr DWORD kConnectTryMs = 10000;
 
-class Handle {
-public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return h_; }
-    bool IsValid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
-    void Close() {
-        if (IsValid()) CloseHandle(h_);
-        h_ = nullptr;
-    }
-    void Reset(HANDLE h) {
-        Close();
-        h_ = h;
-    }
-
-private:
-    HANDLE h_;
-};
-
 std::string CurrentUserSid() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
-    Handle owner(token);
+    ScopedHandle owner(token);
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     if (size == 0) return std::string();
@@ -110,7 +90,7 @@ bool FinishOverlapped(HANDLE handle, OVERLAPPED& ov, BOOL started, DWORD ms, HAN
 }
 
 bool WriteMessage(HANDLE pipe, const std::string& bytes, DWORD ms) {
-    Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event.IsValid()) return false;
     OVERLAPPED ov = {};
     ov.hEvent = event.Get();
@@ -120,7 +100,7 @@ bool WriteMessage(HANDLE pipe, const std::string& bytes, DWORD ms) {
 }
 
 struct PendingRequest {
-    Handle pipe;
+    ScopedHandle pipe;
     HandOverRequest request;
     uint64_t turnDeadline = 0;
 };
@@ -139,6 +119,7 @@ public:
     void Tick();
     void Dispatch();
     bool Complete(int exitCode);
+    void EndCurrent(int exitCode, const char* lineFormat);
     void NoteSent();
 
 private:
@@ -155,8 +136,8 @@ private:
     HWND main_;
     std::string name_;
     PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-    Handle stop_;
-    Handle thread_;
+    ScopedHandle stop_;
+    ScopedHandle thread_;
     std::deque<std::unique_ptr<PendingRequest>> queue_;
     std::unique_ptr<PendingRequest> current_;
     bool sent_ = false;
@@ -196,7 +177,7 @@ DWORD WINAPI CHandOver::ListenThread(void* self) {
 
 void CHandOver::Listen() {
     SECURITY_ATTRIBUTES security = {sizeof security, descriptor_, FALSE};
-    Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event.IsValid()) return;
     bool first = true;
     DWORD rejectRemote = PIPE_REJECT_REMOTE_CLIENTS;
@@ -340,18 +321,23 @@ void CHandOver::Dispatch() {
     }
 }
 
-bool CHandOver::Complete(int exitCode) {
-    if (!current_) return false;
+// Answers the running request and leaves command-line mode; `lineFormat`
+// takes the exit code.
+void CHandOver::EndCurrent(int exitCode, const char* lineFormat) {
     Reply(*current_, HandOverReplyKind::kDone, static_cast<uint32_t>(exitCode));
-    char line[96];
-    std::snprintf(line, sizeof line, "他の起動からの実行依頼を完了しました(終了ｺｰﾄﾞ=%d)", exitCode);
+    char line[128];
+    std::snprintf(line, sizeof line, lineFormat, exitCode);
     Log(line);
     current_.reset();
-    AppContext& app = App();
-    app.commandLineMode = 0;
+    App().commandLineMode = 0;
+    if (CStatusCheck* check = FindObject<CStatusCheck>(main_, kStatusCheckProp)) check->EndWait();
+}
+
+bool CHandOver::Complete(int exitCode) {
+    if (!current_) return false;
+    EndCurrent(exitCode, "他の起動からの実行依頼を完了しました(終了ｺｰﾄﾞ=%d)");
     CloseCommandLineDialog();
     SetCommandLineDialogQuiet(false);
-    if (CStatusCheck* check = FindObject<CStatusCheck>(main_, kStatusCheckProp)) check->EndWait();
     RestoreSelection();
     // The next request, once this run's messages are through.
     PostMessageA(main_, WM_APP_HAND_OVER, 0, 0);
@@ -366,16 +352,7 @@ void CHandOver::NoteSent() {
 
 void CHandOver::Shutdown() {
     StopListening();
-    if (current_) {
-        const int code = sent_ ? 1 : 2;
-        char line[128];
-        std::snprintf(line, sizeof line, "終了するため、他の起動からの実行依頼を打ち切りました(終了ｺｰﾄﾞ=%d)", code);
-        Log(line);
-        Reply(*current_, HandOverReplyKind::kDone, static_cast<uint32_t>(code));
-        current_.reset();
-        App().commandLineMode = 0;
-        if (CStatusCheck* check = FindObject<CStatusCheck>(main_, kStatusCheckProp)) check->EndWait();
-    }
+    if (current_) EndCurrent(sent_ ? 1 : 2, "終了するため、他の起動からの実行依頼を打ち切りました(終了ｺｰﾄﾞ=%d)");
     for (auto& waiting : queue_) {
         Log("終了するため、順番を待っていた実行依頼を取り消しました(終了ｺｰﾄﾞ=2): " + waiting->request.text);
         Reply(*waiting, HandOverReplyKind::kDone, 2);
@@ -471,7 +448,7 @@ void NoteHandOverPacketSent(HWND mainWindow) {
 int HandOverToRunningProgram(const char* commandLine) {
     const std::string name = PipeName();
     if (name.empty()) return 2;
-    Handle pipe;
+    ScopedHandle pipe;
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         pipe.Reset(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -502,7 +479,7 @@ int HandOverToRunningProgram(const char* commandLine) {
     const uint64_t turnLimit =
         (parsed.wait && !parsed.waitInvalid ? parsed.waitSeconds * 1000ull : kTurnLimitMs) + 30000;
     const ULONGLONG sentAt = GetTickCount64();
-    Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ScopedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event.IsValid()) return 2;
     HandOverProgress progress;
     while (!progress.Done()) {
