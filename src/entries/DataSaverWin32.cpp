@@ -95,7 +95,11 @@ bool CDataSaver::TakeSnapshot(DataFileSnapshot& snapshot) {
     }
     snapshot.records = std::move(keptCopy_);
     keptCopy_ = std::vector<WakeEntry>();
-    return store_.TakeSnapshot(snapshot);
+    if (store_.TakeSnapshot(snapshot)) return true;
+    SaveOutcome failed;
+    failed.problem = SaveProblemText(kErrorNotEnoughMemory);
+    Finish(failed, snapshot.version);
+    return false;
 }
 
 void CDataSaver::StartSave() {
@@ -104,12 +108,7 @@ void CDataSaver::StartSave() {
         return;
     }
     DataFileSnapshot snapshot;
-    if (!TakeSnapshot(snapshot)) {
-        SaveOutcome failed;
-        failed.problem = SaveProblemText(kErrorNotEnoughMemory);
-        Finish(failed, snapshot.version);
-        return;
-    }
+    if (!TakeSnapshot(snapshot)) return;
     if (!thread_.joinable()) {
         Finish(WriteDataFile(*place_, snapshot), snapshot.version);
         snapshot.records.clear();
@@ -181,12 +180,7 @@ void CDataSaver::SaveNow(bool always) {
     changedInFlight_ = false;
     if (!always && store_.ChangeCount() == savedVersion_ && !failing_) return;
     DataFileSnapshot snapshot;
-    if (!TakeSnapshot(snapshot)) {
-        SaveOutcome failed;
-        failed.problem = SaveProblemText(kErrorNotEnoughMemory);
-        Finish(failed, snapshot.version);
-        return;
-    }
+    if (!TakeSnapshot(snapshot)) return;
     Finish(WriteDataFile(*place_, snapshot), snapshot.version);
 }
 

@@ -49,7 +49,8 @@ private:
     // time, memory the thread made ready at start). Kept from one save to
     // the next, as much again as the entries take: under Wine a copy into
     // fresh memory pays a page fault for every page first, 100,000 entries
-    // a quarter of a second here, which the window would wait for.
+    // a quarter of a second here, which the window would wait for. False,
+    // with the failure reported as a save's, when there was no memory.
     bool TakeSnapshot(DataFileSnapshot& snapshot);
     // Waits for the thread to finish a save under way, and takes its result.
     void WaitIdle();
