@@ -27,10 +27,28 @@ constexpr double kTimeoutSeconds = 60;
 // before it ends: the specified pauses of a run of one entry.
 constexpr double kRunPauseSeconds = 1.0;
 
-size_t DatagramCount() {
+std::string ListenerLog() {
     const char* path = std::getenv("NL_E2E_LISTENER_LOG");
-    const std::string text = e2e::ReadFileBytes(path ? path : "");
+    return e2e::ReadFileBytes(path ? path : "");
+}
+
+size_t DatagramCount() {
+    const std::string text = ListenerLog();
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The peer's arrival times (milliseconds, its own clock) of the datagrams
+// after the first `skip`.
+std::vector<double> ArrivalTimes(size_t skip) {
+    std::vector<double> times;
+    const std::string text = ListenerLog();
+    size_t line = 0;
+    for (size_t begin = 0, end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1, ++line) {
+        if (line < skip) continue;
+        const size_t space = text.rfind(' ', end);
+        if (space != std::string::npos && space > begin) times.push_back(std::atof(text.c_str() + space + 1));
+    }
+    return times;
 }
 
 std::string DataFile(int count = kCount) {
@@ -147,6 +165,8 @@ int MeasureTwentyCallers() {
         snprintf(arguments, sizeof arguments, "/w PC%05d", i + 1);
         started += LaunchNodelark(callers[i], arguments) ? 1 : 0;
     }
+    Poll(start + kTimeoutSeconds, [&] { return DatagramCount() > before; });
+    const double firstPacket = BenchSeconds() - start;
     int zero = 0;
     for (PROCESS_INFORMATION& caller : callers) {
         if (!caller.hProcess) continue;
@@ -160,6 +180,16 @@ int MeasureTwentyCallers() {
     Poll(BenchSeconds() + 5, [&] { return DatagramCount() >= before + kCallers; });
     const size_t packets = DatagramCount() - before;
     End(open, main);
+    // Where the time went: the first caller's start to its packet, and the
+    // gap from one served caller's packet to the next one's.
+    const std::vector<double> arrivals = ArrivalTimes(before);
+    if (arrivals.size() >= 2) {
+        const double gap = (arrivals.back() - arrivals.front()) / 1000.0 / (arrivals.size() - 1);
+        const double spread = (arrivals.back() - arrivals.front()) / 1000.0;
+        printf("%d callers at once: the first packet after %.2f s, then one every %.2f s, the last callers' end "
+               "%.2f s after the last packet\n",
+               kCallers, firstPacket, gap, seconds - firstPacket - spread);
+    }
     const double limit = kCallers * kRunPauseSeconds + 2;
     const bool met = started == kCallers && zero == kCallers && packets == static_cast<size_t>(kCallers) &&
                      seconds <= limit;

@@ -148,10 +148,13 @@ TEST(ProgramImports, OnlyKnownDllsAndTheManifestsCommonControls) {
     const Imports imports = PeReader(bytes).Read();
     ASSERT_EQ("", imports.error);
     ASSERT_FALSE(imports.dlls.empty()) << "no import table found: the reader is wrong";
-    EXPECT_TRUE(imports.delayed.empty()) << "delay-loaded DLLs follow the search order too: "
-                                         << testing::PrintToString(imports.delayed);
+    // A delay-loaded DLL is loaded by LoadLibrary at its first call, after
+    // the start has narrowed the search to the system folder; it is held to
+    // the same rule as an import all the same.
     const std::string manifest = Manifest(ProgramPath());
-    for (const std::string& dll : imports.dlls) {
+    std::vector<std::string> all = imports.dlls;
+    all.insert(all.end(), imports.delayed.begin(), imports.delayed.end());
+    for (const std::string& dll : all) {
         const std::string name = Lower(dll);
         if (name == "comctl32.dll") {
             EXPECT_NE(std::string::npos, manifest.find("Microsoft.Windows.Common-Controls"))
@@ -161,6 +164,21 @@ TEST(ProgramImports, OnlyKnownDllsAndTheManifestsCommonControls) {
         EXPECT_TRUE(std::find_if(std::begin(kKnownDlls), std::end(kKnownDlls),
                                  [&](const char* known) { return name == known; }) != std::end(kKnownDlls))
             << dll << " is no known DLL: Windows would look for it beside Nodelark.exe first";
+    }
+}
+
+// The window and shell libraries wait for their first call, so that a start
+// that only hands its request over loads none of them.
+TEST(ProgramImports, WindowAndShellLibrariesAreDelayLoaded) {
+    const std::vector<uint8_t> bytes = ReadAll(ProgramPath());
+    ASSERT_FALSE(bytes.empty()) << ProgramPath();
+    const Imports imports = PeReader(bytes).Read();
+    ASSERT_EQ("", imports.error);
+    std::vector<std::string> delayed;
+    for (const std::string& dll : imports.delayed) delayed.push_back(Lower(dll));
+    for (const char* dll : {"comctl32.dll", "comdlg32.dll", "shell32.dll", "ole32.dll", "user32.dll", "gdi32.dll"}) {
+        EXPECT_NE(delayed.end(), std::find(delayed.begin(), delayed.end(), dll)) << testing::PrintToString(delayed);
+        for (const std::string& imported : imports.dlls) EXPECT_NE(dll, Lower(imported));
     }
 }
 
