@@ -225,11 +225,12 @@ void OnStatusCheckCommand(HWND mainWindow) {
 }
 
 // The checks' own messages; false for a timer that is not theirs.
-bool OnStatusCheckMessage(HWND mainWindow, UINT message, WPARAM wParam, LPARAM lParam) {
+bool OnStatusCheckMessage(HWND mainWindow, UINT message, WPARAM wParam) {
     CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
     switch (message) {
-    case WM_APP_PROBE_SWEEP: if (check) check->OnSweepResult(wParam, lParam); return true;
-    case WM_APP_PROBE_WATCH: if (check) check->OnWatchResult(wParam, lParam); return true;
+    case WM_APP_PROBE_SWEEP: if (check) check->OnSweepResults(); return true;
+    case WM_APP_PROBE_WATCH: if (check) check->OnWatchResults(); return true;
+    case WM_APP_ENTRY_READDRESSED: if (check) check->ForgetEntry(static_cast<int32_t>(wParam)); return true;
     case WM_APP_WAKE_SENT: if (check) check->OnWakeSent(static_cast<int32_t>(wParam)); return true;
     case WM_TIMER: return check && check->OnTimer(wParam);
     }
@@ -320,11 +321,12 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_APP_REFRESH_TOOLS_MENU: RefreshMainToolsMenu(window); return 0;
     case WM_APP_WAKE_SENT:
         NoteHandOverPacketSent(window);
-        OnStatusCheckMessage(window, message, wParam, lParam);
+        OnStatusCheckMessage(window, message, wParam);
         return 0;
     case WM_APP_PROBE_SWEEP:
     case WM_APP_PROBE_WATCH:
-        OnStatusCheckMessage(window, message, wParam, lParam);
+    case WM_APP_ENTRY_READDRESSED:
+        OnStatusCheckMessage(window, message, wParam);
         return 0;
     case WM_APP_HAND_OVER:
         OnHandOverMessage(window, message, wParam, lParam);
@@ -333,7 +335,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (OnCommandLogMessage(window, message, wParam)) return 0;
         if (message == WM_TIMER && OnDataSaverMessage(window, message, wParam)) return 0;
-        if (message == WM_TIMER && OnStatusCheckMessage(window, message, wParam, lParam)) return 0;
+        if (message == WM_TIMER && OnStatusCheckMessage(window, message, wParam)) return 0;
         if (message == WM_TIMER && OnHandOverMessage(window, message, wParam, lParam)) return 0;
         break;
     }

@@ -1,6 +1,7 @@
 #include "entries/EntList.h"
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include "common/Cp932.h"
@@ -207,9 +208,12 @@ bool CEntList::StampLastSent(int id, const DateTime& when) {
 WakeEntry* CEntList::Find(int id) { return const_cast<WakeEntry*>(FindEntry(id)); }
 
 const WakeEntry* CEntList::FindEntry(int id) const {
-    for (const auto& block : entries_)
-        if (block->id == id) return block.get();
-    return nullptr;
+    // Ids are handed out in rising order and every add appends, so the
+    // blocks stay sorted by id: a status result among 100,000 entries costs
+    // seventeen steps, not a walk of the list.
+    auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
+                               [](const std::unique_ptr<WakeEntry>& block, int want) { return block->id < want; });
+    return at != entries_.end() && (*at)->id == id ? at->get() : nullptr;
 }
 
 WakeEntry* CEntList::First(Blocks& blocks, int32_t& cursor) {

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "common/AppError.h"
 #include "common/LocalTimeWin32.h"
 #include "entries/EntList.h"
@@ -106,7 +108,9 @@ int OnEditEntry(HWND mainWindow) {
         WakeEntry copy = *stored;
         if (Confirmed(ShowEntryDialog(mainWindow, copy))) {
             copy.updatedTime = LocalNow();
+            const bool readdressed = std::memcmp(copy.ipAddress, stored->ipAddress, sizeof copy.ipAddress) != 0;
             t.store->ReplaceEntry(copy);
+            if (readdressed) SendMessageA(mainWindow, WM_APP_ENTRY_READDRESSED, static_cast<WPARAM>(copy.id), 0);
             // The row is found again by its id: rows may have moved while
             // the dialog was open. An entry moved out of the filtered network
             // loses its row, as a refresh would take it away.

@@ -4,6 +4,10 @@
 
 // 1 when the command ran to its end (also after a cancel), 0 after an error
 // the user was shown.
+// Sent to the main window when an edit gave an entry another address: wParam
+// the entry's id. What was known about the old address is no longer true.
+constexpr UINT WM_APP_ENTRY_READDRESSED = WM_APP + 0x2C1;
+
 int OnNewEntry(HWND mainWindow);
 int OnEditEntry(HWND mainWindow);
 int OnDeleteEntries(HWND mainWindow);

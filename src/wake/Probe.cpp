@@ -176,21 +176,3 @@ uint64_t ProbePlan::NextDeadline() const {
         if (r.pending != 0) next = std::min(next, r.deadline);
     return next;
 }
-
-void PackProbeReport(const ProbeReport& report, uint64_t* wParam, uint64_t* lParam) {
-    *wParam = (static_cast<uint64_t>(report.done.target.tag) << 32) | report.done.target.address;
-    const uint64_t ms = std::min<uint32_t>(report.done.elapsedMs, 0xFFFF);
-    *lParam = (static_cast<uint64_t>(report.batch) << 32) | (ms << 16) |
-              (static_cast<uint64_t>(report.done.by) << 8) | static_cast<uint64_t>(report.done.verdict);
-}
-
-ProbeReport UnpackProbeReport(uint64_t wParam, uint64_t lParam) {
-    ProbeReport r{};
-    r.done.target.address = static_cast<uint32_t>(wParam);
-    r.done.target.tag = static_cast<uint32_t>(wParam >> 32);
-    r.done.verdict = static_cast<ProbeVerdict>(lParam & 0xFF);
-    r.done.by = static_cast<ProbeKind>((lParam >> 8) & 0xFF);
-    r.done.elapsedMs = static_cast<uint32_t>((lParam >> 16) & 0xFFFF);
-    r.batch = static_cast<uint32_t>(lParam >> 32);
-    return r;
-}

@@ -123,5 +123,3 @@ struct ProbeReport {
     ProbeDone done;
     uint32_t batch;
 };
-void PackProbeReport(const ProbeReport& report, uint64_t* wParam, uint64_t* lParam);
-ProbeReport UnpackProbeReport(uint64_t wParam, uint64_t lParam);

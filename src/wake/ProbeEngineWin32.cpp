@@ -4,6 +4,7 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <memory>
@@ -25,6 +26,8 @@ constexpr DWORD kEchoPollMs = 50;
 // cost more than all other probes of a long list together.
 constexpr uint64_t kArpBatchMs = 1000;
 constexpr char kEchoData[] = "Nodelark";
+// A report post that found the window's queue full is tried again this soon.
+constexpr DWORD kNotifyRetryMs = 50;
 
 uint64_t Now() { return GetTickCount64(); }
 
@@ -37,6 +40,17 @@ void CloseAbortive(SOCKET s) {
 }
 
 }  // namespace
+
+bool AskNoSynRetransmissions(SOCKET s, uint32_t deadlineMs) {
+    // The first retransmission timeout is about three round trips: the SYN's
+    // answer may take the whole deadline, which covers a slow link's round
+    // trip, and the probe gives up at the deadline anyway.
+    TCP_INITIAL_RTO_PARAMETERS rto = {};
+    rto.Rtt = static_cast<USHORT>(std::min<uint32_t>(std::max<uint32_t>(deadlineMs / 3, 1), 0xFFFE));
+    rto.MaxSynRetransmissions = TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS;
+    DWORD returned = 0;
+    return WSAIoctl(s, SIO_TCP_INITIAL_RTO, &rto, sizeof rto, nullptr, 0, &returned, nullptr, nullptr) == 0;
+}
 
 struct CProbeEngine::Echo {
     uint64_t run;
@@ -111,11 +125,30 @@ uint32_t CProbeEngine::Probe(const std::vector<ProbeTarget>& targets) {
     return batch;
 }
 
+std::vector<ProbeReport> CProbeEngine::TakeReports() {
+    std::vector<ProbeReport> taken;
+    std::lock_guard<std::mutex> lock(reportsMutex_);
+    taken.swap(reports_);
+    notified_ = false;
+    return taken;
+}
+
+bool CProbeEngine::Notify() {
+    std::lock_guard<std::mutex> lock(reportsMutex_);
+    if (reports_.empty() || notified_) return true;
+    notified_ = settings_.post ? settings_.post(window_, message_) : PostMessageA(window_, message_, 0, 0) != FALSE;
+    return notified_;
+}
+
 void CProbeEngine::Cancel() {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         incoming_.clear();
         ++batch_;
+    }
+    {
+        std::lock_guard<std::mutex> lock(reportsMutex_);
+        reports_.clear();
     }
     // A report being delivered finishes first; later ones see the new batch.
     { std::lock_guard<std::recursive_mutex> wait(deliverMutex_); }
@@ -145,16 +178,19 @@ DWORD WINAPI CProbeEngine::ThreadMain(LPVOID self) {
 
 void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
     std::lock_guard<std::recursive_mutex> lock(deliverMutex_);
+    if (!callback_) {
+        if (!window_ || done.empty()) return;
+        {
+            std::lock_guard<std::mutex> reports(reportsMutex_);
+            if (batch_.load() != batch) return;
+            for (const ProbeDone& d : done) reports_.push_back(ProbeReport{d, batch});
+        }
+        Notify();
+        return;
+    }
     for (const ProbeDone& d : done) {
         if (batch_.load() != batch) return;
-        ProbeReport report{d, batch};
-        if (callback_) {
-            callback_(report);
-        } else if (window_) {
-            uint64_t w, l;
-            PackProbeReport(report, &w, &l);
-            PostMessageA(window_, message_, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
-        }
+        callback_(ProbeReport{d, batch});
     }
 }
 
@@ -211,6 +247,10 @@ void CProbeEngine::Run() {
                 plan.Finished(run, m, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
             } else if (method.kind == ProbeKind::Tcp) {
                 SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+                if (s != INVALID_SOCKET) {
+                    ++rtoAsked_;
+                    if (!AskNoSynRetransmissions(s, settings_.timeoutMs)) ++rtoRefused_;
+                }
                 if (s == INVALID_SOCKET || WSAEventSelect(s, connectEvent, FD_CONNECT) != 0) {
                     if (s != INVALID_SOCKET) closesocket(s);
                     plan.Finished(run, m, ProbeOutcome::NoAnswer, now);
@@ -353,6 +393,7 @@ void CProbeEngine::Run() {
             if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
             if (!plan.WaitingForArp().empty())
                 timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp > now ? nextArp - now : 0));
+            if (!Notify()) timeout = std::min(timeout, kNotifyRetryMs);
             WaitForMultipleObjects(count, handles, FALSE, timeout);
 
             now = Now();
@@ -379,11 +420,15 @@ void CProbeEngine::Run() {
         echoes.pop_back();
     }
     if (icmp != INVALID_HANDLE_VALUE) iphlp::IcmpCloseHandle(icmp);
-    // Closing the ICMP handle ends what was still out; only then may the
-    // buffers go.
+    // Closing the ICMP handle ends what was still out; a buffer goes only
+    // once its request has said so. One that never does is left to the
+    // process: the system may still write into it.
     for (auto& e : echoes) {
-        WaitForSingleObject(e->event, 1000);
-        CloseHandle(e->event);
+        if (WaitForSingleObject(e->event, 1000) == WAIT_OBJECT_0) {
+            CloseHandle(e->event);
+        } else {
+            (void)e.release();
+        }
     }
     echoes.clear();
     CloseHandle(connectEvent);

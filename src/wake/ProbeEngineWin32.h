@@ -18,14 +18,34 @@ struct ProbeEngineSettings {
     std::vector<ProbeMethod> methods = DefaultProbeMethods();
     size_t cap = 128;
     uint32_t timeoutMs = 1000;
+    // Posts the window's notice; null is PostMessageA. A test puts a post
+    // here that fails as a full message queue does.
+    std::function<bool(HWND, UINT)> post;
 };
 
-// The probe methods without echo requests where these break: under Wine 8,
-// echo requests sent with an event crashed the program inside ntdll (a write
-// to address 8) once the first few hundred had ended, and left the heap
-// damaged before that. TCP connects and the neighbour table find the same
-// computers on the local subnets. Windows keeps every method.
+// The probe methods without echo requests where these break. Wine 8.0's
+// IcmpSendEcho2 with an event and no APC routine frees its own status block
+// while the request is still pending (later Wine frees it only once the
+// request has ended), so the end of the request writes into freed memory: the
+// program crashed inside ntdll (a write to address 8) once the first few
+// hundred had ended. Windows keeps that block in the caller's reply buffer,
+// which the engine keeps until the request's event fires, so Windows keeps
+// every method. TCP connects and the neighbour table find the same computers
+// on the local subnets.
 std::vector<ProbeMethod> SafeProbeMethods(const std::vector<ProbeMethod>& methods = DefaultProbeMethods());
+
+// Asks Windows not to retransmit a connect's SYN: a refusal (RST) then ends
+// the connect at once instead of after the system's retries (about 2 s with
+// default settings, longer than a probe waits), and the first round trip may
+// take up to `deadlineMs`. False where the platform lacks the call (before
+// Windows 8, and Wine); the connect then keeps the system's own retries.
+bool AskNoSynRetransmissions(SOCKET s, uint32_t deadlineMs);
+
+// How often a probe engine asked for that, and how often it was refused.
+struct InitialRtoCounts {
+    uint32_t asked;
+    uint32_t refused;
+};
 
 class CProbeEngine {
 public:
@@ -39,9 +59,13 @@ public:
     // Reports are delivered on the engine's thread. A callback must not wait
     // for the thread that calls Cancel or Stop.
     bool Start(Callback callback);
-    // Reports are posted to `window` as `message` (see PackProbeReport); a
-    // report whose batch is older than Batch() is one from before a Cancel.
+    // Reports are kept for TakeReports, and `message` is posted to `window`
+    // (no parameters) when the first of them waits there. None is lost to a
+    // full message queue: a post that fails is tried again.
     bool Start(HWND window, UINT message);
+    // Every report kept since the last call, in order; a report whose batch
+    // is older than Batch() is one from before a Cancel.
+    std::vector<ProbeReport> TakeReports();
 
     // Queues the addresses behind any still waiting; the batch number their
     // reports carry.
@@ -56,6 +80,7 @@ public:
     bool IsStarted() const { return thread_ != nullptr; }
     // Whether the neighbour table can be read for the ARP method.
     bool HasArp() const { return arpTable_ != nullptr; }
+    InitialRtoCounts InitialRto() const { return {rtoAsked_.load(), rtoRefused_.load()}; }
 
 private:
     struct Echo;
@@ -64,6 +89,9 @@ private:
     bool StartThread();
     void Run();
     void Deliver(const std::vector<ProbeDone>& done, uint32_t batch);
+    // Posts the window's message when reports wait and it is not posted yet;
+    // true when nothing is left to post.
+    bool Notify();
 
     ProbeEngineSettings settings_;
     Callback callback_;
@@ -81,4 +109,9 @@ private:
     std::atomic<uint32_t> batch_{0};
     // Held while a callback runs, so that Cancel waits for one in progress.
     std::recursive_mutex deliverMutex_;
+    std::mutex reportsMutex_;
+    std::vector<ProbeReport> reports_;
+    bool notified_ = false;
+    std::atomic<uint32_t> rtoAsked_{0};
+    std::atomic<uint32_t> rtoRefused_{0};
 };

@@ -31,17 +31,14 @@ HWND WakeList(HWND mainWindow) { return PageWindow(TabControl(mainWindow), 0); }
 
 const WakeEntry* FindEntry(HWND mainWindow, int32_t id) {
     CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
-    if (!store) return nullptr;
-    for (const WakeEntry* e = store->FirstEntry(); e; e = store->NextEntry())
-        if (e->id == id) return e;
-    return nullptr;
+    return store ? store->FindEntry(id) : nullptr;
 }
 
-int RowOf(HWND list, int32_t id) {
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = id;
-    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+LPARAM RowParam(HWND list, int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : -1;
 }
 
 // Writes the cell only when its text changes, so only that cell is repainted.
@@ -142,11 +139,15 @@ void CStatusCheck::Sweep() {
     CollectNetInfo(net);
     const std::vector<LocalAddress> links = UsableLocalAddresses(net);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    rows_.clear();
+    rows_.reserve(static_cast<size_t>(count));
+    rowsCount_ = count;
     for (int row = 0; row < count; ++row) {
         LVITEMA item = {};
         item.mask = LVIF_PARAM;
         item.iItem = row;
         if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        rows_[static_cast<int32_t>(item.lParam)] = row;
         auto found = byId.find(static_cast<int32_t>(item.lParam));
         if (found == byId.end()) continue;
         const uint32_t address = EntryAddress(*found->second);
@@ -160,6 +161,35 @@ void CStatusCheck::Sweep() {
     sweepDue_ = false;
     sweepPending_ = targets.size();
     if (!targets.empty()) sweepEngine_.Probe(targets);
+}
+
+void CStatusCheck::MapRows(HWND list) {
+    rows_.clear();
+    rowsCount_ = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rowsCount_; ++row) {
+        const LPARAM id = RowParam(list, row);
+        if (id >= 0) rows_[static_cast<int32_t>(id)] = row;
+    }
+}
+
+// The row of an entry from the map the sweep made; a sort, a filter or an
+// add moves rows, and the first result that sees it maps them again, once.
+int CStatusCheck::RowOf(HWND list, int32_t id) {
+    auto known = rows_.find(id);
+    if (known != rows_.end() && RowParam(list, known->second) == id) return known->second;
+    const bool moved = known != rows_.end();
+    if (!moved && static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) == rowsCount_) return -1;
+    MapRows(list);
+    known = rows_.find(id);
+    return known != rows_.end() ? known->second : -1;
+}
+
+void CStatusCheck::ForgetEntry(int32_t id) {
+    verdicts_.erase(id);
+    HWND list = WakeList(mainWindow_);
+    if (!list) return;
+    const int row = RowOf(list, id);
+    if (row >= 0) SetStatusCell(list, row, "");
 }
 
 void CStatusCheck::ClearColumn() {
@@ -181,11 +211,16 @@ void CStatusCheck::ShowVerdict(int32_t id, uint32_t address, ProbeVerdict verdic
     if (row >= 0) SetStatusCell(list, row, VerdictCellText(verdict));
 }
 
-void CStatusCheck::OnSweepResult(WPARAM wParam, LPARAM lParam) {
-    const ProbeReport r = UnpackProbeReport(wParam, static_cast<uint64_t>(lParam));
-    if (!started_ || r.batch != sweepEngine_.Batch()) return;
-    ShowVerdict(static_cast<int32_t>(r.done.target.tag), r.done.target.address, r.done.verdict);
-    if (sweepPending_ > 0 && --sweepPending_ == 0 && sweepDue_) Sweep();
+void CStatusCheck::OnSweepResults() {
+    const std::vector<ProbeReport> reports = sweepEngine_.TakeReports();
+    if (!started_) return;
+    bool ended = false;
+    for (const ProbeReport& r : reports) {
+        if (r.batch != sweepEngine_.Batch()) continue;
+        ShowVerdict(static_cast<int32_t>(r.done.target.tag), r.done.target.address, r.done.verdict);
+        if (sweepPending_ > 0 && --sweepPending_ == 0) ended = true;
+    }
+    if (ended && sweepDue_) Sweep();
 }
 
 bool CStatusCheck::OnTimer(UINT_PTR id) {
@@ -243,15 +278,18 @@ void CStatusCheck::WatchTick() {
     }
 }
 
-void CStatusCheck::OnWatchResult(WPARAM wParam, LPARAM lParam) {
-    const ProbeReport r = UnpackProbeReport(wParam, static_cast<uint64_t>(lParam));
-    if (!started_ || r.batch != watchEngine_.Batch()) return;
-    if (watchPending_ > 0) --watchPending_;
-    const int32_t id = static_cast<int32_t>(r.done.target.tag);
-    ShowVerdict(id, r.done.target.address, r.done.verdict);
-    for (const std::string& line : watch_.Result(id, r.done.verdict, Now())) Log(line);
-    if (watch_.IsWaiting() && !waitFinished_ && watch_.WaitState(Now()) == WaitEnd::AllAnswered)
-        FinishWait(WaitEnd::AllAnswered);
+void CStatusCheck::OnWatchResults() {
+    const std::vector<ProbeReport> reports = watchEngine_.TakeReports();
+    if (!started_) return;
+    for (const ProbeReport& r : reports) {
+        if (r.batch != watchEngine_.Batch()) continue;
+        if (watchPending_ > 0) --watchPending_;
+        const int32_t id = static_cast<int32_t>(r.done.target.tag);
+        ShowVerdict(id, r.done.target.address, r.done.verdict);
+        for (const std::string& line : watch_.Result(id, r.done.verdict, Now())) Log(line);
+        if (watch_.IsWaiting() && !waitFinished_ && watch_.WaitState(Now()) == WaitEnd::AllAnswered)
+            FinishWait(WaitEnd::AllAnswered);
+    }
 }
 
 bool CStatusCheck::BeginWaitAfterRun() {

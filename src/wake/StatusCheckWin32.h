@@ -37,8 +37,12 @@ public:
     // remembers the choice in the data folder.
     void SetEnabled(bool enabled);
 
-    void OnSweepResult(WPARAM wParam, LPARAM lParam);
-    void OnWatchResult(WPARAM wParam, LPARAM lParam);
+    // The engines' notices: every result waiting there is taken at once.
+    void OnSweepResults();
+    void OnWatchResults();
+    // An edit gave the entry another address: its cell empties and its old
+    // verdict is forgotten, so nothing said of the old computer carries over.
+    void ForgetEntry(int32_t id);
     bool OnTimer(UINT_PTR id);
     // A packet went to an entry (WM_APP_WAKE_SENT).
     void OnWakeSent(int32_t id);
@@ -63,6 +67,8 @@ public:
 private:
     void Sweep();
     void ClearColumn();
+    void MapRows(HWND list);
+    int RowOf(HWND list, int32_t id);
     void ShowVerdict(int32_t id, uint32_t address, ProbeVerdict verdict);
     void WatchTick();
     void FinishWait(WaitEnd end);
@@ -80,6 +86,9 @@ private:
     size_t watchPending_ = 0;
     bool watchTimer_ = false;
     std::unordered_map<int32_t, ProbeVerdict> verdicts_;
+    // Each entry's row when last mapped, and the row count then.
+    std::unordered_map<int32_t, int> rows_;
+    int rowsCount_ = 0;
     WakeWatch watch_;
     uint32_t waitSeconds_ = 0;
     bool waitFinished_ = false;

@@ -11,6 +11,13 @@ int PrefixLength(uint32_t mask) { return static_cast<int>(std::bitset<32>(mask).
 
 constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
 
+// A point-to-point /31 has two addresses and no broadcast: its other end is
+// reached at its own address.
+uint32_t SubnetDestination(uint32_t entryAddress, uint32_t subnetAddress, uint32_t mask) {
+    if (PrefixLength(mask) == 31) return entryAddress;
+    return BroadcastDestination(subnetAddress, mask);
+}
+
 void AddOnce(std::vector<WakeSend>& plan, WakeSend send) {
     for (const WakeSend& s : plan)
         if (s == send) return;
@@ -47,10 +54,10 @@ std::vector<WakeSend> PlanWakeSends(const NetInfo& info, uint32_t entryAddress, 
         if (length > bestLength || (length == bestLength && local.address == old.address)) best = &local;
     }
     if (best) {
-        plan.push_back({best->address, BroadcastDestination(best->address, best->mask)});
+        plan.push_back({best->address, SubnetDestination(entryAddress, best->address, best->mask)});
         return plan;
     }
-    const uint32_t own = BroadcastDestination(entryAddress, entryMask);
+    const uint32_t own = SubnetDestination(entryAddress, entryAddress, entryMask);
     AddOnce(plan, {routeSource ? routeSource(own) : 0, own});
     const uint32_t oldDestination = BroadcastDestination(old.address, old.mask);
     uint32_t oldSource = old.address;

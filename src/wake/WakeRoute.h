@@ -30,7 +30,8 @@ std::vector<LocalAddress> UsableLocalAddresses(const NetInfo& info);
 
 // 1. An entry inside the subnet of a local address gets that subnet's directed
 //    broadcast from that address (the most specific subnet wins). On a
-//    one-adapter LAN this is exactly the old single destination.
+//    one-adapter LAN this is exactly the old single destination. A /31 has
+//    no broadcast: the entry's own address takes its place.
 // 2. Anything else gets its own directed broadcast (a routed subnet, or one
 //    address with mask 255.255.255.255), from the address the route gives,
 //    and also the old destination (the last Ethernet adapter's subnet, else

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AppFixture.h"
+#include "EntryDialogDriver.h"
 #include "WakeListener.h"
 
 namespace e2e {
@@ -207,6 +208,29 @@ TEST_F(StatusTest, WakeRunConfirmsTheStart) {
     EXPECT_TRUE(HasLine("[awake(10.77.0.1)]は送信前から応答があります")) << testing::PrintToString(LogLines());
     EXPECT_TRUE(LineStarting("[awake(10.77.0.1)]の起動を確認").empty());
     EXPECT_TRUE(ColumnIs({kAnswers, kAnswers}));
+}
+
+// What was known of an entry's old address says nothing of its new one: the
+// cell empties at once, not at the next sweep half a minute later, and a wake
+// right after the edit does not call the new computer awake already.
+TEST_F(StatusTest, AnEditThatMovesTheAddressForgetsWhatWasKnown) {
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"moved", 1, 8, 0}}));
+    ASSERT_TRUE(ColumnIs({kAnswers})) << testing::PrintToString(Column());
+    SelectRows(app.WakeList(), {0});
+    app.PostCommand(kCmdEditEntry);
+    HWND sheet = WaitEntrySheet(app.Pid());
+    ASSERT_NE(nullptr, sheet);
+    HWND page = DestinationPageOf(sheet);
+    ASSERT_NE(nullptr, page);
+    SetAddress(page, kEntryIp, 10, 77, 0, 63);
+    ClickButton(sheet, IDOK);
+    ASSERT_TRUE(WaitGone(sheet));
+    ASSERT_EQ("10.77.0.63", listview::Text(app.WakeList(), 0, 1));
+    EXPECT_TRUE(ColumnIs({""}, 5000)) << "the old verdict stayed: " << testing::PrintToString(Column());
+    app.Command(kCmdWakeAll);
+    ASSERT_TRUE(WaitUntil([&] { return HasLine("WakeUpパケットの送信完了"); }, 20000));
+    EXPECT_TRUE(LineStarting("[moved(10.77.0.63)]は送信前から応答があります").empty()) << testing::PrintToString(LogLines());
+    EXPECT_EQ(0, app.Close());
 }
 
 TEST_F(StatusTest, ShutdownWhileChecksAreOut) {

@@ -185,6 +185,25 @@ TEST(EntList, FindEntryAndStoredCopies) {
     EXPECT_EQ(found, store.FindEntry(b.id));
 }
 
+// The look-up halves the list; every id must still be found after removals
+// from the front, the middle and the end, and after an add that follows them.
+TEST(EntList, FindEntryAfterRemovalsAnywhere) {
+    CEntList store;
+    WakeEntry e = PatternRecord(1, 0);
+    for (int i = 0; i < 50; ++i) store.AddEntry(e);
+    for (int id : {0, 49, 25, 26, 1, 48}) store.RemoveEntry(id);
+    store.AddEntry(e);
+    EXPECT_EQ(48, e.id) << "the largest id held was 47";
+    for (int id = -1; id <= 50; ++id) {
+        const bool held = id >= 2 && id <= 48 && id != 25 && id != 26;
+        const WakeEntry* found = store.FindEntry(id);
+        EXPECT_EQ(held, found != nullptr) << id;
+        if (found) {
+            EXPECT_EQ(id, found->id);
+        }
+    }
+}
+
 TEST(EntList, CursorsOnEmptyAndFilledSequences) {
     CEntList store;
     EXPECT_EQ(nullptr, store.FirstEntry());

@@ -212,29 +212,6 @@ TEST(ProbePlan, EmptyMethodListDecidesAtOnce) {
     EXPECT_EQ(ProbeVerdict::Silent, done[1].verdict);
 }
 
-TEST(ProbeReport, PackedIntoTwoMessageWords) {
-    const ProbeReport cases[] = {
-        {{{0x0100007Fu, 0}, ProbeVerdict::Answers, ProbeKind::Echo, 3}, 1},
-        {{{0xFFFFFFFFu, 0xFFFFFFFFu}, ProbeVerdict::Silent, ProbeKind::None, 0xFFFF}, 0xFFFFFFFFu},
-        {{{0x0A4D0001u, 12345}, ProbeVerdict::Answers, ProbeKind::Arp, 999}, 77},
-    };
-    for (const ProbeReport& c : cases) {
-        uint64_t w, l;
-        PackProbeReport(c, &w, &l);
-        ProbeReport r = UnpackProbeReport(w, l);
-        EXPECT_EQ(c.done.target.address, r.done.target.address);
-        EXPECT_EQ(c.done.target.tag, r.done.target.tag);
-        EXPECT_EQ(c.done.verdict, r.done.verdict);
-        EXPECT_EQ(c.done.by, r.done.by);
-        EXPECT_EQ(c.done.elapsedMs, r.done.elapsedMs);
-        EXPECT_EQ(c.batch, r.batch);
-    }
-    ProbeReport slow{{{1, 2}, ProbeVerdict::Silent, ProbeKind::None, 70000}, 3};
-    uint64_t w, l;
-    PackProbeReport(slow, &w, &l);
-    EXPECT_EQ(0xFFFFu, UnpackProbeReport(w, l).done.elapsedMs) << "a long time is held at the largest value";
-}
-
 // An address on one of this computer's subnets starts only the first
 // connect, and its one failure hands it to ARP; without ARP in the list, or
 // off the link, every immediate method runs.

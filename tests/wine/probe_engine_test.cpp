@@ -4,8 +4,10 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -164,31 +166,86 @@ TEST(ProbeEngine, NothingFromBeforeACancel) {
     for (size_t i = 0; i < atCancel; ++i) EXPECT_EQ(before, all[i].batch);
 }
 
-TEST(ProbeEngine, PostsToAWindow) {
-    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, window);
-    const UINT message = WM_APP + 77;
-    CProbeEngine engine;
-    ASSERT_TRUE(engine.Start(window, message));
-    const uint32_t batch = engine.Probe({{Loopback(2), 41}, {Loopback(3), 42}});
-    std::map<uint32_t, ProbeReport> got;
-    const DWORD end = GetTickCount() + 30000;
-    while (got.size() < 2 && GetTickCount() < end) {
-        MSG msg;
-        if (!PeekMessageA(&msg, window, message, message, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_POSTMESSAGE);
-            continue;
+// Reports wait in the engine and the window is told once per pile: a long
+// sweep cannot fill the window's queue, and a notice that finds the queue
+// full is posted again, so no report is ever lost.
+TEST(ProbeEngine, AWindowTakesEveryReportEvenWhenItsQueueWasFull) {
+    const struct {
+        const char* name;
+        int failedPosts;
+    } cases[] = {{"posts that work", 0}, {"a queue full three times", 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, window);
+        const UINT message = WM_APP + 77;
+        std::atomic<int> failures{c.failedPosts};
+        std::atomic<int> refused{0};
+        ProbeEngineSettings settings;
+        settings.post = [&](HWND w, UINT m) {
+            if (failures.fetch_sub(1) > 0) {
+                ++refused;
+                return false;
+            }
+            return PostMessageA(w, m, 0, 0) != FALSE;
+        };
+        CProbeEngine engine(settings);
+        ASSERT_TRUE(engine.Start(window, message));
+        std::vector<ProbeTarget> targets;
+        for (uint32_t i = 1; i <= 200; ++i) targets.push_back({Loopback(i), i});
+        const uint32_t batch = engine.Probe(targets);
+        std::map<uint32_t, int> seen;
+        size_t notices = 0;
+        const DWORD end = GetTickCount() + 60000;
+        while (seen.size() < targets.size() && GetTickCount() < end) {
+            MSG msg;
+            if (!PeekMessageA(&msg, window, message, message, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_POSTMESSAGE);
+                continue;
+            }
+            ++notices;
+            EXPECT_EQ(0u, msg.wParam);
+            for (const ProbeReport& r : engine.TakeReports()) {
+                ++seen[r.done.target.tag];
+                EXPECT_EQ(Loopback(r.done.target.tag), r.done.target.address);
+                EXPECT_EQ(ProbeVerdict::Answers, r.done.verdict);
+                EXPECT_EQ(batch, r.batch);
+            }
         }
-        ProbeReport r = UnpackProbeReport(msg.wParam, msg.lParam);
-        got[r.done.target.tag] = r;
+        engine.Stop();
+        DestroyWindow(window);
+        EXPECT_EQ(targets.size(), seen.size()) << "a report was lost";
+        for (const auto& s : seen) EXPECT_EQ(1, s.second) << s.first;
+        EXPECT_EQ(c.failedPosts, refused.load()) << "the refused notice was not tried again";
+        EXPECT_LE(notices, targets.size());
+    }
+}
+
+// Every connect asks the system not to retransmit its SYN. Wine has no such
+// call: the refusal is counted, and the connects answer all the same.
+TEST(ProbeEngine, EachConnectAsksForNoSynRetransmissionsAndGoesOnWithout) {
+    LoopbackPorts ports;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_NE(INVALID_SOCKET, s);
+    const bool platformHasIt = AskNoSynRetransmissions(s, 1000);
+    closesocket(s);
+
+    Reports reports;
+    ProbeEngineSettings settings;
+    settings.methods = {{ProbeKind::Tcp, ports.open}, {ProbeKind::Tcp, ports.closed}};
+    CProbeEngine engine(settings);
+    ASSERT_TRUE(engine.Start([&](const ProbeReport& r) { reports.Add(r); }));
+    engine.Probe({{Loopback(1), 1}, {Loopback(2), 2}});
+    ASSERT_TRUE(reports.WaitFor([](const std::vector<ProbeReport>& a) { return a.size() >= 2; }));
+    for (const ProbeReport& r : reports.Copy()) {
+        EXPECT_EQ(ProbeVerdict::Answers, r.done.verdict) << r.done.target.tag;
+        EXPECT_EQ(ProbeKind::Tcp, r.done.by);
     }
     engine.Stop();
-    DestroyWindow(window);
-    ASSERT_EQ(2u, got.size());
-    EXPECT_EQ(Loopback(2), got[41].done.target.address);
-    EXPECT_EQ(Loopback(3), got[42].done.target.address);
-    EXPECT_EQ(ProbeVerdict::Answers, got[42].done.verdict);
-    EXPECT_EQ(batch, got[41].batch);
+    const InitialRtoCounts counts = engine.InitialRto();
+    EXPECT_GE(counts.asked, 2u) << "a connect went out without asking";
+    EXPECT_EQ(platformHasIt ? 0u : counts.asked, counts.refused);
+    std::printf("SIO_TCP_INITIAL_RTO: %s here (%u connects asked)\n", platformHasIt ? "accepted" : "refused", counts.asked);
 }
 
 TEST(ProbeEngine, StopWithRequestsOutEndsEverything) {
