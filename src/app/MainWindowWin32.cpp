@@ -187,6 +187,7 @@ void Construct(HWND mainWindow) {
     auto check = std::make_unique<CStatusCheck>(mainWindow, storePtr->DataFolder());
     CStatusCheck* checkPtr = check.release();
     AttachObject(mainWindow, kStatusCheckProp, checkPtr);
+    AttachObject<CRunWait>(mainWindow, kRunWaitProp, checkPtr);
     checkPtr->Start();
     CheckMenuItem(app.mainMenu, IDM_STATUS_CHECK, MF_BYCOMMAND | (checkPtr->Enabled() ? MF_CHECKED : MF_UNCHECKED));
     SetFocus(wakeList);

@@ -70,6 +70,7 @@ int OnDestroy(HWND mainWindow) {
     AppendCommandLog(mainWindow, "Nodelark 終了します");
     // The checks go first: their threads are joined before anything they
     // report to or read from is released.
+    DetachObject<CRunWait>(mainWindow, kRunWaitProp);
     delete DetachObject<CStatusCheck>(mainWindow, kStatusCheckProp);
     const bool wakeEnded = StopBackgroundWork(mainWindow);
     if (!wakeEnded) {

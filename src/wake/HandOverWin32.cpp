@@ -23,7 +23,7 @@
 #include "ui/WindowPropWin32.h"
 #include "wake/CommandLine.h"
 #include "wake/HandOver.h"
-#include "wake/StatusCheckWin32.h"
+#include "wake/RunWait.h"
 #include "wake/WakeRunWin32.h"
 
 #ifndef PIPE_REJECT_REMOTE_CLIENTS
@@ -268,7 +268,7 @@ bool CHandOver::Idle() const {
     if (current_ || !IsWindowEnabled(main_)) return false;  // a modal dialog or box disables the window
     if (app.wakeThread || app.wakeThreadId || app.toolRunning || app.commandLineMode || app.commandLineDialog)
         return false;
-    const CStatusCheck* check = FindObject<CStatusCheck>(main_, kStatusCheckProp);
+    const CRunWait* check = FindObject<CRunWait>(main_, kRunWaitProp);
     return !(check && check->Waiting());
 }
 
@@ -330,7 +330,7 @@ void CHandOver::EndCurrent(int exitCode, const char* lineFormat) {
     Log(line);
     current_.reset();
     App().commandLineMode = 0;
-    if (CStatusCheck* check = FindObject<CStatusCheck>(main_, kStatusCheckProp)) check->EndWait();
+    if (CRunWait* check = FindObject<CRunWait>(main_, kRunWaitProp)) check->EndWait();
 }
 
 bool CHandOver::Complete(int exitCode) {

@@ -11,19 +11,18 @@
 #include <unordered_map>
 
 #include "wake/ProbeEngineWin32.h"
+#include "wake/RunWait.h"
 #include "wake/WakeWatch.h"
 
 constexpr UINT WM_APP_PROBE_SWEEP = WM_APP + 0x2B0;  // posted by the sweep engine
 constexpr UINT WM_APP_PROBE_WATCH = WM_APP + 0x2B1;  // posted by the watch engine
-// Sent by the wake worker after a packet left: wParam the entry's id.
-constexpr UINT WM_APP_WAKE_SENT = WM_APP + 0x2B2;
 constexpr UINT_PTR kStatusSweepTimer = 0x2B0;
 constexpr UINT_PTR kWatchTimer = 0x2B1;
 constexpr char kStatusCheckProp[] = "CStatusCheck_Class";
 constexpr int kStatusColumn = 11;
 constexpr char kStatusSettingsFile[] = "Nodelark.ini";
 
-class CStatusCheck {
+class CStatusCheck final : public CRunWait {
 public:
     CStatusCheck(HWND mainWindow, const std::string& dataFolder);
     ~CStatusCheck();
@@ -47,20 +46,15 @@ public:
     // A packet went to an entry (WM_APP_WAKE_SENT).
     void OnWakeSent(int32_t id);
 
-    // The command line asked to wait for up to `seconds`.
-    void ArmWait(uint32_t seconds);
-    bool WaitArmed() const { return waitSeconds_ != 0; }
-    // A wait is on: its resends use the wake sockets from this thread.
-    bool Waiting() const { return watch_.IsWaiting() && !waitFinished_; }
-    // After a handed-over request's end: the next request starts afresh.
-    void EndWait();
+    void ArmWait(uint32_t seconds) override;
+    bool WaitArmed() const override { return waitSeconds_ != 0; }
+    bool Waiting() const override { return watch_.IsWaiting() && !waitFinished_; }
+    void EndWait() override;
     // The program closes during a wait: the exit code says not everyone
     // answered, and the log says the wait was cut short. False when no
     // wait was on.
     bool CutWaitShort();
-    // At the end of a command-line wake run: true when the program now waits
-    // and must stay open; false after it chose to close (nothing was sent).
-    bool BeginWaitAfterRun();
+    bool BeginWaitAfterRun() override;
     // Both engines stopped and joined; nothing is posted after this.
     void Stop();
 

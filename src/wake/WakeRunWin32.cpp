@@ -23,8 +23,8 @@
 #include "wake/CommandLine.h"
 #include "wake/MagicPacket.h"
 #include "wake/SocketCommWin32.h"
+#include "wake/RunWait.h"
 #include "wake/WakeRoute.h"
-#include "wake/StatusCheckWin32.h"
 #include "wake/WakeRunText.h"
 
 // One Wake List row as the worker sees it.
@@ -234,7 +234,7 @@ int StartWakeRun(HWND mainWindow) {
     }
     // The wait resends from this thread with the same sockets, and a new
     // run would move its deadline: the user's run waits for the wait's end.
-    CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+    CRunWait* check = FindObject<CRunWait>(mainWindow, kRunWaitProp);
     if (check && check->Waiting()) {
         ShowError(mainWindow, "応答を待っている間はWakeUpパケットを送信できません");
         AppendCommandLog(mainWindow, "応答を待っている間はWakeUpパケットを送信できません");
@@ -287,7 +287,7 @@ void OnWakeDone(HWND mainWindow, WPARAM result) {
     }
     AppendCommandLog(mainWindow, "WakeUpパケットの送信完了");
     if (app.commandLineMode) {
-        CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+        CRunWait* check = FindObject<CRunWait>(mainWindow, kRunWaitProp);
         if (check && check->WaitArmed()) {
             check->BeginWaitAfterRun();
             return;
@@ -400,7 +400,7 @@ int RunCommandLine(HWND mainWindow, const char* commandLine) {
             EndWaitingRunUnstarted(mainWindow, "/waitの秒数が正しくありません(1～3600秒)");
             return 1;
         }
-        CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp);
+        CRunWait* check = FindObject<CRunWait>(mainWindow, kRunWaitProp);
         if (!check) {
             EndWaitingRunUnstarted(mainWindow, "応答を確認できないため送信しません");
             return 1;

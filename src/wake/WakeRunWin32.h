@@ -12,6 +12,9 @@ LRESULT OnWakeRows(HWND mainWindow, LPARAM request);
 // for each save.
 constexpr UINT WM_APP_WAKE_STAMP = WM_APP + 0x2A3;
 LRESULT OnWakeStamp(HWND mainWindow, LPARAM stamp);
+// Sent by the worker after a packet left: wParam the entry's id. Kept in the
+// block of the status checks' messages, which it was first numbered with.
+constexpr UINT WM_APP_WAKE_SENT = WM_APP + 0x2B2;
 
 struct WakeEntry;
 
