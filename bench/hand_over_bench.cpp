@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "AppDriver.h"
+#include "BenchGuard.h"
 #include "BenchLaunch.h"
 #include "EntryRecord.h"
-#include "NetworkGuard.h"
 
 namespace {
 
@@ -202,7 +202,7 @@ int MeasureTwentyCallers() {
 }  // namespace
 
 int main() {
-    if (!testnet::MayRun("hand_over_bench", nullptr, "bench/run.sh", {{{10, 77, 0, 0}, 16}})) return 2;
+    if (!BenchMayRun("hand_over_bench")) return 2;
     int failed = MeasureAgainstStandalone();
     failed |= MeasureTwentyCallers();
     return failed;

@@ -3,6 +3,8 @@
 # 172.20.0.2/20 on a switch (a bridge in a namespace) with four live
 # computers in 172.20.0.0/24; the default route leaves through the switch, so
 # the box opens on the whole /20. Nothing reaches the machine's interfaces.
+# The benchmark refuses to run outside these namespaces; its refusal is
+# proved first (nl_ns_check_guard), and fails the run when it does not hold.
 # Usage: bench/net_scan_run.sh BUILD_DIR   (bench/run.sh calls it)
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,4 +25,7 @@ WIN_EXE=$(nl_ns_winpath "$BUILD/src/Nodelark.exe")
 # A crash prints its backtrace instead of waiting in a dialog for a user.
 in_app wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 echo "bench-scan: namespace $NL_NS_APP, display $DISPLAY"
-in_app NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 timeout 900 wine "$BUILD/bench/net_scan_bench.exe" </dev/null
+nl_ns_check_guard bench-scan NL_BENCH_NAMESPACE "$NL_NS_APP" \
+  env NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 timeout 120 wine "$BUILD/bench/net_scan_bench.exe"
+in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 timeout 900 \
+  wine "$BUILD/bench/net_scan_bench.exe" </dev/null

@@ -7,7 +7,9 @@
 # bar half way through an import in build/bench-shots, and the network scan
 # (bench/net_scan_run.sh, in a switched topology of its own). All of it runs inside a
 # pair of network namespaces made for this run (Nodelark.exe opens a socket
-# at start), with its own Wine prefix copy and Xvfb.
+# at start), with its own Wine prefix copy and Xvfb. Every benchmark that
+# starts Nodelark.exe refuses to run outside these namespaces, and this
+# script proves that refusal before each one runs (nl_ns_check_guard).
 # Usage: bench/run.sh [BUILD_DIR [BENCH...]]   (default build/win, every bench)
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,12 +36,30 @@ WIN_LISTENER_LOG=$(nl_ns_winpath "$NL_NS_LISTENER_LOG")
 # pays and which would swamp the hand-over's figures.
 in_app wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 
+# The benchmarks that start Nodelark.exe, which checks its entries' status
+# over the network and wakes or scans: each is guarded (bench/BenchGuard.h).
+# The others call the program's code in their own process and send nothing.
+GUARDED=" app_start_bench wake_run_bench save_click_bench hand_over_bench status_bench "
+
+# The guard refuses without NL_BENCH_NAMESPACE and beside a foreign address,
+# with exit code 2, before the program opens a socket; the listener saw
+# nothing meanwhile. Any other outcome ends the run.
+prove_guard() {
+  local lines
+  lines=$(wc -l <"$NL_NS_LISTENER_LOG")
+  nl_ns_check_guard "bench $1" NL_BENCH_NAMESPACE "$NL_NS_APP" \
+    env NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" timeout 120 wine "$BUILD/bench/$1.exe"
+  [ "$(wc -l <"$NL_NS_LISTENER_LOG")" -eq "$lines" ] ||
+    nl_ns_fail "the guard runs of $1 sent packets: $(tail -n +$((lines + 1)) "$NL_NS_LISTENER_LOG")"
+}
+
 failed=0
 run_bench() {
   if ((${#BENCHES[@]})) && [[ ! " ${BENCHES[*]} " == *" $1 "* ]]; then return; fi
   echo
   echo "== $1"
-  in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_BENCH_SHOTS="${NL_BENCH_SHOTS:-}" timeout 900 wine "$BUILD/bench/$1.exe" </dev/null || { echo "bench: $1 failed"; failed=1; }
+  [[ "$GUARDED" == *" $1 "* ]] && prove_guard "$1"
+  in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_BENCH_SHOTS="${NL_BENCH_SHOTS:-}" timeout 900 wine "$BUILD/bench/$1.exe" </dev/null || { echo "bench: $1 failed"; failed=1; }
 }
 echo "bench: namespace $NL_NS_APP, display $DISPLAY"
 run_bench datafile_bench
@@ -64,8 +84,8 @@ if ! ((${#BENCHES[@]})) || [[ " ${BENCHES[*]} " == *" wake_run_bench "* ]]; then
   in_app wineserver -p </dev/null >/dev/null 2>&1 || nl_ns_fail "wineserver"
   echo
   echo "== wake_run_bench (several subnets)"
-  in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" NL_E2E_SUBNET_LISTENERS="$logs" \
-    timeout 900 wine "$BUILD/bench/wake_run_bench.exe" </dev/null || { echo "bench: wake_run_bench (several subnets) failed"; failed=1; }
+  in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG" \
+    NL_E2E_SUBNET_LISTENERS="$logs" timeout 900 wine "$BUILD/bench/wake_run_bench.exe" </dev/null || { echo "bench: wake_run_bench (several subnets) failed"; failed=1; }
 fi
 
 # The status column's benchmark wants 1,000 addresses on the link: a /16 of

@@ -1,12 +1,13 @@
 // The status column of the real Nodelark.exe over 1,000 listed entries, of
 // which 10 answer (bench/run.sh puts them on the peer's link; the other 990
 // addresses are on the link too but nobody has them): time until every cell
-// is filled, a header click during the first sweep, the program's CPU over a
-// minute of checking, and its memory over ten sweeps. Drives the program from
-// outside, so it runs only inside the namespaces bench/run.sh makes.
+// is filled, a header click during the first sweep, the CPU of the program
+// and of the wineserver that does its system calls over a minute of
+// checking, and its memory over ten sweeps. Drives the program from outside,
+// so it runs only inside the namespaces bench/run.sh makes.
 #include <windows.h>
-#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -15,7 +16,9 @@
 
 #include "AppDriver.h"
 #include "BenchClock.h"
+#include "BenchGuard.h"
 #include "BenchLaunch.h"
+#include "BenchVerdict.h"
 #include "EntryRecord.h"
 
 namespace {
@@ -52,23 +55,6 @@ std::string DataFile() {
         records.push_back(e2e::MakeRecord(f, i + 1));
     }
     return e2e::FileOf(records);
-}
-
-double CpuSeconds(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return -1;
-    auto seconds = [](const FILETIME& t) {
-        return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-double PrivateMegabytes(HANDLE process) {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
-        return -1;
-    return counters.PrivateUsage / 1048576.0;
 }
 
 // The Linux side of a Wine process, through Wine's Z: drive: the first
@@ -136,6 +122,7 @@ double LinuxRssMegabytes(const std::string& pid) {
 }  // namespace
 
 int main() {
+    if (!BenchMayRun("status_bench")) return 2;
     if (e2e::ExePath().empty()) {
         printf("NL_E2E_EXE is not set; run this through bench/run.sh\n");
         return 2;
@@ -146,6 +133,14 @@ int main() {
         printf("cannot write the data file\n");
         return 1;
     }
+    // What the rest of this Wine (the benchmark asleep, Wine's own services)
+    // costs the server before Nodelark starts: the share of the server's
+    // time below that is not the program's.
+    const std::string serverPid = FindLinuxPid("wineserver");
+    const double idle0 = LinuxCpuSeconds(serverPid), idleWall0 = BenchSeconds();
+    Sleep(10000);
+    const double idleServer = (LinuxCpuSeconds(serverPid) - idle0) / (BenchSeconds() - idleWall0) * 100;
+
     PROCESS_INFORMATION info = {};
     const double start = BenchSeconds();
     if (!LaunchNodelark(info)) {
@@ -216,7 +211,7 @@ int main() {
         ++failures;
     } else {
         printf("every status cell filled: %.2f s after the start  target < 15 s: %s\n", filled,
-               filled < 15 ? "met" : "MISSED");
+               Verdict(filled < 15));
     }
     printf("cells answering: %d (expected %d)\n", answering, kAnswering);
     if (answering != kAnswering) ++failures;
@@ -225,39 +220,52 @@ int main() {
         ++failures;
     } else {
         printf("header click during the first sweep (%d of 1,000 cells filled at the click): %.3f s  target < 1 s: %s\n",
-               filledAtClick, sortSeconds, sortSeconds < 1 ? "met" : "MISSED");
+               filledAtClick, sortSeconds, Verdict(sortSeconds < 1));
     }
 
-    // A minute of checking: two sweeps. The program's own time as Windows
-    // and as Linux count it, and the window server's, which does the system
-    // calls of every Wine process (the benchmark itself is asleep meanwhile).
+    // A minute of checking: two sweeps. The program's time as Linux counts
+    // it (Windows' calls about another process report nothing under Wine),
+    // and the server's, which carries out the program's socket calls and
+    // neighbour-table reads, work that Windows does in its kernel. The
+    // target holds for the two together; the benchmark sleeps meanwhile.
     const std::string linuxPid = FindLinuxPid("Nodelark.exe");
-    const std::string serverPid = FindLinuxPid("wineserver");
-    const double cpu0 = CpuSeconds(info.hProcess), wall0 = BenchSeconds();
+    const double wall0 = BenchSeconds();
     const double linux0 = LinuxCpuSeconds(linuxPid), server0 = LinuxCpuSeconds(serverPid);
     Sleep(60000);
     const double wall = BenchSeconds() - wall0;
-    const double cpu = (CpuSeconds(info.hProcess) - cpu0) / wall * 100;
-    const double linuxCpu = (LinuxCpuSeconds(linuxPid) - linux0) / wall * 100;
-    const double serverCpu = (LinuxCpuSeconds(serverPid) - server0) / wall * 100;
-    printf("CPU over a minute of checking, %% of one core: program %.2f%% (GetProcessTimes), %.2f%% (Linux process "
-           "%s)  target <= 5%%: %s; wineserver %.2f%%\n",
-           cpu, linuxCpu, linuxPid.c_str(), linuxCpu <= 5 && cpu <= 5 ? "met" : "MISSED", serverCpu);
+    const double linux1 = LinuxCpuSeconds(linuxPid), server1 = LinuxCpuSeconds(serverPid);
+    const double programCpu = (linux1 - linux0) / wall * 100, serverCpu = (server1 - server0) / wall * 100;
+    if (linuxPid.empty() || linux0 < 0 || linux1 < 0 || programCpu <= 0) {
+        NotMeasured("CPU of Nodelark.exe (its Linux process, through Z:\\proc)");
+    } else if (serverPid.empty() || server0 < 0 || server1 < 0 || serverCpu <= 0 || idle0 < 0) {
+        NotMeasured("CPU of this run's wineserver (through Z:\\proc)");
+    } else {
+        const double sum = programCpu + serverCpu;
+        printf("CPU over a minute of checking, %% of one core: Nodelark %.2f%% (Linux process %s) + wineserver "
+               "%.2f%% (process %s) = %.2f%%  target <= 5%%: %s\n",
+               programCpu, linuxPid.c_str(), serverCpu, serverPid.c_str(), sum, Verdict(sum <= 5));
+        printf("  wineserver before Nodelark started (the benchmark asleep, Wine's services): %.2f%%\n", idleServer);
+        if (sum > 5)
+            printf("  why: under Wine each probe's socket calls (socket, WSAEventSelect, connect, "
+                   "WSAEnumNetworkEvents, closesocket) and every read of the neighbour table (GetIpNetTable2) "
+                   "are requests to wineserver, %.2f%% here beyond its own idle %.2f%%; "
+                   "Windows does them in its kernel, where no process of its own counts them\n",
+                   serverCpu - idleServer, idleServer);
+    }
 
     // Memory once per sweep, ten sweeps.
-    std::vector<double> memory, rss;
+    std::vector<double> rss;
     for (int sweep = 0; sweep < 10; ++sweep) {
-        memory.push_back(PrivateMegabytes(info.hProcess));
         rss.push_back(LinuxRssMegabytes(linuxPid));
         if (sweep < 9) Sleep(30000);
     }
-    printf("private memory at each of ten sweeps (MB):");
-    for (double m : memory) printf(" %.1f", m);
-    printf("\n  first %.1f MB, last %.1f MB, growth %.2f MB\n", memory.front(), memory.back(),
-           memory.back() - memory.front());
-    printf("resident memory (Linux) at each sweep (MB):");
-    for (double m : rss) printf(" %.1f", m);
-    printf("\n  first %.1f MB, last %.1f MB, growth %.2f MB\n", rss.front(), rss.back(), rss.back() - rss.front());
+    if (*std::min_element(rss.begin(), rss.end()) <= 0) {
+        NotMeasured("resident memory of Nodelark.exe (Linux)");
+    } else {
+        printf("resident memory (Linux) at each sweep (MB):");
+        for (double m : rss) printf(" %.1f", m);
+        printf("\n  first %.1f MB, last %.1f MB, growth %.2f MB\n", rss.front(), rss.back(), rss.back() - rss.front());
+    }
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(info.hProcess, 60000) != WAIT_OBJECT_0) {
@@ -269,5 +277,6 @@ int main() {
     if (code != 0) ++failures;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return failures ? 1 : 0;
+    if (code != 0) printf("Nodelark.exe ended with %lu\n", code);
+    return failures || MissedTargets() ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchVerdict.h"
 #include "StandInWindow.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogWin32.h"
@@ -122,10 +123,16 @@ int main() {
     std::printf("Tool lines reaching the Command Log:    %8.0f lines/s (%d lines in %.2f s)\n", toolRate, g_lines,
                 g_lastLine - g_firstLine);
     std::printf("Ratio:                                  %8.2f  target >= 0.5: %s\n", toolRate / directRate,
-                toolRate / directRate >= 0.5 ? "met" : "MISSED");
-    std::printf("Private memory before %.1f MB, after %.1f MB, growth %.1f MB  target <= 64 MB: %s\n", before, after,
-                after - before, after - before <= 64 ? "met" : "MISSED");
-    if (g_lines != kLines) std::printf("  (%d lines arrived, expected %d)\n", g_lines, kLines);
+                Verdict(g_lines > 0 && toolRate / directRate >= 0.5));
+    if (before <= 0 || after <= 0)
+        NotMeasured("private memory before and after the tool run");
+    else
+        std::printf("Private memory before %.1f MB, after %.1f MB, growth %.1f MB  target <= 64 MB: %s\n", before,
+                    after, after - before, Verdict(after - before <= 64));
+    if (g_lines != kLines) {
+        std::printf("  (%d lines arrived, expected %d)\n", g_lines, kLines);
+        ++MissedTargets();
+    }
 
     DestroyWindow(sink);
     delete DetachObject<CAppLog>(g_main, kAppLogPropName);

@@ -179,11 +179,14 @@ nl_ns_data_folder() {
   esac
 }
 
-# A test program's own guard must refuse to start where it could reach a
-# real network: without the variable by which its runner says it made the
-# namespace, and beside an address outside the test network (on the app's
-# link, or on a veth pair made inside a loopback-only namespace for the
-# check). Nothing is sent either way.
+# A test or benchmark program's own guard must refuse to start where it
+# could reach a real network: without the variable by which its runner says
+# it made the namespace, and beside an address outside the test network (on
+# the app's link, or on a veth pair made inside a loopback-only namespace for
+# the check). Both runs stay inside the app namespace, so even a guard that
+# let the program through could reach nothing real; the guard itself reads
+# the environment and the adapter list before the program opens any socket.
+# A refusal is exit code 2 and "refusing to run"; anything else fails the run.
 # Usage: nl_ns_check_guard LABEL VARIABLE VALUE COMMAND...
 #   (VARIABLE - when the program needs none)
 nl_ns_check_guard() {
@@ -192,9 +195,9 @@ nl_ns_check_guard() {
   local with=(env)
   if [ "$variable" != - ]; then
     with=(env "$variable=$value")
-    out=$(in_app "$@" </dev/null 2>&1)
+    out=$(in_app env -u "$variable" "$@" </dev/null 2>&1)
     rc=$?
-    [ "$rc" -ne 0 ] && echo "$out" | grep -q "refusing to run" ||
+    [ "$rc" -eq 2 ] && echo "$out" | grep -q "refusing to run" ||
       nl_ns_fail "$label ran without $variable (exit code $rc): $out"
   fi
   # On the app's own link where there is one: a link that comes and goes
@@ -216,7 +219,7 @@ nl_ns_check_guard() {
     in_app wineserver -w >/dev/null 2>&1
     nl_ns_start_server
   fi
-  [ "$rc" -ne 0 ] && echo "$out" | grep -q "refusing to run" ||
+  [ "$rc" -eq 2 ] && echo "$out" | grep -q "refusing to run" ||
     nl_ns_fail "$label ran beside a foreign address (exit code $rc): $out"
   echo "$label: the guard refuses outside the test network (${out##*refusing to run: })"
 }

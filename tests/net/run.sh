@@ -91,14 +91,15 @@ WIN_LOG="Z:${LISTENER_LOG//\//\\}"
 
 # The program's own guard must hold before anything is trusted to it; even
 # if it did not, whatever it sent would stay inside these namespaces.
-out=$(app_wine -u NL_NET_NAMESPACE NL_NET_LISTENER_LOG="$WIN_LOG" 2>&1) &&
-  fail "nl_net_tests ran without NL_NET_NAMESPACE: $out"
+out=$(app_wine -u NL_NET_NAMESPACE NL_NET_LISTENER_LOG="$WIN_LOG" 2>&1)
+guard_rc=$?
+[ "$guard_rc" -eq 2 ] || fail "nl_net_tests ran without NL_NET_NAMESPACE (exit code $guard_rc): $out"
 echo "$out" | grep -q "refusing to run" || fail "unexpected guard output: $out"
 ip -n "$APP" addr add 192.0.2.2/24 dev "$VETH_APP" || fail "cannot add the foreign address"
 out=$(app_wine NL_NET_NAMESPACE="$APP" NL_NET_LISTENER_LOG="$WIN_LOG" 2>&1)
 guard_rc=$?
 ip -n "$APP" addr del 192.0.2.2/24 dev "$VETH_APP" || fail "cannot remove the foreign address"
-[ "$guard_rc" -ne 0 ] || fail "nl_net_tests ran beside a foreign address: $out"
+[ "$guard_rc" -eq 2 ] || fail "nl_net_tests ran beside a foreign address (exit code $guard_rc): $out"
 echo "$out" | grep -q "refusing to run" || fail "unexpected guard output: $out"
 [ -s "$LISTENER_LOG" ] && fail "the guard runs sent packets: $(cat "$LISTENER_LOG")"
 echo "net: guard refuses outside the test network (${out##*refusing to run: })"

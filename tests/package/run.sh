@@ -35,8 +35,10 @@ WIN_SHOTS=$(nl_ns_winpath "$SHOTS")
 [ -n "$WIN_EXE" ] && [ -n "$WIN_ZIP" ] && [ -n "$WIN_README" ] || nl_ns_fail "winepath"
 
 echo "package: $ZIP, unpacked as $WIN_EXE, namespace $NL_NS_APP"
-in_app NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_PKG_ZIP="$WIN_ZIP" NL_PKG_README="$WIN_README" \
-  timeout 300 wine "$TESTS" --gtest_color=no "$@" </dev/null
+PKG_ENV=(NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_PKG_ZIP="$WIN_ZIP" NL_PKG_README="$WIN_README")
+# The test program's own guard holds before it starts the packed program.
+nl_ns_check_guard package NL_PKG_NAMESPACE "$NL_NS_APP" env "${PKG_ENV[@]}" timeout 120 wine "$TESTS" --gtest_color=no
+in_app NL_PKG_NAMESPACE="$NL_NS_APP" "${PKG_ENV[@]}" timeout 300 wine "$TESTS" --gtest_color=no "$@" </dev/null
 rc=$?
 echo "package: test program exit code $rc"
 exit $rc
