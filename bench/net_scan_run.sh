@@ -2,9 +2,13 @@
 # The network scan benchmark in namespaces of its own: the app at
 # 172.20.0.2/20 on a switch (a bridge in a namespace) with four live
 # computers in 172.20.0.0/24; the default route leaves through the switch, so
-# the box opens on the whole /20. Nothing reaches the machine's interfaces.
-# The benchmark refuses to run outside these namespaces; its refusal is
-# proved first (nl_ns_check_guard), and fails the run when it does not hold.
+# the box opens on the whole /20. First with a name server that refuses at
+# once, then with one that never answers (a listener on port 53 of the peer
+# on the second link that replies to nothing, at the resolver's default
+# time-outs); each time Debian's nmap scans the same /24 for comparison.
+# Nothing reaches the machine's interfaces. The benchmark refuses to run
+# outside these namespaces; its refusal is proved first (nl_ns_check_guard),
+# and fails the run when it does not hold.
 # Usage: bench/net_scan_run.sh BUILD_DIR   (bench/run.sh calls it)
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,6 +16,12 @@ BUILD=$(realpath -m "${1:?usage: net_scan_run.sh BUILD_DIR}")
 source "$ROOT/tests/lib/netns.sh"
 NL_NS_LABEL=bench-scan
 [ -f "$BUILD/bench/net_scan_bench.exe" ] || nl_ns_fail "missing $BUILD/bench/net_scan_bench.exe"
+if ! command -v nmap >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y -qq nmap >/dev/null 2>&1 ||
+    { apt-get update -qq >/dev/null 2>&1 && apt-get install -y -qq nmap >/dev/null 2>&1; } ||
+    nl_ns_fail "cannot install nmap"
+fi
 scan_topology() {
   nl_ns_add_switch 172.20.0.2/20 "172.20.0.11/20 02:4e:4c:42:00:11 bench-one.test" \
     "172.20.0.12/20 02:4e:4c:42:00:12 bench-two.test" "172.20.0.13/20 02:4e:4c:42:00:13" \
@@ -27,5 +37,39 @@ in_app wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD
 echo "bench-scan: namespace $NL_NS_APP, display $DISPLAY"
 nl_ns_check_guard bench-scan NL_BENCH_NAMESPACE "$NL_NS_APP" \
   env NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 timeout 120 wine "$BUILD/bench/net_scan_bench.exe"
-in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 timeout 900 \
-  wine "$BUILD/bench/net_scan_bench.exe" </dev/null
+
+# Seconds nmap takes for the /24, with these options, inside the app namespace.
+nmap_seconds() {
+  local start end
+  start=$(date +%s.%N)
+  ip netns exec "$NL_NS_APP" nmap "$@" 172.20.0.0/24 >"$NL_NS_TMP/nmap.log" 2>&1 ||
+    { cat "$NL_NS_TMP/nmap.log" >&2; return 1; }
+  end=$(date +%s.%N)
+  grep -q '4 hosts up\|5 hosts up' "$NL_NS_TMP/nmap.log" || { cat "$NL_NS_TMP/nmap.log" >&2; return 1; }
+  echo "$start $end" | awk '{ printf "%.2f", $2 - $1 }'
+}
+
+failed=0
+in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 timeout 900 wine "$BUILD/bench/net_scan_bench.exe" </dev/null ||
+  failed=1
+NMAP_N=$(nmap_seconds -sn -n) || { echo "nmap -sn -n failed"; failed=1; }
+echo "nmap -sn -n, same /24 (no names): ${NMAP_N:-?} s"
+
+DNS_LOG="$NL_NS_TMP/silent-dns.log"
+ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/net/wake_listener.py" 10.77.0.1 "$DNS_LOG" \
+  "$NL_NS_TMP/silent-dns.ready" 53 &
+NL_NS_EXTRA_PIDS+=($!)
+for _ in $(seq 100); do [ -f "$NL_NS_TMP/silent-dns.ready" ] && break; sleep 0.1; done
+[ -f "$NL_NS_TMP/silent-dns.ready" ] || nl_ns_fail "the silent name server did not start"
+printf 'nameserver 10.77.0.1\n' >"/etc/netns/$NL_NS_APP/resolv.conf"
+echo "bench-scan: a name server that never answers"
+OUT=$(in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 NL_BENCH_SCAN_SILENT_DNS=1 timeout 900 \
+  wine "$BUILD/bench/net_scan_bench.exe" </dev/null)
+rc=$?
+echo "$OUT" | grep -av '^NODELARK_ROWS_SECONDS='
+[ "$rc" -eq 0 ] || failed=1
+ROWS=$(echo "$OUT" | sed -n 's/^NODELARK_ROWS_SECONDS=//p')
+NMAP=$(nmap_seconds -sn) || { echo "nmap -sn failed"; failed=1; }
+echo "silent name server, /24 with four computers: Nodelark every row shown ${ROWS:-?} s (target under 2 s)," \
+  "nmap -sn (with names) ${NMAP:-?} s"
+exit "$failed"

@@ -146,15 +146,25 @@ ScanState ScanRows::StateOf(const ScanFound& found) const {
     return known ? ScanState::Registered : ScanState::New;
 }
 
+std::vector<ScanRow>::iterator ScanRows::Find(uint32_t address) {
+    return std::lower_bound(rows_.begin(), rows_.end(), HostOrder(address),
+                            [](const ScanRow& r, uint32_t k) { return HostOrder(r.found.address) < k; });
+}
+
 size_t ScanRows::Put(const ScanFound& found, bool* inserted) {
-    const uint32_t key = HostOrder(found.address);
-    auto at = std::lower_bound(rows_.begin(), rows_.end(), key,
-                               [](const ScanRow& r, uint32_t k) { return HostOrder(r.found.address) < k; });
+    auto at = Find(found.address);
     const ScanRow row = {found, StateOf(found)};
     *inserted = at == rows_.end() || at->found.address != found.address;
     if (*inserted) at = rows_.insert(at, row);
     else *at = row;
     return static_cast<size_t>(at - rows_.begin());
+}
+
+bool ScanRows::SetName(const ScanName& name) {
+    auto at = Find(name.address);
+    if (at == rows_.end() || at->found.address != name.address) return false;
+    at->found.computerName = name.computerName;
+    return true;
 }
 
 std::vector<MacAddress> RegisteredMacs(const std::vector<const WakeEntry*>& entries) {

@@ -81,6 +81,12 @@ struct ScanFound {
     std::string computerName;  // empty when the reverse look-up found none
 };
 
+// A computer's name, learnt after its row was made.
+struct ScanName {
+    uint32_t address;  // network order
+    std::string computerName;
+};
+
 enum class ScanState { New, Registered, NoMac };
 
 struct ScanRow {
@@ -104,11 +110,15 @@ public:
     // Puts a report in its place, replacing an earlier one of the same
     // address. Returns its row; `inserted` tells whether the row is new.
     size_t Put(const ScanFound& found, bool* inserted);
+    // Gives the row of the name's address its computer name; false when
+    // there is no such row.
+    bool SetName(const ScanName& name);
     const std::vector<ScanRow>& Rows() const { return rows_; }
     void Clear() { rows_.clear(); }
 
 private:
     ScanState StateOf(const ScanFound& found) const;
+    std::vector<ScanRow>::iterator Find(uint32_t address);
     std::vector<MacAddress> registered_;
     std::vector<ScanRow> rows_;
 };

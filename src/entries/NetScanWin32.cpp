@@ -1,17 +1,28 @@
 #include "entries/NetScanWin32.h"
 
-
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "common/IpHelperWin32.h"
 #include "entries/NetLookUpWin32.h"
 
 namespace {
 
-// Reverse look-ups can each wait seconds for a name server; a few at once
-// keep a long list moving without flooding it.
-constexpr size_t kLookupThreads = 8;
+// A hardware address takes at most a few seconds (an ARP request, or the
+// neighbour table polled); a few at once keep a long list moving.
+constexpr size_t kMacThreads = 8;
+// A reverse look-up cannot be called off, so each runs on a thread of its
+// own, and one of these waits for it up to the deadline, then leaves it.
+constexpr size_t kNameThreads = 8;
+// Look-ups left behind hold their threads until the resolver gives up (about
+// 10 s with glibc's defaults); beyond this many the next name waits.
+constexpr size_t kNameCallsOut = 64;
 
 ProbeEngineSettings ScanProbeSettings() {
     ProbeEngineSettings settings;
@@ -25,6 +36,18 @@ bool OnLink(uint32_t address, const std::vector<ScanSubnet>& subnets) {
     return std::any_of(subnets.begin(), subnets.end(),
                        [&](const ScanSubnet& s) { return ((address ^ s.address) & s.mask) == 0; });
 }
+
+struct Lookup {
+    uint32_t address;
+    uint64_t generation;
+};
+
+// What one reverse look-up learnt; its thread may outlive the scan.
+struct NameCall {
+    bool done = false;
+    bool ok = false;
+    std::string name;
+};
 
 }  // namespace
 
@@ -43,28 +66,168 @@ std::vector<RouteRow> CollectRoutes() {
     return routes;
 }
 
-CNetScan::CNetScan(HWND window, UINT message) : window_(window), message_(message), engine_(ScanProbeSettings()) {}
+// Everything the threads touch. Each thread holds a share of it, so the box
+// may go while an ARP request or a name server keeps a thread waiting.
+struct CNetScan::Core : std::enable_shared_from_this<CNetScan::Core> {
+    Core(HWND w, UINT m) : window(w), message(m) {}
+
+    void OnReport(const ProbeReport& report);
+    void MacThread();
+    void NameThread();
+    void Call(const std::shared_ptr<NameCall>& call, uint32_t address);
+    bool Stale(uint64_t generation);
+    bool FinishedLocked() const { return asked >= total && busy == 0; }
+    void NotifyLocked();
+    void Close();
+
+    const HWND window;
+    const UINT message;
+
+    std::mutex mutex;
+    std::condition_variable macWork;
+    // New names to ask, a look-up that ended, or the close.
+    std::condition_variable nameWork;
+    bool closing = false;
+    bool active = false;
+    bool notified = false;
+    uint64_t generation = 0;
+    uint32_t batch = 0;
+    size_t asked = 0;
+    size_t total = 0;
+    size_t busy = 0;  // answering computers whose row is not made yet
+    size_t callsOut = 0;
+    std::vector<ScanSubnet> onLink;
+    std::deque<Lookup> macs;
+    std::deque<Lookup> names;
+    std::vector<ScanFound> found;
+    std::vector<ScanName> learnt;
+};
+
+void CNetScan::Core::OnReport(const ProbeReport& report) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!active || report.batch != batch) return;
+    ++asked;
+    if (report.done.verdict == ProbeVerdict::Answers) {
+        macs.push_back({report.done.target.address, generation});
+        ++busy;
+        macWork.notify_one();
+    }
+    if (FinishedLocked()) active = false;
+    NotifyLocked();
+}
+
+void CNetScan::Core::MacThread() {
+    for (;;) {
+        Lookup job;
+        bool onLinkJob;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            macWork.wait(lock, [this] { return closing || !macs.empty(); });
+            if (closing) return;
+            job = macs.front();
+            macs.pop_front();
+            onLinkJob = OnLink(job.address, onLink);
+        }
+        ScanFound row = {job.address, false, {}, std::string()};
+        // Behind a router the neighbour table holds the router, not the computer.
+        if (onLinkJob)
+            row.hasMac = LookUpHardwareAddress(job.address, row.mac.data(),
+                                               [this, &job] { return Stale(job.generation); });
+        std::lock_guard<std::mutex> lock(mutex);
+        if (closing || job.generation != generation) continue;
+        found.push_back(row);
+        names.push_back(job);
+        nameWork.notify_all();
+        --busy;
+        if (FinishedLocked()) active = false;
+        NotifyLocked();
+    }
+}
+
+void CNetScan::Core::Call(const std::shared_ptr<NameCall>& call, uint32_t address) {
+    std::string name;
+    const bool ok = LookUpHostName(address, name);
+    std::lock_guard<std::mutex> lock(mutex);
+    call->done = true;
+    call->ok = ok;
+    call->name = name;
+    --callsOut;
+    nameWork.notify_all();
+}
+
+void CNetScan::Core::NameThread() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        nameWork.wait(lock, [this] { return closing || (!names.empty() && callsOut < kNameCallsOut); });
+        if (closing) return;
+        const Lookup job = names.front();
+        names.pop_front();
+        if (job.generation != generation) continue;
+        auto call = std::make_shared<NameCall>();
+        ++callsOut;
+        lock.unlock();
+        try {
+            std::thread([self = shared_from_this(), call, address = job.address] { self->Call(call, address); })
+                .detach();
+            lock.lock();
+        } catch (const std::system_error&) {
+            lock.lock();
+            --callsOut;
+            continue;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNameLookUpDeadlineMs);
+        nameWork.wait_until(lock, deadline, [&] { return closing || call->done; });
+        if (closing) return;
+        if (call->done && call->ok && job.generation == generation) {
+            learnt.push_back({job.address, call->name});
+            NotifyLocked();
+        }
+    }
+}
+
+bool CNetScan::Core::Stale(uint64_t g) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return closing || g != generation;
+}
+
+void CNetScan::Core::NotifyLocked() {
+    if (notified || closing) return;
+    notified = true;
+    PostMessageA(window, message, 0, 0);
+}
+
+void CNetScan::Core::Close() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        closing = true;
+        active = false;
+        macs.clear();
+        names.clear();
+    }
+    macWork.notify_all();
+    nameWork.notify_all();
+}
+
+CNetScan::CNetScan(HWND window, UINT message)
+    : core_(std::make_shared<Core>(window, message)), engine_(ScanProbeSettings()) {}
 
 CNetScan::~CNetScan() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closing_ = true;
-        active_ = false;
-        queue_.clear();
-    }
-    work_.notify_all();
+    // After Close no thread posts to the window: each checks under the lock.
+    core_->Close();
     engine_.Stop();
-    for (std::thread& t : lookups_) t.join();
 }
 
 bool CNetScan::Open() {
-    if (!engine_.Start([this](const ProbeReport& report) { OnReport(report); })) return false;
+    std::shared_ptr<Core> core = core_;
+    if (!engine_.Start([core](const ProbeReport& report) { core->OnReport(report); })) return false;
+    size_t macThreads = 0, nameThreads = 0;
     try {
-        for (size_t i = 0; i < kLookupThreads; ++i) lookups_.emplace_back([this] { LookupThread(); });
+        for (; macThreads < kMacThreads; ++macThreads) std::thread([core] { core->MacThread(); }).detach();
+        for (; nameThreads < kNameThreads; ++nameThreads) std::thread([core] { core->NameThread(); }).detach();
     } catch (const std::system_error&) {
         // Fewer threads only make the look-ups slower.
     }
-    return !lookups_.empty();
+    return macThreads > 0 && nameThreads > 0;
 }
 
 void CNetScan::Start(const std::vector<uint32_t>& targets, const std::vector<ScanSubnet>& onLink) {
@@ -73,99 +236,42 @@ void CNetScan::Start(const std::vector<uint32_t>& targets, const std::vector<Sca
     probes.reserve(targets.size());
     for (size_t i = 0; i < targets.size(); ++i) probes.push_back({targets[i], static_cast<uint32_t>(i)});
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (closing_ || !engine_.IsStarted()) return;
+        std::lock_guard<std::mutex> lock(core_->mutex);
+        if (core_->closing || !engine_.IsStarted()) return;
         // Only this thread cancels, so the batch the engine gives these
         // addresses is the one it has now.
-        batch_ = engine_.Batch();
-        asked_ = 0;
-        total_ = targets.size();
-        onLink_ = onLink;
-        found_.clear();
-        active_ = total_ > 0;
-        NotifyLocked();
+        core_->batch = engine_.Batch();
+        core_->asked = 0;
+        core_->total = targets.size();
+        core_->onLink = onLink;
+        core_->found.clear();
+        core_->learnt.clear();
+        core_->active = core_->total > 0;
+        core_->NotifyLocked();
     }
     if (!probes.empty()) engine_.Probe(probes);
 }
 
 void CNetScan::Stop() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++generation_;
-        active_ = false;
-        queue_.clear();
-        busy_ = 0;
+        std::lock_guard<std::mutex> lock(core_->mutex);
+        ++core_->generation;
+        core_->active = false;
+        core_->macs.clear();
+        core_->names.clear();
+        core_->busy = 0;
     }
     // Outside the lock: the engine waits here for a report being delivered,
     // and delivering one takes the lock.
     engine_.Cancel();
 }
 
-ScanProgress CNetScan::Take(std::vector<ScanFound>* found) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    notified_ = false;
-    found->swap(found_);
-    found_.clear();
-    return {asked_, total_, active_};
-}
-
-void CNetScan::OnReport(const ProbeReport& report) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!active_ || report.batch != batch_) return;
-    ++asked_;
-    if (report.done.verdict == ProbeVerdict::Answers) {
-        queue_.push_back({report.done.target.address, generation_});
-        ++busy_;
-        work_.notify_one();
-    }
-    if (FinishedLocked()) active_ = false;
-    NotifyLocked();
-}
-
-void CNetScan::LookupThread() {
-    for (;;) {
-        Lookup job;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-            if (closing_) return;
-            job = queue_.front();
-            queue_.erase(queue_.begin());
-        }
-        ScanFound found = LookUp(job.address, job.generation);
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (closing_ || job.generation != generation_) continue;
-        found_.push_back(found);
-        --busy_;
-        if (FinishedLocked()) active_ = false;
-        NotifyLocked();
-    }
-}
-
-ScanFound CNetScan::LookUp(uint32_t address, uint64_t generation) {
-    ScanFound found = {address, false, {}, std::string()};
-    bool onLink;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        onLink = OnLink(address, onLink_);
-    }
-    auto stale = [this, generation] { return Stale(generation); };
-    // Behind a router the neighbour table holds the router, not the computer.
-    if (onLink) found.hasMac = LookUpHardwareAddress(address, found.mac.data(), stale);
-    std::string name;
-    if (!stale() && LookUpHostName(address, name)) found.computerName = name;
-    return found;
-}
-
-bool CNetScan::Stale(uint64_t generation) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return closing_ || generation != generation_;
-}
-
-bool CNetScan::FinishedLocked() const { return asked_ >= total_ && busy_ == 0; }
-
-void CNetScan::NotifyLocked() {
-    if (notified_ || closing_) return;
-    notified_ = true;
-    PostMessageA(window_, message_, 0, 0);
+ScanProgress CNetScan::Take(std::vector<ScanFound>* found, std::vector<ScanName>* names) {
+    std::lock_guard<std::mutex> lock(core_->mutex);
+    core_->notified = false;
+    found->swap(core_->found);
+    core_->found.clear();
+    names->swap(core_->learnt);
+    core_->learnt.clear();
+    return {core_->asked, core_->total, core_->active};
 }

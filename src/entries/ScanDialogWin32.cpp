@@ -144,6 +144,16 @@ void ShowFound(HWND dialog, ScanDialog& d, const std::vector<ScanFound>& found) 
     d.settingRows = false;
 }
 
+// Names come after their rows, each as its look-up ends.
+void ShowNames(HWND dialog, ScanDialog& d, const std::vector<ScanName>& names) {
+    HWND list = Item(dialog, IDC_SCAN_LIST);
+    for (const ScanName& name : names) {
+        if (!d.rows.SetName(name)) continue;
+        const int at = ListRowOf(list, name.address);
+        if (at >= 0) SetCell(list, at, kColumnName, name.computerName);
+    }
+}
+
 std::string StatusText(const ScanDialog& d, const ScanProgress& p) {
     char text[160];
     const unsigned found = static_cast<unsigned>(d.rows.Rows().size());
@@ -207,16 +217,20 @@ void StopScan(HWND dialog, ScanDialog& d) {
     d.scan->Stop();
     d.stopped = true;
     std::vector<ScanFound> found;
-    ScanProgress p = d.scan->Take(&found);
+    std::vector<ScanName> names;
+    ScanProgress p = d.scan->Take(&found, &names);
     ShowFound(dialog, d, found);
+    ShowNames(dialog, d, names);
     ShowProgress(dialog, d, p);
 }
 
 void OnScanNews(HWND dialog, ScanDialog& d) {
     if (!d.scan) return;
     std::vector<ScanFound> found;
-    ScanProgress p = d.scan->Take(&found);
+    std::vector<ScanName> names;
+    ScanProgress p = d.scan->Take(&found, &names);
     ShowFound(dialog, d, found);
+    ShowNames(dialog, d, names);
     ShowProgress(dialog, d, p);
 }
 
@@ -309,7 +323,8 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             return OnItemChanging(dialog, *d, reinterpret_cast<const NMLISTVIEW*>(lParam));
         return FALSE;
     }
-    // The threads end before the window goes: nothing posts to it afterwards.
+    // Nothing posts to the window once the scan is gone; threads still in a
+    // look-up are not waited for.
     case WM_DESTROY:
         d->scan.reset();
         d->settingRows = true;  // the list's rows go with the window

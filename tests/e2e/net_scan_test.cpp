@@ -7,6 +7,7 @@
 #include "AppFixture.h"
 #include "ExchangeDriver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -179,6 +180,16 @@ protected:
     ScanRowView PeerRow(size_t i, const char* state, int box) const {
         return {peers_[i].address, peers_[i].mac, peers_[i].name, state, box};
     }
+    // Every peer, none registered.
+    std::vector<ScanRowView> NewPeerRows() const {
+        std::vector<ScanRowView> rows;
+        for (size_t i = 0; i < peers_.size(); ++i) rows.push_back(PeerRow(i, "新規", 2));
+        return rows;
+    }
+    // Names fill in after their rows, also after the scan is done.
+    static bool WaitRows(HWND dialog, const std::vector<ScanRowView>& want) {
+        return WaitUntil([&] { return Rows(dialog) == want; });
+    }
 
     std::vector<std::string> WakeListColumn(int column) const {
         std::vector<std::string> texts;
@@ -256,7 +267,7 @@ TEST_F(NetScanTest, ListsExactlyTheLivePeersAndAddsOnlyTheCheckedOnes) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kScanStop)));
     const std::vector<ScanRowView> want = {PeerRow(0, "新規", 2), PeerRow(1, "登録済み", 1), PeerRow(2, "新規", 2),
                                            PeerRow(3, "新規", 2)};
-    ASSERT_EQ(want, Rows(dialog));
+    ASSERT_TRUE(WaitRows(dialog, want)) << testing::PrintToString(Rows(dialog));
 
     SetCheck(dialog, 3, false);
     ASSERT_EQ(1, listview::StateImage(GetDlgItem(dialog, kScanList), 3));
@@ -303,6 +314,7 @@ TEST_F(NetScanTest, AddedRowsFollowTheAddressFilterAndTheSortedColumn) {
     HWND dialog = OpenScan();
     ASSERT_NE(nullptr, dialog);
     ASSERT_TRUE(WaitScanOf(dialog, 253)) << Status(dialog);
+    ASSERT_TRUE(WaitRows(dialog, NewPeerRows())) << testing::PrintToString(Rows(dialog));
     ClickButton(dialog, IDOK);
     ASSERT_TRUE(WaitGone(dialog));
     EXPECT_EQ((std::vector<std::string>{"10.78.0.13", "10.78.0.14", "b-old", peers_[0].name, peers_[1].name}),
@@ -318,7 +330,8 @@ TEST_F(NetScanTest, AddedRowsFollowTheAddressFilterAndTheSortedColumn) {
     ClickButton(dialog, kScanStart);
     ASSERT_TRUE(WaitUntil([&] { return Rows(dialog).size() == 1u && Finished(dialog); }, kScanWaitMs))
         << Status(dialog);
-    EXPECT_EQ((std::vector<ScanRowView>{{"10.77.0.1", PeerMac(), "peerhost.test", "新規", 2}}), Rows(dialog));
+    ASSERT_TRUE(WaitRows(dialog, {{"10.77.0.1", PeerMac(), "peerhost.test", "新規", 2}}))
+        << testing::PrintToString(Rows(dialog));
     ClickButton(dialog, IDOK);
     ASSERT_TRUE(WaitGone(dialog));
     EXPECT_TRUE(WaitUntil([&] { return Logged("ﾈｯﾄﾜｰｸから検索: 1件のｴﾝﾄﾘを追加しました"); }));
@@ -363,7 +376,7 @@ TEST_F(NetScanTest, StopEndsTheScanAtOnceAndTheNextScanStartsClean) {
     // Nothing of the stopped scan comes back into the next one.
     ASSERT_TRUE(Rescan(dialog, MAKEIPADDRESS(10, 78, 0, 11), MAKEIPADDRESS(10, 78, 0, 12), 2)) << Status(dialog);
     const std::vector<ScanRowView> want = {PeerRow(0, "新規", 2), PeerRow(1, "新規", 2)};
-    EXPECT_EQ(want, Rows(dialog));
+    EXPECT_TRUE(WaitRows(dialog, want)) << testing::PrintToString(Rows(dialog));
     ClickButton(dialog, IDCANCEL);
     ASSERT_TRUE(WaitGone(dialog));
     EXPECT_EQ(0, listview::Count(app.WakeList()));
@@ -384,6 +397,7 @@ TEST_P(NetScanRangeTest, IsRefusedWithAMessageAndTheListStays) {
     HWND dialog = OpenScan();
     ASSERT_NE(nullptr, dialog);
     ASSERT_TRUE(WaitScanOf(dialog, 253)) << Status(dialog);
+    ASSERT_TRUE(WaitRows(dialog, NewPeerRows())) << testing::PrintToString(Rows(dialog));
     const std::vector<ScanRowView> before = Rows(dialog);
     SetRange(dialog, c.from, c.to);
     if (c.clearTo) SendMessageA(GetDlgItem(dialog, kScanTo), IPM_CLEARADDRESS, 0, 0);
@@ -486,6 +500,115 @@ TEST_F(NetScanTest, OpensFromTheWakeListContextMenus) {
         ASSERT_TRUE(WaitGone(dialog));
         ASSERT_TRUE(BringToFront(app.Main()));
     }
+}
+
+// The same topology with a name server that takes every query and never
+// answers (scan_run.sh's second step: the resolver waits 30 s for it). The
+// peers named in the hosts file still resolve at once.
+class SilentNameServerScanTest : public NetScanTest {
+protected:
+    void SetUp() override {
+        NetScanTest::SetUp();
+        if (HasFatalFailure()) return;
+        const char* log = std::getenv("NL_E2E_SILENT_DNS_LOG");
+        ASSERT_TRUE(log && *log) << "NL_E2E_SILENT_DNS_LOG is not set: these tests run only in the silent name "
+                                    "server step of tests/e2e/scan_run.sh";
+        serverLog_ = log;
+    }
+
+    // How many reverse queries for this peer's address reached the server.
+    int QueriesFor(size_t peer) const {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        std::sscanf(peers_[peer].address.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d);
+        std::string name;
+        for (unsigned octet : {d, c, b, a}) name += Label(std::to_string(octet));
+        name += Label("in-addr") + Label("arpa");
+        const std::string log = ReadFileBytes(serverLog_);
+        int count = 0;
+        for (size_t at = 0; (at = log.find(name, at)) != std::string::npos; at += name.size()) ++count;
+        return count;
+    }
+
+    // A look-up of each unnamed peer is out at the server, and will be for
+    // a long while: the resolver never gets an answer.
+    bool WaitLookUpsOut(int before2, int before3) const {
+        return WaitUntil([&] { return QueriesFor(2) > before2 && QueriesFor(3) > before3; });
+    }
+
+private:
+    // One label of a query name as the server's log shows it: its length,
+    // then its bytes, in hexadecimal.
+    static std::string Label(const std::string& text) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(text.size()));
+        std::string out = hex;
+        for (unsigned char ch : text) {
+            std::snprintf(hex, sizeof hex, "%02X", ch);
+            out += hex;
+        }
+        return out;
+    }
+
+    std::string serverLog_;
+};
+
+// Well inside the 30 s the resolver waits for the silent server.
+constexpr DWORD kBeforeTheResolverGivesUpMs = 20000;
+
+TEST_F(SilentNameServerScanTest, RowsAndTheEndDoNotWaitForNamesThatDoNotCome) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    HWND dialog = OpenScan();
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(WaitScanOf(dialog, 253, kBeforeTheResolverGivesUpMs)) << Status(dialog);
+    EXPECT_EQ("検索を完了しました: 4台見つかりました", Status(dialog));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kScanStop)));
+    // Named in the hosts file: those fill in; the others stay empty.
+    ASSERT_TRUE(WaitRows(dialog, NewPeerRows())) << testing::PrintToString(Rows(dialog));
+    EXPECT_TRUE(WaitLookUpsOut(0, 0)) << "the unnamed peers were never looked up at the server";
+    EXPECT_TRUE(Answers(dialog));
+
+    ClickButton(dialog, IDOK);
+    ASSERT_TRUE(WaitGone(dialog));
+    EXPECT_TRUE(WaitUntil([&] { return Logged("ﾈｯﾄﾜｰｸから検索: 4件のｴﾝﾄﾘを追加しました"); }));
+    ASSERT_EQ(0, app.Close());
+    std::vector<EntryRecord> saved = SavedRecords();
+    ASSERT_EQ(4u, saved.size());
+    ExpectAdded(saved[0], peers_[0].name, peers_[0].address, peers_[0].mac, peers_[0].name);
+    ExpectAdded(saved[3], peers_[3].address, peers_[3].address, peers_[3].mac, "");
+}
+
+TEST_F(SilentNameServerScanTest, TheBoxClosesAtOnceWhileLookUpsHangAndTheProgramEndsCleanly) {
+    ASSERT_NO_FATAL_FAILURE(LaunchWith({Entry("kept", {10, 78, 0, 90}, {0x02, 0, 0, 0, 0, 0x90})}));
+    struct Way {
+        const char* name;
+        void (*close)(HWND dialog);
+    };
+    const Way ways[] = {
+        {"the cancel button", [](HWND dialog) { ClickButton(dialog, IDCANCEL); }},
+        {"the title bar's close box", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Esc", [](HWND dialog) {
+             PostMessageA(GetDlgItem(dialog, kScanList), WM_KEYDOWN, VK_ESCAPE, 0);
+         }},
+        {"OK", [](HWND dialog) { ClickButton(dialog, IDOK); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const int before2 = QueriesFor(2), before3 = QueriesFor(3);
+        HWND dialog = OpenScan();
+        ASSERT_NE(nullptr, dialog);
+        ASSERT_TRUE(WaitScanOf(dialog, 253, kBeforeTheResolverGivesUpMs)) << Status(dialog);
+        ASSERT_TRUE(WaitLookUpsOut(before2, before3));
+        way.close(dialog);
+        // A box that waited for its look-ups would stay for the resolver's 30 s.
+        ASSERT_TRUE(WaitGone(dialog, 5000)) << "the box waited for its look-ups";
+        EXPECT_TRUE(app.Responds());
+    }
+    EXPECT_TRUE(WaitUntil([&] { return Logged("ﾈｯﾄﾜｰｸから検索: 4件のｴﾝﾄﾘを追加しました"); }));
+    // The threads of eight look-ups still wait for the server.
+    ASSERT_EQ(0, app.Close());
+    std::vector<EntryRecord> saved = SavedRecords();
+    ASSERT_EQ(5u, saved.size());
+    EXPECT_STREQ("kept", saved[0].name);
 }
 
 }  // namespace

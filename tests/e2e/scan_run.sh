@@ -4,7 +4,8 @@
 # namespace joined by a switch (a bridge in a namespace of its own) to four
 # peers with fixed hardware addresses, two of them with reverse names, and to
 # the usual peer on a second link. The default route leaves through the
-# switch. Nothing reaches the machine's own interfaces.
+# switch. A second step runs the tests that need a name server that never
+# answers. Nothing reaches the machine's own interfaces.
 # Usage: tests/e2e/scan_run.sh BUILD_DIR [gtest arguments...]
 # Fails when a test fails, and when the filter selects no test at all.
 set -uo pipefail
@@ -63,4 +64,24 @@ nl_ns_check_guard e2e-scan NL_E2E_NAMESPACE "$NL_NS_APP" env "${SCAN_ENV[@]}" wi
 SCAN_ENV+=(NL_E2E_NAMESPACE="$NL_NS_APP")
 
 nl_gtest_step "e2e-scan: test program" in_app env "${SCAN_ENV[@]}" \
-  timeout 900 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=NetScan*}" </dev/null
+  timeout 900 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=NetScan*}" </dev/null || exit $?
+
+# Then a name server that takes every query and never answers: the listener
+# on port 53 of the peer on the second link logs each query and replies to
+# none, and the resolver waits 30 s for it, long past anything the scan may
+# take. Names in the hosts file still resolve at once. (With arguments, the
+# caller's own filter runs in the first step only.)
+[ $# -eq 0 ] || exit 0
+DNS_LOG="$NL_NS_TMP/silent-dns.log"
+: >"$DNS_LOG"
+ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/net/wake_listener.py" 10.77.0.1 "$DNS_LOG" \
+  "$NL_NS_TMP/silent-dns.ready" 53 &
+NL_NS_EXTRA_PIDS+=($!)
+for _ in $(seq 100); do [ -f "$NL_NS_TMP/silent-dns.ready" ] && break; sleep 0.1; done
+[ -f "$NL_NS_TMP/silent-dns.ready" ] || nl_ns_fail "the silent name server did not start"
+# Written in place: the file is what ip netns exec mounts over resolv.conf.
+printf 'nameserver 10.77.0.1\noptions timeout:30 attempts:1\n' >"/etc/netns/$NL_NS_APP/resolv.conf"
+WIN_DNS_LOG=$(nl_ns_winpath "$DNS_LOG")
+[ -n "$WIN_DNS_LOG" ] || nl_ns_fail "winpath"
+nl_gtest_step "e2e-scan: silent name server" in_app env "${SCAN_ENV[@]}" NL_E2E_SILENT_DNS_LOG="$WIN_DNS_LOG" \
+  timeout 900 wine "$TESTS" --gtest_color=no --gtest_filter='SilentNameServerScan*' </dev/null

@@ -252,6 +252,24 @@ TEST(NetScanRows, SortedByAddressAndMarkedByMac) {
     EXPECT_STREQ("登録済み", ScanStateText(ScanState::Registered));
 }
 
+TEST(NetScanRows, ANameFillsInOnlyTheRowOfItsAddress) {
+    ScanRows rows({Mac(0x12)});
+    bool inserted = false;
+    rows.Put(Found(Ip(10, 78, 0, 3), true, Mac(0x12), ""), &inserted);
+    rows.Put(Found(Ip(10, 78, 0, 20), true, Mac(0x20), ""), &inserted);
+    EXPECT_TRUE(rows.SetName({Ip(10, 78, 0, 20), "late.test"}));
+    // no row: a name from a scan since cleared, or an address between rows
+    EXPECT_FALSE(rows.SetName({Ip(10, 78, 0, 4), "none.test"}));
+    EXPECT_FALSE(rows.SetName({Ip(10, 78, 0, 21), "none.test"}));
+    ASSERT_EQ(2u, rows.Rows().size());
+    EXPECT_EQ("", rows.Rows()[0].found.computerName);
+    EXPECT_EQ(ScanState::Registered, rows.Rows()[0].state);
+    EXPECT_EQ("late.test", rows.Rows()[1].found.computerName);
+    EXPECT_EQ(ScanState::New, rows.Rows()[1].state);
+    rows.Clear();
+    EXPECT_FALSE(rows.SetName({Ip(10, 78, 0, 20), "late.test"}));
+}
+
 TEST(NetScanRows, RegisteredMacsSkipEntriesWithoutOne) {
     WakeEntry a, b, c;
     InitNewEntry(a);
