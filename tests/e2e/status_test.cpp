@@ -548,7 +548,7 @@ TEST_F(HandOverTest, ClosingTheOpenProgramTellsEveryCallerWhatIsKnown) {
     ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[PC1(10.77.0.74)]の応答を待っています").empty(); }));
     ASSERT_TRUE(queued.Start("/w PC2 /wait:60"));
     ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC2 /wait:60"); }));
-    ExpectOpenAtEnd("Nodelark");  // the box of the run that waits
+    ExpectOpenAtEnd("Nodelark", "[PC1(10.77.0.74)]の応答を待っています");  // the box of the run that waits
     EXPECT_EQ(0, app.Close(15000));
     ASSERT_TRUE(running.Ended(10000));
     ASSERT_TRUE(queued.Ended(10000));
@@ -625,7 +625,7 @@ TEST_F(WaitTest, ClosingTheWindowDuringTheWaitEndsWithOne) {
     ASSERT_TRUE(app.WaitMainWindow());
     ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[dead(10.77.0.77)]の応答を待っています").empty(); }, 20000));
     expectedExitCode = 1;
-    ExpectOpenAtEnd("Nodelark");  // the box of the run that waits
+    ExpectOpenAtEnd("Nodelark", "[dead(10.77.0.77)]の応答を待っています");  // the box of the run that waits
     EXPECT_EQ(1, app.Close(15000));
     EXPECT_NE(std::string::npos, LogText().find("終了するため、応答の待機を打ち切りました"));
 }
