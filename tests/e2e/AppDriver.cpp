@@ -266,7 +266,17 @@ std::string MessageBoxText(HWND box) {
     return text ? WindowText(text) : std::string();
 }
 
-OpenDialog DescribeDialog(HWND dialog) { return {WindowText(dialog), MessageBoxText(dialog)}; }
+OpenDialog DescribeDialog(HWND dialog) {
+    OpenDialog d{WindowText(dialog), MessageBoxText(dialog)};
+    if (!d.text.empty()) return d;
+    // Another box says what it says in its static texts.
+    for (const ChildInfo& child : Children(dialog)) {
+        if (child.className != "Static" || child.text.empty()) continue;
+        if ((GetWindowLongA(child.window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+        d.text += (d.text.empty() ? "" : "\n") + child.text;
+    }
+    return d;
+}
 
 void ClickButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
@@ -664,7 +674,11 @@ void App::Kill() {
 long App::Close(DWORD timeoutMs) {
     if (!process_) return -1;
     if (Running())
-        for (HWND dialog : ProcessDialogs(pid_)) dialogsAtClose_.push_back(DescribeDialog(dialog));
+        for (HWND dialog : ProcessDialogs(pid_)) {
+            const OpenDialog d = DescribeDialog(dialog);
+            // One that went while it was read was on its way out already.
+            if (IsWindow(dialog) && IsWindowVisible(dialog)) dialogsAtClose_.push_back(d);
+        }
     if (Running() && main_ && IsWindow(main_)) PostMessageA(main_, WM_CLOSE, 0, 0);
     if (!WaitExit(timeoutMs)) {
         Kill();

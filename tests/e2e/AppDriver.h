@@ -74,7 +74,7 @@ std::string MessageBoxText(HWND box);
 // What a test can tell of an open dialog once it may be gone.
 struct OpenDialog {
     std::string caption;
-    std::string text;   // a message box's text, else empty
+    std::string text;   // a message box's text, else its static texts, one a line
 };
 OpenDialog DescribeDialog(HWND dialog);
 void ClickButton(HWND dialog, int id);

@@ -101,9 +101,14 @@ protected:
                                        << (open.empty() ? "" : " (a dialog was still open)");
     }
 
-    // A dialog with this caption may still be open when the test ends (or
-    // when it closes the program); the teardown closes it.
-    void ExpectOpenAtEnd(const std::string& caption) { openAtEnd_.push_back(caption); }
+    // A dialog with this caption, saying this (or text that starts with it:
+    // a box that counts down), may still be open when the test ends (or when
+    // it closes the program); the teardown closes it. Every box of the
+    // program is captioned "Nodelark": the caption alone tells none apart.
+    void ExpectOpenAtEnd(const std::string& caption, const std::string& text) {
+        if (text.empty()) ADD_FAILURE() << "an expected box needs the text it shows";
+        openAtEnd_.push_back({caption, text});
+    }
 
     // Starts the program, optionally over a data file holding these bytes.
     void Launch(const std::string* dataFile = nullptr, const std::string& arguments = "") {
@@ -152,7 +157,8 @@ protected:
         std::vector<std::string> unexpected;
         for (const OpenDialog& dialog : open) {
             bool expected = false;
-            for (const std::string& caption : openAtEnd_) expected |= caption == dialog.caption;
+            for (const OpenDialog& e : openAtEnd_)
+                expected |= e.caption == dialog.caption && !e.text.empty() && dialog.text.compare(0, e.text.size(), e.text) == 0;
             if (!expected)
                 unexpected.push_back("\"" + dialog.caption + "\"" +
                                      (dialog.text.empty() ? "" : " saying \"" + dialog.text + "\""));
@@ -164,7 +170,7 @@ protected:
     DWORD expectedExitCode = 0;
 
 private:
-    std::vector<std::string> openAtEnd_;
+    std::vector<OpenDialog> openAtEnd_;
 };
 
 }  // namespace e2e

@@ -53,15 +53,19 @@ private:
     size_t skip_ = 0;
 };
 
-// Six 0xFF bytes, then the MAC sixteen times, as hex.
-inline std::string MagicPayload(const uint8_t mac[6]) {
+// Six 0xFF bytes, then the MAC sixteen times, then the SecureOn password
+// when there is one, as hex.
+inline std::string MagicPayload(const uint8_t mac[6], const uint8_t* password = nullptr) {
     static const char digits[] = "0123456789ABCDEF";
     std::string hex(12, 'F');
-    for (int i = 0; i < 16; ++i)
+    auto add = [&](const uint8_t* bytes) {
         for (int b = 0; b < 6; ++b) {
-            hex += digits[mac[b] >> 4];
-            hex += digits[mac[b] & 15];
+            hex += digits[bytes[b] >> 4];
+            hex += digits[bytes[b] & 15];
         }
+    };
+    for (int i = 0; i < 16; ++i) add(mac);
+    if (password) add(password);
     return hex;
 }
 

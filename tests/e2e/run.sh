@@ -54,12 +54,19 @@ PEER_PID=$!
 for _ in $(seq 100); do [ -f "$PEER_ACK" ] && break; sleep 0.1; done
 [ -f "$PEER_ACK" ] || nl_ns_fail "the simulated computers did not start"
 
+# Computers behind the peer (10.88.0.0/16): the app namespace takes the peer
+# for their router, so they are off this computer's subnets.
+ip -n "$NL_NS_APP" route add 10.88.0.0/16 via 10.77.0.1 || nl_ns_fail "route to 10.88.0.0/16"
+# Whatever the checks send to the simulated computers, dropped or not.
+nl_ns_start_connect_log "$NL_NS_PEER" "$PEER_DEV"
+
 mkdir -p "$SHOTS"
 WIN_EXE=$(nl_ns_winpath "$EXE")
 WIN_SHOTS=$(nl_ns_winpath "$SHOTS")
 WIN_LISTENER_LOG=$(nl_ns_winpath "$LISTENER_LOG")
 WIN_PEER_CONTROL=$(nl_ns_winpath "$PEER_CONTROL")
 WIN_PEER_ACK=$(nl_ns_winpath "$PEER_ACK")
+WIN_CONNECT_LOG=$(nl_ns_winpath "$NL_NS_CONNECT_LOG")
 [ -n "$WIN_EXE" ] && [ -n "$WIN_LISTENER_LOG" ] || nl_ns_fail "winepath"
 
 # The peer's hardware address as its namespace reports it, for the MAC
@@ -70,11 +77,13 @@ PEER_MAC=$(ip -n "$NL_NS_PEER" -o link show | grep -o 'link/ether [0-9a-f:]*' | 
 
 echo "e2e: namespace $NL_NS_APP, display $DISPLAY, exe $WIN_EXE, peer $PEER_MAC"
 E2E_ENV=(NL_E2E_EXE="$WIN_EXE" NL_E2E_SHOTS="$WIN_SHOTS" NL_E2E_LISTENER_LOG="$WIN_LISTENER_LOG"
-  NL_E2E_PEER_MAC="$PEER_MAC" NL_E2E_PEER_CONTROL="$WIN_PEER_CONTROL" NL_E2E_PEER_ACK="$WIN_PEER_ACK")
+  NL_E2E_PEER_MAC="$PEER_MAC" NL_E2E_PEER_CONTROL="$WIN_PEER_CONTROL" NL_E2E_PEER_ACK="$WIN_PEER_ACK"
+  NL_E2E_CONNECT_LOG="$WIN_CONNECT_LOG")
 
 # The test program's own guard holds before anything is trusted to it.
 nl_ns_check_guard e2e NL_E2E_NAMESPACE "$NL_NS_APP" env "${E2E_ENV[@]}" wine "$TESTS" --gtest_color=no
 [ -s "$LISTENER_LOG" ] && nl_ns_fail "the guard runs sent packets: $(cat "$LISTENER_LOG")"
+[ -s "$NL_NS_CONNECT_LOG" ] && nl_ns_fail "the guard runs sent packets: $(cat "$NL_NS_CONNECT_LOG")"
 E2E_ENV+=(NL_E2E_NAMESPACE="$NL_NS_APP")
 
 # Several subnets: a second link and a router to a third subnet (see

@@ -1,17 +1,21 @@
 // The status column, the confirmation after a wake run and the waiting
 // command line, against simulated computers in the peer namespace
 // (peer_computer.py): 10.77.0.1 is the peer itself, addresses from .60 on
-// belong to nobody until a test makes them answer.
+// belong to nobody until a test makes them answer. 10.88.0.0/16 lies behind
+// the peer, which the program's namespace takes for its router; the connect
+// log (ConnectLog.h) shows what the checks sent there and on the link.
 #include <winsock2.h>
 #include <sddl.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "AppFixture.h"
+#include "ConnectLog.h"
 #include "EntryDialogDriver.h"
 #include "WakeListener.h"
 
@@ -59,15 +63,19 @@ private:
 
 struct Computer {
     const char* name;
-    uint8_t last;      // 10.77.0.<last>; 0 for no address
+    uint8_t last;      // <net>.<last>; 0 for no address
     uint8_t mac;       // 02-4E-4C-00-00-<mac>
     int32_t excluded;
+    uint8_t net[3] = {10, 77, 0};
 };
 
 EntryRecord RecordOf(const Computer& c, int id) {
-    const uint8_t a = c.last ? 10 : 0, b = c.last ? 77 : 0;
-    EntryFields f = {c.name, {a, b, 0, c.last}, {255, 255, 255, 0}, 9, {0x02, 0x4E, 0x4C, 0, 0, c.mac},
+    EntryFields f = {c.name, {0, 0, 0, 0}, {255, 255, 255, 0}, 9, {0x02, 0x4E, 0x4C, 0, 0, c.mac},
                      "", "", "", kStamp, kStamp, kStamp, c.excluded};
+    if (c.last) {
+        for (int i = 0; i < 3; ++i) f.ip[i] = c.net[i];
+        f.ip[3] = c.last;
+    }
     return MakeRecord(f, id);
 }
 
@@ -77,6 +85,14 @@ std::string MacHex(uint8_t mac) {
     return text;
 }
 
+// The whole magic packet for the simulated computer `mac`, as hex.
+std::string MagicFor(uint8_t mac, const uint8_t* password = nullptr) {
+    const uint8_t bytes[6] = {0x02, 0x4E, 0x4C, 0, 0, mac};
+    return MagicPayload(bytes, password);
+}
+
+const std::multiset<int> kEveryPort = {22, 135, 445, 3389};
+
 class StatusTest : public AppFixture {
 protected:
     void SetUp() override {
@@ -84,9 +100,11 @@ protected:
         // tests/e2e/run.sh always starts the simulated computers: without
         // them these tests would prove nothing, so they fail instead of skipping.
         ASSERT_TRUE(peer.Available()) << "NL_E2E_PEER_CONTROL is not set; run tests/e2e/run.sh";
+        ASSERT_TRUE(connects.Available()) << "NL_E2E_CONNECT_LOG is not set; run tests/e2e/run.sh";
         peer.Start();
         ASSERT_TRUE(peer.Do("reset"));
         listener.Mark();
+        connects.Mark();
     }
     void TearDown() override {
         AppFixture::TearDown();
@@ -123,8 +141,16 @@ protected:
             if (l.compare(0, prefix.size(), prefix) == 0) return l;
         return std::string();
     }
+    // The connects that reached `address`, by port, once at least `count`
+    // have: the log trails the wire a little.
+    std::multiset<int> ConnectsTo(const std::string& address, size_t count) const {
+        std::multiset<int> ports;
+        WaitUntil([&] { return (ports = connects.ConnectsTo(address)).size() >= count; }, 5000);
+        return ports;
+    }
     PeerComputers peer;
     WakeListener listener;
+    ConnectLog connects;
 };
 
 TEST_F(StatusTest, ColumnShowsWhoAnswers) {
@@ -143,11 +169,28 @@ TEST_F(StatusTest, ColumnShowsWhoAnswers) {
     EXPECT_EQ("2024/04/01 09:30:00", listview::Text(app.WakeList(), 1, 8));
 }
 
-TEST_F(StatusTest, EchoDroppedStillAnswersByTcp) {
-    ASSERT_TRUE(peer.Do("quiet 1"));
-    ASSERT_TRUE(peer.Do("up 10.77.0.61"));
-    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"quiet", 61, 1, 0}, {"nobody", 60, 2, 0}}));
+// A computer that drops echo and TCP but answers ARP, on the link: the one
+// connect stirs ARP, and the neighbour table alone says it is on.
+TEST_F(StatusTest, OnTheLinkTheNeighbourTableAnswersForAComputerThatDropsEverything) {
+    ASSERT_TRUE(peer.Do("dark 10.77.0.80"));
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"dark", 80, 1, 0}, {"nobody", 60, 2, 0}}));
     EXPECT_TRUE(ColumnIs({kAnswers, kSilent})) << testing::PrintToString(Column());
+    EXPECT_EQ(std::multiset<int>{445}, ConnectsTo("10.77.0.80", 1)) << "one connect, then the table";
+    EXPECT_EQ(0u, connects.EchoesTo("10.77.0.80"));
+}
+
+// Behind a router, where no neighbour table can tell: with echo dropped the
+// TCP answer alone says a computer is on, and the same computer dropping TCP
+// as well is not. Each gets every connect.
+TEST_F(StatusTest, EchoDroppedAnswersByTcpUnlessTcpIsDroppedToo) {
+    ASSERT_TRUE(peer.Do("quiet 1"));
+    ASSERT_TRUE(peer.Do("up 10.88.0.61"));
+    ASSERT_TRUE(peer.Do("dark 10.88.0.62"));
+    Computer quiet = {"quiet", 61, 1, 0, {10, 88, 0}};
+    Computer dark = {"dark", 62, 2, 0, {10, 88, 0}};
+    ASSERT_NO_FATAL_FAILURE(LaunchComputers({quiet, dark}));
+    EXPECT_TRUE(ColumnIs({kAnswers, kSilent})) << testing::PrintToString(Column());
+    EXPECT_EQ(kEveryPort, ConnectsTo("10.88.0.62", kEveryPort.size()));
 }
 
 TEST_F(StatusTest, ColumnSortsByItsText) {
@@ -176,27 +219,38 @@ TEST_F(StatusTest, ColumnSortsByItsText) {
 }
 
 TEST_F(StatusTest, ChecksTurnOffAndOnAndAreRemembered) {
-    const std::vector<Computer> computers = {{"peer", 1, 1, 0}, {"nobody", 60, 2, 0}};
+    // The dark computer takes exactly one connect per check: the connect log
+    // counts the checks that reached it.
+    ASSERT_TRUE(peer.Do("dark 10.77.0.81"));
+    const std::vector<Computer> computers = {{"peer", 1, 1, 0}, {"dark", 81, 2, 0}, {"nobody", 60, 3, 0}};
     ASSERT_NO_FATAL_FAILURE(LaunchComputers(computers));
-    ASSERT_TRUE(ColumnIs({kAnswers, kSilent}));
+    ASSERT_TRUE(ColumnIs({kAnswers, kAnswers, kSilent}));
     app.Command(kCmdStatusCheck);
-    EXPECT_EQ(std::vector<std::string>({"", ""}), Column()) << "off empties the column at once";
+    EXPECT_EQ(std::vector<std::string>({"", "", ""}), Column()) << "off empties the column at once";
     EXPECT_NE(std::string::npos, ReadFileBytes(DataFolder() + "\\Nodelark.ini").find("Check=0"));
     ASSERT_EQ(0, app.Close());
 
+    connects.Mark();
     ASSERT_TRUE(app.Start());
     ASSERT_TRUE(app.WaitMainWindow());
     ASSERT_TRUE(WaitUntil([&] { return app.CommandLog() && listview::Count(app.CommandLog()) >= 1; }));
-    // A check would answer 10.77.0.1 within a second; none comes while off.
-    EXPECT_FALSE(WaitUntil([&] { return !Column()[0].empty(); }, 3000));
+    EXPECT_EQ(std::vector<std::string>({"", "", ""}), Column());
     app.Command(kCmdStatusCheck);
-    EXPECT_TRUE(ColumnIs({kAnswers, kSilent})) << testing::PrintToString(Column());
+    EXPECT_TRUE(ColumnIs({kAnswers, kAnswers, kSilent})) << testing::PrintToString(Column());
+    // Its answer came a second after its connect: a check from the start,
+    // while off, would have been in the log long before, as a second connect.
+    EXPECT_EQ(std::multiset<int>{445}, ConnectsTo("10.77.0.81", 1)) << "only the check after turning on went out";
     EXPECT_NE(std::string::npos, ReadFileBytes(DataFolder() + "\\Nodelark.ini").find("Check=1"));
 }
 
 TEST_F(StatusTest, WakeRunConfirmsTheStart) {
-    ASSERT_TRUE(peer.Do("boot " + MacHex(7) + " 10.77.0.62 3000"));
-    ASSERT_NO_FATAL_FAILURE(LaunchComputers({{"sleeper", 62, 7, 0}, {"awake", 1, 8, 0}}));
+    // The sleeper has a SecureOn password: it boots only on the packet that
+    // carries it.
+    ASSERT_TRUE(peer.Do("boot " + MacHex(7) + " 10.77.0.62 3000 5EC0E0A1B2C3"));
+    std::vector<EntryRecord> records = {RecordOf({"sleeper", 62, 7, 0}, 0), RecordOf({"awake", 1, 8, 0}, 1)};
+    const uint8_t password[6] = {0x5E, 0xC0, 0xE0, 0xA1, 0xB2, 0xC3};
+    std::memcpy(records[0].reserved, password, sizeof password);
+    ASSERT_NO_FATAL_FAILURE(LaunchWith(records));
     ASSERT_TRUE(ColumnIs({kSilent, kAnswers}));
     app.Command(kCmdWakeAll);
     ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[sleeper(10.77.0.62)]の起動を確認しました").empty(); }, 30000))
@@ -234,15 +288,24 @@ TEST_F(StatusTest, AnEditThatMovesTheAddressForgetsWhatWasKnown) {
 }
 
 TEST_F(StatusTest, ShutdownWhileChecksAreOut) {
+    // 300 computers behind the router that never answer: each check holds
+    // its connects for a second, 128 addresses at a time.
+    ASSERT_TRUE(peer.Do("dark 10.88.1.0/24"));
     std::vector<Computer> computers;
     std::vector<std::string> names(300);
     for (int i = 0; i < 300; ++i) {
         names[i] = "pc" + std::to_string(i);
-        computers.push_back({names[i].c_str(), static_cast<uint8_t>(60 + i % 190), static_cast<uint8_t>(i), 0});
+        computers.push_back({names[i].c_str(), static_cast<uint8_t>(1 + i % 250), static_cast<uint8_t>(i), 0,
+                             {10, 88, 1}});
     }
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
+        connects.Mark();
         ASSERT_NO_FATAL_FAILURE(LaunchComputers(computers));
+        ASSERT_TRUE(WaitUntil([&] { return connects.ConnectsToPrefix("10.88.1.") > 0; }))
+            << "no check went out";
+        // The last row is asked last: without its verdict, checks are still out.
+        EXPECT_EQ("", listview::Text(app.WakeList(), 299, kStatusColumn)) << "every check had ended already";
         ASSERT_TRUE(app.Responds());
         EXPECT_EQ(0, app.Close(15000));
         EXPECT_NE(std::string::npos, ReadFileBytes(LogFile()).find("Nodelark 終了します"));
@@ -294,8 +357,8 @@ TEST_F(WaitTest, EndsWithOneAfterItsSecondsAndSendsAgainMeanwhile) {
     // The silent one got its packet again after 30 s; the answering one did not.
     std::vector<long long> dead, alive;
     for (const Datagram& d : listener.Since()) {
-        if (d.payload.find(MacHex(11)) == 12) dead.push_back(d.ms);
-        if (d.payload.find(MacHex(12)) == 12) alive.push_back(d.ms);
+        if (d.payload == MagicFor(11)) dead.push_back(d.ms);
+        if (d.payload == MagicFor(12)) alive.push_back(d.ms);
     }
     ASSERT_EQ(2u, dead.size());
     EXPECT_GE(dead[1] - dead[0], 29000);
@@ -303,6 +366,16 @@ TEST_F(WaitTest, EndsWithOneAfterItsSecondsAndSendsAgainMeanwhile) {
     const std::string log = LogText();
     EXPECT_NE(std::string::npos, log.find("[dead(10.77.0.65)]に再送信しました")) << log;
     EXPECT_NE(std::string::npos, log.find("[peer(10.77.0.1)]は送信前から応答があります")) << log;
+    // The 1 is the time-out's: its line, then the close it made, and no other
+    // way to 1 (a wait cut short by closing).
+    std::vector<std::string> lines;
+    for (const std::string& l : CrLfLines(log)) lines.push_back(l.size() > 20 ? l.substr(20) : l);
+    const auto timedOut = std::find(lines.begin(), lines.end(), "応答のないコンピュータがあります(待ち時間切れ)");
+    ASSERT_NE(lines.end(), timedOut) << log;
+    EXPECT_EQ(1, std::count(lines.begin(), lines.end(), *timedOut));
+    EXPECT_NE(lines.end(), std::find(timedOut, lines.end(), "コマンドラインからの実行依頼の為アプリケーション終了"))
+        << "the close follows the time-out";
+    EXPECT_EQ(std::string::npos, log.find("終了するため、応答の待機を打ち切りました")) << log;
 }
 
 TEST_F(WaitTest, EndsWithTwoWhenNothingIsSent) {
@@ -388,7 +461,7 @@ protected:
     size_t PacketsFor(uint8_t mac) {
         size_t count = 0;
         for (const Datagram& d : listener.Since())
-            if (d.payload.find(MacHex(mac)) == 12) ++count;
+            if (d.payload == MagicFor(mac)) ++count;
         return count;
     }
     std::vector<bool> Selection() const { return listview::SelectedRows(app.WakeList()); }
@@ -500,7 +573,7 @@ TEST_F(HandOverTest, RequestsWaitTheirTurnAndAreServedInOrder) {
     ASSERT_TRUE(WaitUntil([&] { return PacketsFor(19) == 1 && PacketsFor(20) == 1; }));
     std::vector<Datagram> got = listener.Since();
     ASSERT_EQ(2u, got.size());
-    EXPECT_EQ(12u, got[0].payload.find(MacHex(19))) << "served in the order they came";
+    EXPECT_EQ(MagicFor(19), got[0].payload) << "served in the order they came";
 
     // A wake run from the window: the caller that comes meanwhile is served
     // after it, not beside it.
@@ -522,7 +595,7 @@ TEST_F(HandOverTest, RequestsWaitTheirTurnAndAreServedInOrder) {
         std::find(lines.begin(), lines.end(), "[W9(10.77.0.109)]への送信成功の通知") - lines.begin();
     ASSERT_LT(windowRunEnd, static_cast<long>(lines.size())) << testing::PrintToString(lines);
     EXPECT_LT(accepted, windowRunEnd) << "the caller came during the window's run";
-    EXPECT_EQ(12u, listener.Since().back().payload.find(MacHex(19))) << "its packet came after the window's run";
+    EXPECT_EQ(MagicFor(19), listener.Since().back().payload) << "its packet came after the window's run";
 
     Caller waiting;
     ASSERT_TRUE(waiting.Start("/w PC2 /wait:8"));
@@ -572,7 +645,7 @@ TEST_F(HandOverTest, ClosingTheOpenProgramTellsEveryCallerWhatIsKnown) {
     ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[PC1(10.77.0.74)]の応答を待っています").empty(); }));
     ASSERT_TRUE(queued.Start("/w PC2 /wait:60"));
     ASSERT_TRUE(WaitUntil([&] { return HasLine("他の起動からの実行依頼を受け付けました: /w PC2 /wait:60"); }));
-    ExpectOpenAtEnd("Nodelark");  // the box of the run that waits
+    ExpectOpenAtEnd("Nodelark", "[PC1(10.77.0.74)]の応答を待っています");  // the box of the run that waits
     EXPECT_EQ(0, app.Close(15000));
     ASSERT_TRUE(running.Ended(10000));
     ASSERT_TRUE(queued.Ended(10000));
@@ -649,7 +722,7 @@ TEST_F(WaitTest, ClosingTheWindowDuringTheWaitEndsWithOne) {
     ASSERT_TRUE(app.WaitMainWindow());
     ASSERT_TRUE(WaitUntil([&] { return !LineStarting("[dead(10.77.0.77)]の応答を待っています").empty(); }, 20000));
     expectedExitCode = 1;
-    ExpectOpenAtEnd("Nodelark");  // the box of the run that waits
+    ExpectOpenAtEnd("Nodelark", "[dead(10.77.0.77)]の応答を待っています");  // the box of the run that waits
     EXPECT_EQ(1, app.Close(15000));
     EXPECT_NE(std::string::npos, LogText().find("終了するため、応答の待機を打ち切りました"));
 }

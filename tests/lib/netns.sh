@@ -39,6 +39,7 @@ nl_ns_cleanup() {
   set +e
   if [ -n "$NL_NS_EXTRA_CLEANUP" ]; then "$NL_NS_EXTRA_CLEANUP"; fi
   nl_ns_stop_listener
+  nl_ns_stop_connect_log
   nl_ns_stop_subnets
   if [ -n "${WINEPREFIX:-}" ] && [ -n "$NL_NS_TMP" ] && [ -d "$NL_NS_TMP/prefix" ]; then
     WINEPREFIX="$NL_NS_TMP/prefix" timeout 20 wineserver -k >/dev/null 2>&1
@@ -246,6 +247,31 @@ nl_ns_start_listener() {
   local _
   for _ in $(seq 100); do [ -f "$NL_NS_TMP/listener.ready" ] && return 0; sleep 0.1; done
   nl_ns_fail "listener did not start"
+}
+
+# Logs every TCP connect and echo request that arrives on DEVICE of the
+# namespace NS, whether the namespace drops it or not (see
+# tests/net/connect_log.py), to $NL_NS_TMP/connects.log. Sets
+# NL_NS_CONNECT_LOG; the cleanup ends it.
+NL_NS_CONNECT_PID=
+NL_NS_CONNECT_LOG=
+nl_ns_stop_connect_log() {
+  if [ -n "$NL_NS_CONNECT_PID" ]; then
+    kill "$NL_NS_CONNECT_PID" 2>/dev/null
+    wait "$NL_NS_CONNECT_PID" 2>/dev/null
+  fi
+  NL_NS_CONNECT_PID=
+}
+nl_ns_start_connect_log() {
+  local ns=$1 device=$2
+  NL_NS_CONNECT_LOG="$NL_NS_TMP/connects.log"
+  : >"$NL_NS_CONNECT_LOG"
+  ip netns exec "$ns" /usr/bin/python3 "$NL_NS_LIB_ROOT/tests/net/connect_log.py" "$device" \
+    "$NL_NS_CONNECT_LOG" "$NL_NS_TMP/connects.ready" &
+  NL_NS_CONNECT_PID=$!
+  local _
+  for _ in $(seq 100); do [ -f "$NL_NS_TMP/connects.ready" ] && return 0; sleep 0.1; done
+  nl_ns_fail "connect log did not start"
 }
 
 # A second subnet and a routed third one, for the tests of where packets go.

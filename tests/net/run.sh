@@ -69,6 +69,26 @@ ip link set "$VETH_APP" netns "$APP" && ip link set "$VETH_PEER" netns "$PEER" &
   ip -n "$APP" link set "$VETH_APP" up && ip -n "$PEER" link set "$VETH_PEER" up ||
   fail "cannot set up the veth link"
 
+# A computer that drops echo and TCP but whose ARP the peer's kernel
+# answers: every reply from its address goes to a blackhole (ARP is no IP
+# packet and is left alone). 10.77.0.5 is on the link; 10.88.1.5 sits behind
+# the peer, which the app namespace takes for its router.
+ip -n "$PEER" addr add 10.77.0.5/32 dev "$VETH_PEER" &&
+  ip -n "$PEER" addr add 10.88.1.5/32 dev lo &&
+  ip -n "$PEER" rule add from 10.77.0.5 lookup 77 &&
+  ip -n "$PEER" rule add from 10.88.1.5 lookup 77 &&
+  ip -n "$PEER" route add blackhole default table 77 &&
+  ip -n "$APP" route add 10.88.0.0/16 via 10.77.0.1 ||
+  fail "cannot set up the computer that drops everything"
+
+# Every connect and echo request that reaches the peer's link, dropped or not.
+CONNECT_LOG="$WORK/connects.log"
+: >"$CONNECT_LOG"
+ip netns exec "$PEER" "$PYTHON" "$ROOT/tests/net/connect_log.py" \
+  "$VETH_PEER" "$CONNECT_LOG" "$WORK/connects.ready" &
+PIDS+=($!)
+wait_until test -f "$WORK/connects.ready" || fail "connect log did not start"
+
 LISTENER_LOG="$WORK/listener.log"
 : >"$LISTENER_LOG"
 ip netns exec "$PEER" "$PYTHON" "$ROOT/tests/net/wake_listener.py" \
@@ -88,6 +108,7 @@ ip netns exec "$APP" wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 app_wine() { ip netns exec "$APP" env "$@" wine "$EXE" --gtest_color=no </dev/null; }
 WIN_LOG="Z:${LISTENER_LOG//\//\\}"
+WIN_CONNECT_LOG="Z:${CONNECT_LOG//\//\\}"
 
 # The program's own guard must hold before anything is trusted to it; even
 # if it did not, whatever it sent would stay inside these namespaces.
@@ -102,12 +123,14 @@ ip -n "$APP" addr del 192.0.2.2/24 dev "$VETH_APP" || fail "cannot remove the fo
 [ "$guard_rc" -eq 2 ] || fail "nl_net_tests ran beside a foreign address (exit code $guard_rc): $out"
 echo "$out" | grep -q "refusing to run" || fail "unexpected guard output: $out"
 [ -s "$LISTENER_LOG" ] && fail "the guard runs sent packets: $(cat "$LISTENER_LOG")"
+[ -s "$CONNECT_LOG" ] && fail "the guard runs sent packets: $(cat "$CONNECT_LOG")"
 echo "net: guard refuses outside the test network (${out##*refusing to run: })"
 
-app_wine NL_NET_NAMESPACE="$APP" NL_NET_LISTENER_LOG="$WIN_LOG" 2>&1
+app_wine NL_NET_NAMESPACE="$APP" NL_NET_LISTENER_LOG="$WIN_LOG" NL_NET_CONNECT_LOG="$WIN_CONNECT_LOG" 2>&1
 rc=$?
 echo "net: listener log:"
 cat "$LISTENER_LOG"
-kill -0 "${PIDS[0]}" 2>/dev/null || fail "the listener died during the run"
+kill -0 "${PIDS[1]}" 2>/dev/null || fail "the listener died during the run"
+kill -0 "${PIDS[0]}" 2>/dev/null || fail "the connect log died during the run"
 [ "$rc" -eq 0 ] || fail "nl_net_tests exited with $rc"
 exit 0
