@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "wake/NetInfo.h"
+#include "net/NetInfo.h"
 
 // The block for one adapter, in the box's fixed form.
 std::string FormatAdapterBlock(const NetInfo& info, const NetAdapter& adapter);

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "about/AboutText.h"
-#include "ui/ShellWin32.h"
 #include "common/ScopedWin32.h"
-#include "ui/WindowPropWin32.h"
+#include "net/NetInfoWin32.h"
 #include "resource.h"
-#include "wake/NetInfoWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
 
 namespace {
 

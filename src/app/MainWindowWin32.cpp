@@ -4,27 +4,27 @@
 #include <memory>
 #include <string>
 
-#include "ui/ShellWin32.h"
-#include "ui/AppContextWin32.h"
 #include "app/ToolStripWin32.h"
-#include "ui/ProgStbarWin32.h"
 #include "common/AppError.h"
 #include "common/SystemLibraryWin32.h"
-#include "ui/WindowPropWin32.h"
 #include "entries/DataSaverWin32.h"
 #include "entries/EntList.h"
 #include "entries/EntListWin32.h"
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
 #include "log/AppLogWin32.h"
-#include "log/LogFormat.h"
 #include "log/CommandLogWin32.h"
+#include "log/LogFormat.h"
+#include "net/SocketCommWin32.h"
 #include "resource.h"
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
 #include "tools/ToolsMenuWin32.h"
+#include "ui/AppContextWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "wake/StatusCheckWin32.h"
-#include "wake/SocketCommWin32.h"
 
 namespace {
 

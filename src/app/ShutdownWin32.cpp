@@ -2,19 +2,19 @@
 #include <memory>
 #include <string>
 
-#include "ui/AppContextWin32.h"
-#include "ui/DlgbarWin32.h"
 #include "app/MainWindowWin32.h"
-#include "ui/ProgStbarWin32.h"
-#include "ui/WaitWin32.h"
-#include "ui/WindowPropWin32.h"
 #include "entries/DataSaverWin32.h"
 #include "entries/EntList.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogWin32.h"
+#include "net/SocketCommWin32.h"
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
-#include "wake/SocketCommWin32.h"
+#include "ui/AppContextWin32.h"
+#include "ui/DlgbarWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/WaitWin32.h"
+#include "ui/WindowPropWin32.h"
 #include "wake/HandOverWin32.h"
 #include "wake/StatusCheckWin32.h"
 

@@ -12,10 +12,10 @@
 #include "common/DialogTemplate.h"
 #include "common/FixedText.h"
 #include "entries/EntryFields.h"
-#include "entries/NetLookUpWin32.h"
 #include "entries/WakeEntry.h"
-#include "ui/AppContextWin32.h"
+#include "net/NetLookUpWin32.h"
 #include "resource.h"
+#include "ui/AppContextWin32.h"
 
 namespace {
 

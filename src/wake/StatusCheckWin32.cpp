@@ -8,15 +8,15 @@
 #include "entries/EntList.h"
 #include "entries/WakeEntry.h"
 #include "log/CommandLogWin32.h"
+#include "net/NetInfo.h"
+#include "net/NetInfoWin32.h"
+#include "net/WakeRoute.h"
 #include "resource.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
-#include "wake/NetInfo.h"
-#include "wake/NetInfoWin32.h"
 #include "wake/StatusSettings.h"
-#include "wake/WakeRoute.h"
 #include "wake/WakeRunWin32.h"
 
 namespace {

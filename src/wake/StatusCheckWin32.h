@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "wake/ProbeEngineWin32.h"
+#include "net/ProbeEngineWin32.h"
 #include "wake/RunWait.h"
 #include "wake/WakeWatch.h"
 

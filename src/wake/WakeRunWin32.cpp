@@ -14,6 +14,9 @@
 #include "common/TextFormat.h"
 #include "entries/EntList.h"
 #include "log/CommandLogWin32.h"
+#include "net/MagicPacket.h"
+#include "net/SocketCommWin32.h"
+#include "net/WakeRoute.h"
 #include "resource.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
@@ -21,10 +24,7 @@
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "wake/CommandLine.h"
-#include "wake/MagicPacket.h"
-#include "wake/SocketCommWin32.h"
 #include "wake/RunWait.h"
-#include "wake/WakeRoute.h"
 #include "wake/WakeRunText.h"
 
 // One Wake List row as the worker sees it.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wake/Probe.h"
+#include "net/Probe.h"
 
 struct WakeEntry;
 

@@ -9,7 +9,8 @@
 #include "FuzzCheck.h"
 #include "common/FixedText.h"
 #include "entries/EntryFields.h"
-#include "entries/NetScan.h"
+#include "net/Neighbour.h"
+#include "scan/NetScan.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 #include "entries/EntryFields.h"
+#include "net/Neighbour.h"
 
 TEST(EntryFields, MacBoxes) {
     struct Case { const char* box; uint8_t octet; };

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/FixedText.h"
-#include "entries/NetScan.h"
 #include "entries/WakeEntry.h"
+#include "scan/NetScan.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "wake/Probe.h"
+#include "net/Probe.h"
 
 namespace {
 

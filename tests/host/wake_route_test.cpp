@@ -11,8 +11,8 @@
 #include "common/TextFormat.h"
 #include "entries/EntryFields.h"
 #include "entries/WakeEntry.h"
-#include "wake/MagicPacket.h"
-#include "wake/WakeRoute.h"
+#include "net/MagicPacket.h"
+#include "net/WakeRoute.h"
 
 namespace {
 

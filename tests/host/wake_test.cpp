@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/TextFormat.h"
-#include "wake/MagicPacket.h"
+#include "net/MagicPacket.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "common/TextFormat.h"
-#include "wake/ProbeEngineWin32.h"
+#include "net/ProbeEngineWin32.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "common/TextFormat.h"
-#include "wake/MagicPacket.h"
-#include "wake/NetInfoWin32.h"
-#include "wake/SocketCommWin32.h"
-#include "wake/WakeRoute.h"
+#include "net/MagicPacket.h"
+#include "net/NetInfoWin32.h"
+#include "net/SocketCommWin32.h"
+#include "net/WakeRoute.h"
 
 namespace {
 

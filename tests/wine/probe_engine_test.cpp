@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "common/TextFormat.h"
-#include "wake/ProbeEngineWin32.h"
+#include "net/ProbeEngineWin32.h"
 
 namespace {
 
@@ -141,7 +141,9 @@ TEST(ProbeEngine, EachMethodAloneFindsLoopbackAndNotTheSilent) {
             EXPECT_EQ(ProbeKind::None, d.by);
         }
         // The dropped address is given its whole time.
-        if (c.silentToo) EXPECT_GE(byTag[101].elapsedMs, 990u);
+        if (c.silentToo) {
+            EXPECT_GE(byTag[101].elapsedMs, 990u);
+        }
     }
 }
 

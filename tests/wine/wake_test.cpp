@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "wake/MagicPacket.h"
-#include "wake/NetInfoWin32.h"
-#include "wake/SocketCommWin32.h"
+#include "net/MagicPacket.h"
+#include "net/NetInfoWin32.h"
+#include "net/SocketCommWin32.h"
 
 namespace {
 uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return IPv4Value(a, b, c, d); }

@@ -1,4 +1,4 @@
-#include "wake/MagicPacket.h"
+#include "net/MagicPacket.h"
 
 #include <cstring>
 

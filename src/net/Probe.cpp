@@ -1,4 +1,4 @@
-#include "wake/Probe.h"
+#include "net/Probe.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,5 +1,5 @@
 // The network scan box and the command that adds what the user checked.
-#include "entries/ScanDialogWin32.h"
+#include "scan/ScanDialogWin32.h"
 
 #include <commctrl.h>
 
@@ -13,15 +13,15 @@
 #include "common/AppError.h"
 #include "common/LocalTimeWin32.h"
 #include "entries/EntList.h"
-#include "entries/NetScan.h"
-#include "entries/NetScanWin32.h"
 #include "entries/WakeListWin32.h"
 #include "log/CommandLogWin32.h"
+#include "net/NetInfoWin32.h"
 #include "resource.h"
+#include "scan/NetScan.h"
+#include "scan/NetScanWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
-#include "wake/NetInfoWin32.h"
 
 namespace {
 

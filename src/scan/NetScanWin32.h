@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "entries/NetScan.h"
-#include "wake/ProbeEngineWin32.h"
+#include "net/ProbeEngineWin32.h"
+#include "scan/NetScan.h"
 
 // The routing table, for the subnet the default route leaves through.
 std::vector<RouteRow> CollectRoutes();

@@ -1,6 +1,6 @@
 // The probe engine's thread: every request it sends is asynchronous, so one
 // thread keeps hundreds out at once and sleeps until one of them ends.
-#include "wake/ProbeEngineWin32.h"
+#include "net/ProbeEngineWin32.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

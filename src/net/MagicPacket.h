@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "wake/NetInfo.h"
+#include "net/NetInfo.h"
 
 constexpr size_t kMagicPacketSize = 102;
 constexpr uint16_t kWakePort = 7;  // local source port and default destination port

@@ -1,9 +1,9 @@
-#include "wake/WakeRoute.h"
+#include "net/WakeRoute.h"
 
 #include <bitset>
 
 #include "common/TextFormat.h"
-#include "wake/MagicPacket.h"
+#include "net/MagicPacket.h"
 
 namespace {
 

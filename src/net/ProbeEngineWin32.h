@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "wake/Probe.h"
+#include "net/Probe.h"
 
 struct ProbeEngineSettings {
     std::vector<ProbeMethod> methods = DefaultProbeMethods();

@@ -1,4 +1,4 @@
-#include "entries/NetScan.h"
+#include "scan/NetScan.h"
 
 #include <algorithm>
 #include <cstdio>

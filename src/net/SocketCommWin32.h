@@ -8,8 +8,8 @@
 #include <map>
 #include <vector>
 
-#include "wake/NetInfo.h"
-#include "wake/WakeRoute.h"
+#include "net/NetInfo.h"
+#include "net/WakeRoute.h"
 
 class CSocketComm {
 public:

@@ -1,4 +1,4 @@
-#include "wake/NetInfo.h"
+#include "net/NetInfo.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "entries/NetScanWin32.h"
+#include "scan/NetScanWin32.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "common/IpHelperWin32.h"
-#include "entries/NetLookUpWin32.h"
+#include "net/NetLookUpWin32.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "common/TextFormat.h"
 #include "entries/WakeEntry.h"
-#include "wake/NetInfo.h"
+#include "net/NetInfo.h"
 
 // More than this many addresses would keep the network busy for minutes.
 constexpr uint32_t kScanLimit = 4096;

@@ -1,4 +1,4 @@
-#include "entries/NetLookUpWin32.h"
+#include "net/NetLookUpWin32.h"
 
 #include <ws2tcpip.h>
 
@@ -7,7 +7,7 @@
 
 #include "common/IpHelperWin32.h"
 #include "common/NoInheritWin32.h"
-#include "entries/EntryFields.h"
+#include "net/Neighbour.h"
 
 namespace {
 

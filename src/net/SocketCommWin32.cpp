@@ -1,10 +1,10 @@
-#include "wake/SocketCommWin32.h"
+#include "net/SocketCommWin32.h"
 
 #include <windows.h>
 
 #include "common/NoInheritWin32.h"
-#include "wake/MagicPacket.h"
-#include "wake/NetInfoWin32.h"
+#include "net/MagicPacket.h"
+#include "net/NetInfoWin32.h"
 
 namespace {
 

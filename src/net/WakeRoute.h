@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wake/NetInfo.h"
+#include "net/NetInfo.h"
 
 // One packet: the local address its socket is bound to (port 7) and the
 // address it is sent to. Both in network order; a source of 0 means "any".

@@ -1,4 +1,4 @@
-#include "wake/NetInfoWin32.h"
+#include "net/NetInfoWin32.h"
 
 #include <winsock2.h>
 

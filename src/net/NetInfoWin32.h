@@ -1,7 +1,7 @@
 #pragma once
 #include <cstddef>
 
-#include "wake/NetInfo.h"
+#include "net/NetInfo.h"
 
 // Refills `info` from IP Helper; returns the number of adapters collected.
 // Whatever the platform refuses to tell stays empty or 0.
