@@ -18,6 +18,7 @@
 #include "BenchLaunch.h"
 #include "BenchVerdict.h"
 #include "EntryRecord.h"
+#include "WakeListener.h"
 
 namespace {
 
@@ -162,20 +163,10 @@ int MeasureCommandLineWake() {
     return packet.size() == kRuns ? 0 : 1;
 }
 
-// NL_E2E_SUBNET_LISTENERS, as tests/lib/netns.sh's nl_ns_add_subnets sets
-// it up: "ADDRESS=LOG;..."; empty outside that topology.
+// The subnet listeners' logs (empty outside that topology).
 std::vector<std::string> SubnetLogs() {
     std::vector<std::string> logs;
-    const char* text = std::getenv("NL_E2E_SUBNET_LISTENERS");
-    std::string all = text ? text : "";
-    for (size_t start = 0; start < all.size();) {
-        size_t end = all.find(';', start);
-        if (end == std::string::npos) end = all.size();
-        std::string pair = all.substr(start, end - start);
-        size_t at = pair.find('=');
-        if (at != std::string::npos) logs.push_back(pair.substr(at + 1));
-        start = end + 1;
-    }
+    for (const auto& listener : e2e::SubnetListenerLogs()) logs.push_back(listener.second);
     return logs;
 }
 

@@ -1,5 +1,7 @@
 #include "AppDriver.h"
 
+#include "TestEnv.h"
+
 #include <shlobj.h>
 #include <cstdio>
 #include <cstdlib>
@@ -15,13 +17,7 @@ bool WaitUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
     }
 }
 
-static std::string Env(const char* name) {
-    char buffer[1024] = {};
-    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
-}
-
-std::string ExePath() { return Env("NL_E2E_EXE"); }
+std::string ExePath() { return testenv::Variable("NL_E2E_EXE"); }
 
 std::string ExeFolder() {
     std::string path = ExePath();
@@ -29,7 +25,7 @@ std::string ExeFolder() {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-std::string ShotFolder() { return Env("NL_E2E_SHOTS"); }
+std::string ShotFolder() { return testenv::Variable("NL_E2E_SHOTS"); }
 
 std::string DataFolder() {
     char folder[MAX_PATH] = {};

@@ -2,6 +2,7 @@
 // What the peer's listener logged: one line per datagram that reached the
 // app's directed broadcast address (tests/net/wake_listener.py).
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,6 +32,21 @@ inline std::vector<Datagram> ReadDatagrams(const std::string& path) {
             datagrams.push_back(d);
     }
     return datagrams;
+}
+
+// NL_E2E_SUBNET_LISTENERS as tests/lib/netns.sh's nl_ns_add_subnets sets it
+// up, "ADDRESS=LOG;..." with Windows paths: each listener's log by its
+// address; empty outside that topology.
+inline std::map<std::string, std::string> SubnetListenerLogs() {
+    std::map<std::string, std::string> logs;
+    const char* text = std::getenv("NL_E2E_SUBNET_LISTENERS");
+    std::istringstream pairs(text ? text : "");
+    std::string pair;
+    while (std::getline(pairs, pair, ';')) {
+        const size_t at = pair.find('=');
+        if (at != std::string::npos) logs[pair.substr(0, at)] = pair.substr(at + 1);
+    }
+    return logs;
 }
 
 class WakeListener {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AppFixture.h"
+#include "TestEnv.h"
 #include "EntryDialogDriver.h"
 #include "ExchangeDriver.h"
 #include "WakeListener.h"
@@ -24,12 +25,6 @@ constexpr int kStatusColumn = 11;
 const SYSTEMTIME kNever = {};
 
 std::string PlantedFile(const char* name) { return ExeFolder() + "planted\\" + name; }
-
-std::string Env(const char* name) {
-    char buffer[1024] = {};
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
-}
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -162,7 +157,7 @@ EntryRecord Peer(int id, const char* name, const uint8_t mac[6]) {
 }
 
 TEST_F(PlantedFilesTest, IpHelperBesideTheProgramIsNeverLoadedWhileEverythingThatUsesItWorks) {
-    const std::string peerMac = Env("NL_E2E_PEER_MAC");
+    const std::string peerMac = testenv::Variable("NL_E2E_PEER_MAC");
     ASSERT_EQ(17u, peerMac.size()) << "NL_E2E_PEER_MAC is not set; run tests/e2e/run.sh";
     ASSERT_NO_FATAL_FAILURE(Plant("iphlpapi.dll", programFolder_));
     ASSERT_NO_FATAL_FAILURE(PreferPlantedDll("Nodelark.exe"));

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AppFixture.h"
+#include "TestEnv.h"
 #include "ConnectLog.h"
 #include "EntryDialogDriver.h"
 #include "WakeListener.h"
@@ -29,18 +30,12 @@ const SYSTEMTIME kStamp = {2024, 4, 0, 1, 9, 30, 0, 0};
 const char kAnswers[] = "応答あり";
 const char kSilent[] = "応答なし";
 
-std::string Env(const char* name) {
-    char buffer[1024] = {};
-    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
-}
-
 // Commands to the simulated computers; each returns once it has been done.
 class PeerComputers {
 public:
-    bool Available() const { return !Env("NL_E2E_PEER_CONTROL").empty(); }
+    bool Available() const { return !testenv::Variable("NL_E2E_PEER_CONTROL").empty(); }
     bool Do(const std::string& command) {
-        HANDLE f = CreateFileA(Env("NL_E2E_PEER_CONTROL").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        HANDLE f = CreateFileA(testenv::Variable("NL_E2E_PEER_CONTROL").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_ALWAYS, 0, nullptr);
         if (f == INVALID_HANDLE_VALUE) return false;
         const std::string line = command + "\n";
@@ -54,7 +49,7 @@ public:
 
 private:
     static int Acked() {
-        const std::string text = ReadFileBytes(Env("NL_E2E_PEER_ACK"));
+        const std::string text = ReadFileBytes(testenv::Variable("NL_E2E_PEER_ACK"));
         return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
     }
     int base_ = 0;

@@ -21,19 +21,6 @@ namespace {
 
 constexpr int kSentImage = 2;
 
-// NL_E2E_SUBNET_LISTENERS: "ADDRESS=LOG;..." with Windows paths.
-std::map<std::string, std::string> ListenerLogs() {
-    std::map<std::string, std::string> logs;
-    const char* text = std::getenv("NL_E2E_SUBNET_LISTENERS");
-    std::istringstream pairs(text ? text : "");
-    std::string pair;
-    while (std::getline(pairs, pair, ';')) {
-        size_t at = pair.find('=');
-        if (at != std::string::npos) logs[pair.substr(0, at)] = pair.substr(at + 1);
-    }
-    return logs;
-}
-
 // The old rule's address: the first address of the last Ethernet adapter, as
 // the platform lists them here.
 std::string LastEthernetAddress() {
@@ -59,7 +46,7 @@ class RoutedSubnets : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        logs = ListenerLogs();
+        logs = SubnetListenerLogs();
         for (const char* address : {"10.77.0.255", "10.78.0.255", "10.79.0.255", "10.79.0.2"})
             ASSERT_EQ(1u, logs.count(address)) << "no listener at " << address
                                                << "; run tests/e2e/run.sh (its several-subnets step)";

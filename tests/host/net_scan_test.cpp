@@ -6,6 +6,7 @@
 
 #include "common/FixedText.h"
 #include "entries/WakeEntry.h"
+#include "TestAdapters.h"
 #include "scan/NetScan.h"
 
 namespace {
@@ -15,26 +16,6 @@ uint32_t Host(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return HostOrder(Ip(
 
 const uint32_t kMask24 = Ip(255, 255, 255, 0);
 const uint32_t kMask16 = Ip(255, 255, 0, 0);
-
-struct AdapterFields {
-    uint32_t index;
-    uint32_t type;
-    std::vector<uint32_t> ips;
-    std::vector<uint32_t> masks;
-};
-
-NetInfo MakeInfo(const std::vector<AdapterFields>& adapters) {
-    NetInfo info{};
-    for (const AdapterFields& s : adapters) {
-        NetAdapter a{};
-        a.index = s.index;
-        a.type = s.type;
-        a.ipAddresses = s.ips;
-        a.subnetMasks = s.masks;
-        info.adapters.push_back(a);
-    }
-    return info;
-}
 
 RouteRow DefaultVia(uint32_t gateway, uint32_t adapter, uint32_t metric = 10) {
     return {0, 0, gateway, adapter, metric};
@@ -55,15 +36,15 @@ ScanFound Found(uint32_t address, bool hasMac, MacAddress mac, const char* name)
 }  // namespace
 
 TEST(NetScanSubnets, DefaultRouteFirstThenPlatformOrder) {
-    const std::vector<AdapterFields> twoLinks = {
-        {1, 24, {Ip(127, 0, 0, 1)}, {Ip(255, 0, 0, 0)}},
-        {5, 6, {Ip(10, 77, 0, 2)}, {kMask24}},
-        {7, 6, {Ip(10, 78, 0, 2)}, {kMask24}},
-        {9, 71, {Ip(172, 16, 5, 5)}, {kMask16}},
+    const std::vector<TestAdapter> twoLinks = {
+        {24, {Ip(127, 0, 0, 1)}, {Ip(255, 0, 0, 0)}, 1},
+        {6, {Ip(10, 77, 0, 2)}, {kMask24}, 5},
+        {6, {Ip(10, 78, 0, 2)}, {kMask24}, 7},
+        {71, {Ip(172, 16, 5, 5)}, {kMask16}, 9},
     };
     struct Case {
         const char* name;
-        std::vector<AdapterFields> adapters;
+        std::vector<TestAdapter> adapters;
         std::vector<RouteRow> routes;
         std::vector<std::string> labels;
     };
@@ -78,18 +59,18 @@ TEST(NetScanSubnets, DefaultRouteFirstThenPlatformOrder) {
          {DefaultVia(Ip(10, 77, 0, 1), 5, 50), DefaultVia(Ip(172, 16, 0, 1), 9, 20)},
          {"172.16.5.5 / 255.255.0.0", "10.77.0.2 / 255.255.255.0", "10.78.0.2 / 255.255.255.0"}},
         {"on an adapter with two addresses, the one beside the gateway",
-         {{4, 6, {Ip(192, 168, 1, 10), Ip(10, 1, 0, 10)}, {kMask24, kMask16}}},
+         {{6, {Ip(192, 168, 1, 10), Ip(10, 1, 0, 10)}, {kMask24, kMask16}, 4}},
          {DefaultVia(Ip(10, 1, 200, 1), 4)},
          {"10.1.0.10 / 255.255.0.0", "192.168.1.10 / 255.255.255.0"}},
         {"a gateway beside no address: the adapter's first",
-         {{3, 6, {Ip(10, 77, 0, 2)}, {kMask24}}, {4, 6, {Ip(192, 168, 1, 10), Ip(10, 1, 0, 10)}, {kMask24, kMask16}}},
+         {{6, {Ip(10, 77, 0, 2)}, {kMask24}, 3}, {6, {Ip(192, 168, 1, 10), Ip(10, 1, 0, 10)}, {kMask24, kMask16}, 4}},
          {DefaultVia(Ip(172, 31, 0, 1), 4)},
          {"192.168.1.10 / 255.255.255.0", "10.77.0.2 / 255.255.255.0", "10.1.0.10 / 255.255.0.0"}},
         {"a default route on an unknown adapter changes nothing", twoLinks, {DefaultVia(Ip(10, 9, 9, 1), 42)},
          {"10.77.0.2 / 255.255.255.0", "10.78.0.2 / 255.255.255.0", "172.16.5.5 / 255.255.0.0"}},
         {"unset addresses and masks, and repeats, are left out",
-         {{2, 6, {0, Ip(10, 0, 0, 5), Ip(10, 0, 0, 5)}, {kMask24, 0, kMask24}}, {3, 6, {Ip(10, 0, 0, 5)}, {kMask24}},
-          {4, 6, {Ip(127, 0, 0, 2)}, {Ip(255, 0, 0, 0)}}, {5, 6, {Ip(10, 0, 1, 5)}, {}}},
+         {{6, {0, Ip(10, 0, 0, 5), Ip(10, 0, 0, 5)}, {kMask24, 0, kMask24}, 2}, {6, {Ip(10, 0, 0, 5)}, {kMask24}, 3},
+          {6, {Ip(127, 0, 0, 2)}, {Ip(255, 0, 0, 0)}, 4}, {6, {Ip(10, 0, 1, 5)}, {}, 5}},
          {},
          {"10.0.0.5 / 255.255.255.0"}},
     };

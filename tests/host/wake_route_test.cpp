@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestAdapters.h"
 #include "common/TextFormat.h"
 #include "entries/EntryFields.h"
 #include "entries/WakeEntry.h"
@@ -30,20 +31,9 @@ struct Adapter {
 };
 
 NetInfo Info(const std::vector<Adapter>& adapters) {
-    NetInfo info{};
-    for (const Adapter& s : adapters) {
-        NetAdapter a{};
-        a.type = s.type;
-        a.up = s.up;
-        for (const char* pair : s.addresses) {
-            std::string text(pair);
-            size_t slash = text.find('/');
-            a.ipAddresses.push_back(Ip(text.substr(0, slash).c_str()));
-            a.subnetMasks.push_back(Ip(text.substr(slash + 1).c_str()));
-        }
-        info.adapters.push_back(a);
-    }
-    return info;
+    std::vector<TestAdapter> built;
+    for (const Adapter& a : adapters) built.push_back(TextAdapter(a.type, a.addresses, a.up));
+    return MakeInfo(built);
 }
 
 // "source>destination" per packet, in plan order.

@@ -6,36 +6,19 @@
 #include <vector>
 
 #include "common/TextFormat.h"
+#include "TestAdapters.h"
 #include "net/MagicPacket.h"
 
 namespace {
 
 uint32_t Ip(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { return IPv4Value(a, b, c, d); }
 
-struct AdapterFields {
-    uint32_t type;
-    std::vector<uint32_t> ips;
-    std::vector<uint32_t> masks;
-};
-
-NetInfo MakeInfo(const std::vector<AdapterFields>& adapters) {
-    NetInfo info{};
-    for (const AdapterFields& s : adapters) {
-        NetAdapter a{};
-        a.type = s.type;
-        a.ipAddresses = s.ips;
-        a.subnetMasks = s.masks;
-        info.adapters.push_back(a);
-    }
-    return info;
-}
-
 const uint32_t kMask24 = Ip(255, 255, 255, 0);
 const uint32_t kWireless = 71;
 
 struct SubnetCase {
     const char* name;
-    std::vector<AdapterFields> adapters;
+    std::vector<TestAdapter> adapters;
     const char* address;
     const char* mask;
     const char* destination;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "NetworkGuard.h"
 #include "common/TextFormat.h"
 #include "net/MagicPacket.h"
 #include "net/NetInfoWin32.h"
@@ -82,42 +83,6 @@ struct WinsockScope {
     ~WinsockScope() { if (started) WSACleanup(); }
     bool started = false;
 };
-
-bool IsTestAddress(uint32_t address) {
-    uint8_t o[4];
-    std::memcpy(o, &address, 4);
-    return address == 0 || o[0] == 127 || (o[0] == 10 && o[1] == 77 && o[2] == 0);
-}
-
-// The last guard before anything is sent: only the namespace run.sh made
-// looks like this.
-bool InsideTestNamespace(std::string& why) {
-    const char* ns = std::getenv("NL_NET_NAMESPACE");
-    if (!ns || !*ns) {
-        why = "NL_NET_NAMESPACE is not set: start this program through tests/net/run.sh";
-        return false;
-    }
-    NetInfo info{};
-    CollectNetInfo(info);
-    bool sawTestSubnet = false;
-    for (const NetAdapter& a : info.adapters) {
-        for (uint32_t address : a.ipAddresses) {
-            if (!IsTestAddress(address)) {
-                why = "adapter " + std::string(a.adapterName) + " has address " +
-                      FormatIPv4Value(address) + ", outside the test network";
-                return false;
-            }
-            uint8_t o[4];
-            std::memcpy(o, &address, 4);
-            if (o[0] == 10) sawTestSubnet = true;
-        }
-    }
-    if (!sawTestSubnet) {
-        why = "no adapter on 10.77.0.0/24";
-        return false;
-    }
-    return true;
-}
 
 class WakeNet : public ::testing::Test {
 protected:
@@ -237,11 +202,9 @@ TEST(WakeNetSockets, PacketWithAPasswordLeavesFromItsAddress) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    std::string why;
-    if (!InsideTestNamespace(why)) {
-        std::fprintf(stderr, "nl_net_tests: refusing to run: %s\n", why.c_str());
-        return 2;
-    }
+    // The last guard before anything is sent: only the namespace run.sh
+    // made looks like this.
+    if (!testnet::MayRun("nl_net_tests", "NL_NET_NAMESPACE", "tests/net/run.sh", {{{10, 77, 0, 0}, 24}})) return 2;
     const char* log = std::getenv("NL_NET_LISTENER_LOG");
     if (!log || !*log) {
         std::fprintf(stderr, "nl_net_tests: NL_NET_LISTENER_LOG is not set\n");

@@ -3,6 +3,7 @@
 // closes cleanly. tests/package/run.sh unpacks the zip where a user would
 // and points NL_E2E_EXE at the unpacked program.
 #include "AppFixture.h"
+#include "TestEnv.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,12 +11,6 @@
 
 namespace e2e {
 namespace {
-
-std::string Variable(const char* name) {
-    char buffer[1024] = {};
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
-}
 
 uint32_t Le(const std::string& bytes, size_t at, int size) {
     uint32_t value = 0;
@@ -69,7 +64,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 }
 
 TEST(Package, ZipHoldsExactlyTheProgramAndItsGuide) {
-    const std::string zipPath = Variable("NL_PKG_ZIP");
+    const std::string zipPath = testenv::Variable("NL_PKG_ZIP");
     ASSERT_FALSE(zipPath.empty()) << "NL_PKG_ZIP is not set; run tests/package/run.sh";
     const std::string zip = ReadFileBytes(zipPath);
     std::vector<ZipMember> members;
@@ -88,7 +83,7 @@ TEST(Package, ZipHoldsExactlyTheProgramAndItsGuide) {
     // The guide F1 opens is the project's, in code page 932 as written.
     const std::string guide = ReadFileBytes(folder + "ReadMe.txt");
     EXPECT_FALSE(guide.empty());
-    EXPECT_EQ(guide, ReadFileBytes(Variable("NL_PKG_README")));
+    EXPECT_EQ(guide, ReadFileBytes(testenv::Variable("NL_PKG_README")));
 
     // A 64-bit Windows program with a window of its own.
     const std::string exe = ReadFileBytes(ExePath());
