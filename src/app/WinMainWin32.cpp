@@ -80,6 +80,30 @@ void LogUnattendedFailure(const std::vector<std::string>& lines) {
     CloseHandle(file);
 }
 
+// Nodelark's texts are code page 932 bytes handed to the ANSI functions. The
+// manifest asks for that code page whatever the system locale, and Windows 11
+// honours it; Windows 10 ignores it, and there the user must hear why every
+// text is garbled, in words the system can show whatever its code page.
+constexpr UINT kJapaneseCodePage = 932;
+
+void WarnOfTheCodePage() {
+    wchar_t text[1024];
+    const UINT page = GetACP();
+    _snwprintf(text, sizeof text / sizeof text[0] - 1,
+               L"Nodelark の画面の文字は日本語のコード ページ 932 で書かれていますが、"
+               L"この Windows のコード ページは %u です。文字が化けて表示され、入力した名前が"
+               L"別のコード ページで保存されることがあります。\n\n"
+               L"「設定」→「時刻と言語」→「言語と地域」→「管理用の言語の設定」→"
+               L"「システム ロケールの変更」で「日本語 (日本)」を選び、Windows を再起動してください。\n\n"
+               L"Nodelark writes its texts in the Japanese code page 932, but this Windows uses code page %u: "
+               L"texts will show garbled, and names you type may be stored in another code page. "
+               L"Choose \"Japanese (Japan)\" under Settings > Time & language > Language & region > "
+               L"Administrative language settings > Change system locale, and restart Windows.",
+               page, page);
+    text[sizeof text / sizeof text[0] - 1] = L'\0';
+    MessageBoxW(nullptr, text, L"Nodelark", MB_ICONWARNING | MB_OK);
+}
+
 }  // namespace
 
 // The program's entry point (see src/CMakeLists.txt): the DLL search order is
@@ -115,6 +139,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         icc.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES;
         InitCommonControlsEx(&icc);
 
+        // A script or a scheduled task cannot click the box: the log says it.
+        const bool otherCodePage = GetACP() != kJapaneseCodePage;
+        if (otherCodePage && !request.found) WarnOfTheCodePage();
+
         SetUnattended(request.found && request.wait);
         RegisterMainClass(instance);
         char title[64];
@@ -129,6 +157,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showMod
         ShowWindow(app.mainWindow, showMode);
         UpdateWindow(app.mainWindow);
         StartHandOverServer(app.mainWindow);
+        if (otherCodePage && request.found) {
+            char line[160];
+            std::snprintf(line, sizeof line, "ｺｰﾄﾞﾍﾟｰｼﾞが%uのため、日本語が正しく表示されないことがあります(932が必要です)",
+                          GetACP());
+            AppendCommandLog(app.mainWindow, line);
+        }
         RunCommandLine(app.mainWindow, commandLine ? commandLine : "");
         exitCode = RunMessageLoop();
     } catch (const StartupError& e) {
