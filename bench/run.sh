@@ -100,6 +100,14 @@ status_network() {
 if ((${#BENCHES[@]} == 0)) || [[ " ${BENCHES[*]} " == *" status_bench "* ]]; then
   status_network || { echo "bench: cannot set up the status network"; failed=1; }
   run_bench status_bench
+  # Whole sweeps of long lists: 10,000 entries over three sweeps, 100,000
+  # over one (about a quarter of an hour).
+  for sweep in "10000 3" "100000 1"; do
+    echo
+    echo "== status_bench $sweep"
+    in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" timeout 3600 wine "$BUILD/bench/status_bench.exe" $sweep \
+      </dev/null || { echo "bench: status_bench $sweep failed"; failed=1; }
+  done
 fi
 
 # The scan sweeps whole subnets: it gets a switched topology of its own.
