@@ -25,8 +25,25 @@ ProbeOutcome TcpConnectOutcome(int error) {
     return ProbeOutcome::NoAnswer;
 }
 
+namespace {
+size_t Bits(uint32_t v) {
+    size_t n = 0;
+    for (; v; v &= v - 1) ++n;
+    return n;
+}
+ProbeLimits AddressCap(size_t cap) {
+    ProbeLimits limits;
+    limits.addresses = cap ? cap : 1;
+    return limits;
+}
+}  // namespace
+
 ProbePlan::ProbePlan(std::vector<ProbeMethod> methods, size_t cap, uint32_t timeoutMs)
-    : methods_(std::move(methods)), cap_(cap ? cap : 1), timeoutMs_(timeoutMs) {
+    : ProbePlan(std::move(methods), AddressCap(cap), timeoutMs) {}
+
+ProbePlan::ProbePlan(std::vector<ProbeMethod> methods, const ProbeLimits& limits, uint32_t timeoutMs)
+    : methods_(std::move(methods)), limits_(limits), timeoutMs_(timeoutMs) {
+    if (limits_.onLinkTimeoutMs == 0) limits_.onLinkTimeoutMs = timeoutMs;
     // One bit per method keeps a run small; a longer list keeps its first 32.
     if (methods_.size() > 32) methods_.resize(32);
     arpMethod_ = methods_.size();
@@ -58,6 +75,7 @@ void ProbePlan::Add(const std::vector<ProbeTarget>& targets) {
 
 void ProbePlan::Clear() {
     waitingArp_ = 0;
+    requestsOut_ = 0;
     queue_.clear();
     queueHead_ = 0;
     running_.clear();
@@ -65,23 +83,67 @@ void ProbePlan::Clear() {
     doneRuns_.clear();
 }
 
-bool ProbePlan::NextStart(uint64_t now, uint64_t* run, ProbeTarget* target, uint32_t* methods) {
+bool ProbePlan::RoomFor(const ProbeTarget& target, uint64_t now) {
     // A run that only waits for the neighbour table holds no socket: it
-    // leaves its place under the cap to the next address.
-    if (running_.size() - waitingArp_ >= cap_ || queueHead_ >= queue_.size()) return false;
+    // leaves its place under the address cap to the next address.
+    if (limits_.addresses && running_.size() - waitingArp_ >= limits_.addresses) return false;
+    const bool onLink = target.onLink && arpMethod_ < methods_.size();
+    const size_t need = Bits(onLink ? onLinkMask_ : immediateMask_);
+    // One address asking more than the whole cap still goes, alone.
+    if (limits_.requests && requestsOut_ > 0 && requestsOut_ + need > limits_.requests) return false;
+    if (onLink && limits_.neighbours) {
+        ExpireHolds(now);
+        if (holds_.size() >= limits_.neighbours) return false;
+    }
+    return true;
+}
+
+bool ProbePlan::NextStart(uint64_t now, uint64_t* run, ProbeTarget* target, uint32_t* methods) {
+    if (queueHead_ >= queue_.size() || !RoomFor(queue_[queueHead_], now)) return false;
     const ProbeTarget next = queue_[queueHead_++];
-    Run r{nextRun_++, next, now, now + timeoutMs_, next.onLink ? onLinkMask_ : immediateMask_, false};
+    const bool onLink = next.onLink && arpMethod_ < methods_.size();
+    Run r{nextRun_++, next, now, now + (onLink ? limits_.onLinkTimeoutMs : timeoutMs_),
+          onLink ? onLinkMask_ : immediateMask_, false, onLink && limits_.neighbours > 0};
     if (queueHead_ == queue_.size()) {
         queue_.clear();
         queueHead_ = 0;
     }
     running_.push_back(r);
+    requestsOut_ += Bits(r.pending);
+    if (r.holdsNeighbour) holds_.push_back({r.run, now + limits_.neighbourHoldMs});
     *run = r.run;
     *target = r.target;
     if (methods) *methods = r.pending;
     // With nothing to run at once, the address goes straight to ARP or silent.
     if (r.pending == 0) AfterImmediate(running_.size() - 1, now);
     return true;
+}
+
+void ProbePlan::Release(Run& r, uint32_t bits) {
+    const size_t n = Bits(r.pending & bits);
+    requestsOut_ -= std::min(requestsOut_, n);
+    r.pending &= ~bits;
+}
+
+void ProbePlan::ExpireHolds(uint64_t now) {
+    holds_.erase(std::remove_if(holds_.begin(), holds_.end(), [now](const Hold& h) { return h.until <= now; }),
+                 holds_.end());
+}
+
+uint64_t ProbePlan::NextRoom(uint64_t now) {
+    if (queueHead_ >= queue_.size() || !limits_.neighbours) return UINT64_MAX;
+    const ProbeTarget& next = queue_[queueHead_];
+    if (!next.onLink || arpMethod_ >= methods_.size()) return UINT64_MAX;
+    ExpireHolds(now);
+    if (holds_.size() < limits_.neighbours) return UINT64_MAX;
+    uint64_t earliest = UINT64_MAX;
+    for (const Hold& h : holds_) earliest = std::min(earliest, h.until);
+    return earliest;
+}
+
+size_t ProbePlan::NeighboursHeld(uint64_t now) {
+    ExpireHolds(now);
+    return holds_.size();
 }
 
 ProbePlan::Run* ProbePlan::Find(uint64_t run) {
@@ -104,8 +166,16 @@ bool ProbePlan::TargetOf(uint64_t run, ProbeTarget* target) const {
 }
 
 void ProbePlan::Decide(size_t index, ProbeVerdict verdict, ProbeKind by, uint64_t now) {
-    const Run& r = running_[index];
+    Run& r = running_[index];
     if (r.waitingArp) --waitingArp_;
+    Release(r, r.pending);
+    // An answer resolved the entry; a silent address keeps it unresolved
+    // until the system gives up.
+    if (r.holdsNeighbour && verdict == ProbeVerdict::Answers) {
+        const uint64_t id = r.run;
+        holds_.erase(std::remove_if(holds_.begin(), holds_.end(), [id](const Hold& h) { return h.run == id; }),
+                     holds_.end());
+    }
     done_.push_back(ProbeDone{r.target, verdict, by, static_cast<uint32_t>(now >= r.started ? now - r.started : 0)});
     doneRuns_.push_back(r.run);
     running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -134,7 +204,7 @@ void ProbePlan::Finished(uint64_t run, size_t method, ProbeOutcome outcome, uint
     }
     const uint32_t bit = 1u << method;
     if (!(r.pending & bit)) return;
-    r.pending &= ~bit;
+    Release(r, bit);
     if (CountsAsAnswer(outcome)) {
         Decide(index, ProbeVerdict::Answers, methods_[method].kind, now);
         return;
@@ -146,7 +216,7 @@ void ProbePlan::Expire(uint64_t now) {
     for (size_t i = 0; i < running_.size();) {
         Run& r = running_[i];
         if (r.pending != 0 && now >= r.deadline) {
-            r.pending = 0;
+            Release(r, r.pending);
             const size_t before = running_.size();
             AfterImmediate(i, now);
             if (running_.size() < before) continue;

@@ -46,20 +46,41 @@ struct ProbeDone {
     uint32_t elapsedMs;   // from the start of its probes to the verdict
 };
 
-// The order and the state of the probes of a list of addresses. At most
-// `cap` addresses have probes out at once (one waiting only for the
-// neighbour table does not count); each runs its immediate methods (all but ARP)
-// together, is decided at its first answer, or, when every one has failed
-// or `timeoutMs` has passed, moves to ARP (when listed) and then to silent.
-// Times are milliseconds on any steady clock.
+// What may be out at once. A limit of 0 is no limit.
+struct ProbeLimits {
+    // Addresses with a probe out (one waiting only for the neighbour table
+    // does not count).
+    size_t addresses = 0;
+    // Sockets and echo requests out: what the system really runs short of.
+    size_t requests = 0;
+    // Addresses on the link whose neighbour entry may still be unresolved.
+    // The system keeps one for each until it answers ARP or gives up
+    // (`neighbourHoldMs` after the first packet), also after the probe has
+    // ended or been called off, and a packet past the table's limit is
+    // dropped without an ARP request: the computer would read as silent.
+    size_t neighbours = 0;
+    uint32_t neighbourHoldMs = 0;
+    // How long an address on the link waits for its connect and ARP; 0 is
+    // the plan's `timeoutMs`.
+    uint32_t onLinkTimeoutMs = 0;
+};
+
+// The order and the state of the probes of a list of addresses, within
+// ProbeLimits; each runs its immediate methods (all but ARP) together, is
+// decided at its first answer, or, when every one has failed or its time has
+// passed, moves to ARP (when listed) and then to silent. Times are
+// milliseconds on any steady clock.
 class ProbePlan {
 public:
+    // At most `cap` addresses out at once.
     ProbePlan(std::vector<ProbeMethod> methods, size_t cap, uint32_t timeoutMs);
+    ProbePlan(std::vector<ProbeMethod> methods, const ProbeLimits& limits, uint32_t timeoutMs);
 
     const std::vector<ProbeMethod>& Methods() const { return methods_; }
     // Queued behind what waits already.
     void Add(const std::vector<ProbeTarget>& targets);
-    // Forgets everything queued and running.
+    // Forgets everything queued and running; the neighbour entries those
+    // left unresolved still count until the system lets them go.
     void Clear();
 
     // The next address to start, below the cap. `run` names it in every later
@@ -82,6 +103,12 @@ public:
 
     // The earliest deadline of a running address; UINT64_MAX when none.
     uint64_t NextDeadline() const;
+    // When an address held back only by unresolved neighbour entries may
+    // start; UINT64_MAX when none is held back that way.
+    uint64_t NextRoom(uint64_t now);
+    // Sockets and echo requests out, and neighbour entries held, now.
+    size_t RequestsOut() const { return requestsOut_; }
+    size_t NeighboursHeld(uint64_t now);
     size_t Running() const { return running_.size(); }
     size_t Waiting() const { return queue_.size() - queueHead_; }
     bool Idle() const { return Running() == 0 && Waiting() == 0; }
@@ -97,13 +124,21 @@ private:
         uint64_t deadline;
         uint32_t pending;  // bit per immediate method still out
         bool waitingArp;
+        bool holdsNeighbour;
+    };
+    struct Hold {
+        uint64_t run;
+        uint64_t until;
     };
     Run* Find(uint64_t run);
+    bool RoomFor(const ProbeTarget& target, uint64_t now);
+    void Release(Run& r, uint32_t bits);
+    void ExpireHolds(uint64_t now);
     void Decide(size_t index, ProbeVerdict verdict, ProbeKind by, uint64_t now);
     void AfterImmediate(size_t index, uint64_t now);
 
     std::vector<ProbeMethod> methods_;
-    size_t cap_;
+    ProbeLimits limits_;
     uint32_t timeoutMs_;
     size_t arpMethod_;       // Methods().size() when ARP is not listed
     uint32_t immediateMask_;
@@ -115,6 +150,8 @@ private:
     std::vector<uint64_t> doneRuns_;
     uint64_t nextRun_ = 1;
     size_t waitingArp_ = 0;  // running ones that wait only for ARP
+    size_t requestsOut_ = 0;
+    std::vector<Hold> holds_;  // in the order they were taken
 };
 
 // A report posted to a window: wParam holds the address and the tag, lParam

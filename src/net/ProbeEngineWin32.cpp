@@ -31,6 +31,11 @@ constexpr DWORD kNotifyRetryMs = 50;
 
 uint64_t Now() { return GetTickCount64(); }
 
+bool UnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 void CloseAbortive(SOCKET s) {
     // A reset instead of the closing handshake: nothing stays in TIME_WAIT
     // after thousands of connects.
@@ -197,7 +202,13 @@ void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
 void CProbeEngine::Run() {
     HANDLE icmp = iphlp::IcmpCreateFile();
     HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ProbePlan plan(settings_.methods, settings_.cap, settings_.timeoutMs);
+    ProbeLimits limits;
+    limits.addresses = settings_.cap;
+    limits.requests = settings_.requests;
+    limits.neighbours = settings_.neighbours;
+    limits.neighbourHoldMs = settings_.neighbourHoldMs;
+    limits.onLinkTimeoutMs = settings_.onLinkTimeoutMs;
+    ProbePlan plan(settings_.methods, limits, settings_.timeoutMs);
     const auto& methods = plan.Methods();
     std::vector<std::unique_ptr<Echo>> echoes;
     std::vector<Connect> connects;
@@ -205,15 +216,15 @@ void CProbeEngine::Run() {
     auto getTable = reinterpret_cast<GetIpNetTable2Fn>(arpTable_);
     auto freeTable = reinterpret_cast<FreeMibTableFn>(arpFree_);
 
-    auto closeConnects = [&](const std::vector<uint64_t>* runs) {
-        for (size_t i = 0; i < connects.size();) {
-            if (!runs || std::find(runs->begin(), runs->end(), connects[i].run) != runs->end()) {
-                CloseAbortive(connects[i].socket);
-                connects.erase(connects.begin() + static_cast<std::ptrdiff_t>(i));
-            } else {
-                ++i;
-            }
-        }
+    // A wave holds hundreds of connects: one pass, not one search each.
+    auto closeConnects = [&](std::vector<uint64_t>* runs) {
+        if (connects.empty()) return;
+        if (runs) std::sort(runs->begin(), runs->end());
+        auto keep = std::stable_partition(connects.begin(), connects.end(), [&](const Connect& c) {
+            return runs && !std::binary_search(runs->begin(), runs->end(), c.run);
+        });
+        for (auto it = keep; it != connects.end(); ++it) CloseAbortive(it->socket);
+        connects.erase(keep, connects.end());
     };
 
     auto startProbes = [&](uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now) {
@@ -388,7 +399,7 @@ void CProbeEngine::Run() {
             handles[count++] = connectEvent;
             for (size_t i = 0; i < echoes.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes[i]->event;
             DWORD timeout = INFINITE;
-            const uint64_t deadline = plan.NextDeadline();
+            const uint64_t deadline = std::min(plan.NextDeadline(), plan.NextRoom(now));
             if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
             if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
             if (!plan.WaitingForArp().empty())
@@ -404,6 +415,10 @@ void CProbeEngine::Run() {
             checkArp(now);
             done = plan.TakeDone(&doneRuns);
         }
+        // A connect given up on goes now: its address waits for the table
+        // alone, and the socket is what the next address needs.
+        const std::vector<uint64_t> waiting = plan.WaitingForArp();
+        doneRuns.insert(doneRuns.end(), waiting.begin(), waiting.end());
         closeConnects(&doneRuns);
         Deliver(done, seenBatch);
     }
@@ -434,10 +449,14 @@ void CProbeEngine::Run() {
     CloseHandle(connectEvent);
 }
 
+NeighbourWave SystemNeighbourWave() {
+    // Three requests a second apart, and a little for the timer.
+    constexpr uint32_t kHoldMs = 3200;
+    return {UnderWine() ? 1024u - 128u : 256u - 64u, kHoldMs};
+}
+
 std::vector<ProbeMethod> SafeProbeMethods(const std::vector<ProbeMethod>& methods) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    const bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    if (!wine) return methods;
+    if (!UnderWine()) return methods;
     std::vector<ProbeMethod> safe;
     for (const ProbeMethod& m : methods)
         if (m.kind != ProbeKind::Echo) safe.push_back(m);

@@ -16,8 +16,13 @@
 
 struct ProbeEngineSettings {
     std::vector<ProbeMethod> methods = DefaultProbeMethods();
-    size_t cap = 128;
+    size_t cap = 128;  // addresses out at once; 0 is no limit
     uint32_t timeoutMs = 1000;
+    // The rest of ProbeLimits; off unless set.
+    size_t requests = 0;
+    size_t neighbours = 0;
+    uint32_t neighbourHoldMs = 0;
+    uint32_t onLinkTimeoutMs = 0;
     // Posts the window's notice; null is PostMessageA. A test puts a post
     // here that fails as a full message queue does.
     std::function<bool(HWND, UINT)> post;
@@ -33,6 +38,22 @@ struct ProbeEngineSettings {
 // every method. TCP connects and the neighbour table find the same computers
 // on the local subnets.
 std::vector<ProbeMethod> SafeProbeMethods(const std::vector<ProbeMethod>& methods = DefaultProbeMethods());
+
+// How many addresses on the link may wait for ARP at once, and how long the
+// system keeps each one's neighbour entry unresolved. A packet to a new
+// neighbour past the table's limit is dropped without an ARP request, so
+// more would read live computers as silent. Linux (under Wine) keeps at most
+// 1,024 entries per network namespace (gc_thresh3) and frees none that is
+// still being resolved; Windows keeps 256 per interface by default
+// ("Neighbor Cache Limit" in `netsh interface ipv4 show global`). Both
+// give up on an address after three ARP requests a second apart. The wave
+// leaves room for the neighbours the system already knows and for what the
+// status checks have out.
+struct NeighbourWave {
+    size_t entries;
+    uint32_t holdMs;
+};
+NeighbourWave SystemNeighbourWave();
 
 // Asks Windows not to retransmit a connect's SYN: a refusal (RST) then ends
 // the connect at once instead of after the system's retries (about 2 s with

@@ -27,8 +27,18 @@ constexpr size_t kNameCallsOut = 64;
 ProbeEngineSettings ScanProbeSettings() {
     ProbeEngineSettings settings;
     settings.methods = SafeProbeMethods();
-    settings.cap = 256;
+    // Sockets and the neighbour table run short, not addresses: one on the
+    // link takes a single connect, one behind a router every probe.
+    settings.cap = 0;
+    settings.requests = 1280;
+    const NeighbourWave wave = SystemNeighbourWave();
+    settings.neighbours = wave.entries;
+    settings.neighbourHoldMs = wave.holdMs;
     settings.timeoutMs = 1000;
+    // A computer that is on answers ARP within milliseconds; 600 ms still
+    // covers a wireless card in power saving, which hears the request only
+    // at its next beacon (a few hundred milliseconds at most).
+    settings.onLinkTimeoutMs = 600;
     return settings;
 }
 
@@ -234,7 +244,8 @@ void CNetScan::Start(const std::vector<uint32_t>& targets, const std::vector<Sca
     Stop();
     std::vector<ProbeTarget> probes;
     probes.reserve(targets.size());
-    for (size_t i = 0; i < targets.size(); ++i) probes.push_back({targets[i], static_cast<uint32_t>(i)});
+    for (size_t i = 0; i < targets.size(); ++i)
+        probes.push_back({targets[i], static_cast<uint32_t>(i), OnLink(targets[i], onLink)});
     {
         std::lock_guard<std::mutex> lock(core_->mutex);
         if (core_->closing || !engine_.IsStarted()) return;

@@ -274,3 +274,88 @@ TEST(ProbePlan, WaitingForTheNeighbourTableLeavesItsPlaceUnderTheCap) {
     EXPECT_EQ(ProbeVerdict::Silent, done[0].verdict);
     EXPECT_EQ(100u, done[0].target.tag);
 }
+
+// The limits count what runs short: sockets and echo requests out, and
+// neighbour entries still unresolved, which the system keeps for a while
+// after the probe itself has ended.
+TEST(ProbePlan, LimitsCountRequestsAndUnresolvedNeighbours) {
+    const std::vector<ProbeMethod> kTcpTcpArp = {{ProbeKind::Tcp, 445}, {ProbeKind::Tcp, 3389}, {ProbeKind::Arp, 0}};
+    struct Step {
+        uint64_t now;
+        enum { Start, Answer, Fail, FailSecond, Expire, Cancel } what;
+        size_t index;        // of the started runs, for Answer and Fail
+        size_t expectStart;  // addresses that start at `now` after the step
+    };
+    const struct {
+        const char* name;
+        ProbeLimits limits;
+        bool onLink;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"requests: two connects each, five fit two addresses", {0, 5, 0, 0, 0}, false,
+         {{0, Step::Start, 0, 2}, {10, Step::Fail, 0, 1}, {20, Step::Fail, 1, 0}, {30, Step::FailSecond, 1, 1},
+          {40, Step::FailSecond, 0, 0}}},
+        {"requests: on the link one connect each", {0, 5, 0, 0, 0}, true, {{0, Step::Start, 0, 5}}},
+        {"requests: one address asking more than the cap still goes alone", {0, 1, 0, 0, 0}, false,
+         {{0, Step::Start, 0, 1}, {10, Step::Fail, 0, 0}, {20, Step::FailSecond, 0, 1}}},
+        {"neighbours: a wave, then the next once the system lets the entries go", {0, 0, 3, 3000, 600}, true,
+         {{0, Step::Start, 0, 3}, {600, Step::Expire, 0, 0}, {2999, Step::Start, 0, 0}, {3000, Step::Start, 0, 3}}},
+        {"neighbours: an answer resolves its entry at once", {0, 0, 3, 3000, 600}, true,
+         {{0, Step::Start, 0, 3}, {5, Step::Answer, 1, 1}, {6, Step::Answer, 0, 1}}},
+        {"neighbours: a failed connect keeps its entry unresolved", {0, 0, 2, 3000, 600}, true,
+         {{0, Step::Start, 0, 2}, {10, Step::Fail, 0, 0}, {3000, Step::Start, 0, 2}}},
+        {"neighbours: what a cancel leaves out still counts", {0, 0, 2, 3000, 600}, true,
+         {{0, Step::Start, 0, 2}, {10, Step::Cancel, 0, 0}, {20, Step::Start, 0, 0}, {3000, Step::Start, 0, 2}}},
+        {"neighbours: off the link takes no entry", {0, 0, 2, 3000, 600}, false, {{0, Step::Start, 0, 8}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProbePlan plan(kTcpTcpArp, c.limits, 1000);
+        std::vector<ProbeTarget> targets = Targets(8);
+        for (ProbeTarget& t : targets) t.onLink = c.onLink;
+        plan.Add(targets);
+        std::vector<Started> started;
+        for (const Step& step : c.steps) {
+            SCOPED_TRACE(step.now);
+            const size_t first = c.onLink ? 0 : 1;  // on the link the one connect is method 0
+            switch (step.what) {
+            case Step::Start: break;
+            case Step::Answer: plan.Finished(started.at(step.index).run, first, ProbeOutcome::Refused, step.now); break;
+            case Step::Fail: plan.Finished(started.at(step.index).run, 0, ProbeOutcome::NoAnswer, step.now); break;
+            case Step::FailSecond:
+                plan.Finished(started.at(step.index).run, 1, ProbeOutcome::NoAnswer, step.now);
+                break;
+            case Step::Expire: plan.Expire(step.now); break;
+            case Step::Cancel:
+                plan.Clear();
+                plan.Add(targets);
+                break;
+            }
+            std::vector<Started> s = StartAll(plan, step.now);
+            EXPECT_EQ(step.expectStart, s.size());
+            started.insert(started.end(), s.begin(), s.end());
+        }
+    }
+}
+
+// An address on the link waits for its connect and ARP as long as the limits
+// say, and the engine learns when a held-back address may start.
+TEST(ProbePlan, OnTheLinkDeadlineAndWhenRoomComes) {
+    const std::vector<ProbeMethod> kTcpArp = {{ProbeKind::Tcp, 445}, {ProbeKind::Arp, 0}};
+    ProbePlan plan(kTcpArp, ProbeLimits{0, 0, 1, 3000, 600}, 1000);
+    plan.Add({{0x0A000001u, 1, true}, {0x0A000002u, 2, true}, {0x0A000003u, 3, false}});
+    EXPECT_EQ(UINT64_MAX, plan.NextRoom(0)) << "nothing held yet";
+    std::vector<Started> s = StartAll(plan, 0);
+    ASSERT_EQ(1u, s.size());
+    EXPECT_EQ(600u, plan.NextDeadline());
+    EXPECT_EQ(3000u, plan.NextRoom(0));
+    EXPECT_EQ(1u, plan.NeighboursHeld(0));
+    EXPECT_EQ(1u, plan.RequestsOut());
+    plan.Expire(600);
+    EXPECT_EQ(0u, plan.RequestsOut()) << "the connect given up on is no longer out";
+    EXPECT_EQ((std::vector<uint64_t>{s[0].run}), plan.WaitingForArp());
+    EXPECT_TRUE(StartAll(plan, 600).empty()) << "its entry still waits for ARP";
+    EXPECT_EQ(0u, plan.NeighboursHeld(3000));
+    EXPECT_EQ(2u, StartAll(plan, 3000).size()) << "the next on the link, then the one behind a router";
+    EXPECT_EQ(UINT64_MAX, plan.NextRoom(3000)) << "nothing left waiting";
+}
