@@ -6,6 +6,7 @@
 
 #include "app/ToolStripWin32.h"
 #include "common/AppError.h"
+#include "common/DataPath.h"
 #include "common/SystemLibraryWin32.h"
 #include "entries/DataSaverWin32.h"
 #include "entries/EntList.h"
@@ -165,6 +166,13 @@ void Construct(HWND mainWindow) {
     storePtr->SetChangeHook([saverPtr] { saverPtr->OnChange(); });
     RefreshEntryList(mainWindow);
 
+    // The columns as the user left them: dragged into another order, widened.
+    auto layouts = std::make_unique<ColumnLayouts>();
+    layouts->iniPath = JoinDataFolderPath(storePtr->DataFolder(), kStatusSettingsFile);
+    layouts->wakeList = RestoreColumnLayout(wakeList, layouts->iniPath, kWakeListSection);
+    layouts->commandLog = RestoreColumnLayout(commandLog, layouts->iniPath, kCommandLogSection);
+    AttachObject(mainWindow, kColumnLayoutsProp, layouts.release());
+
     auto setup = std::make_unique<CSetup>();
     setup->ComposePath(storePtr->DataFolder());
     AttachObject(mainWindow, kSetupPropName, setup.release());
@@ -232,7 +240,7 @@ HWND CreateListPage(HWND tab, int id, const char* name, int columnCount, const W
         }
     }
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER | LVS_EX_HEADERDRAGDROP);
     for (int i = 0; i < columnCount; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_ORDER;

@@ -3,7 +3,21 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
+
+// The two lists' column layouts as the start found them in Nodelark.ini; the
+// shutdown writes back only what the user changed since.
+struct ColumnLayouts {
+    std::string iniPath;
+    ListColumnLayout wakeList;
+    ListColumnLayout commandLog;
+};
+constexpr char kColumnLayoutsProp[] = "ColumnLayouts_Class";
+constexpr char kWakeListSection[] = "WakeList";
+constexpr char kCommandLogSection[] = "CommandLog";
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

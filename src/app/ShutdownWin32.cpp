@@ -56,6 +56,17 @@ void SaveEntries(HWND mainWindow) {
 
 bool g_shuttingDown = false;
 
+void SaveColumnLayouts(HWND mainWindow) {
+    std::unique_ptr<ColumnLayouts> layouts(DetachObject<ColumnLayouts>(mainWindow, kColumnLayoutsProp));
+    if (!layouts) return;
+    HWND tab = TabControl(mainWindow);
+    HWND wakeList = PageWindow(tab, 0), commandLog = PageWindow(tab, 1);
+    const bool saved = (!wakeList || SaveColumnLayout(wakeList, layouts->iniPath, kWakeListSection, layouts->wakeList)) &&
+                       (!commandLog ||
+                        SaveColumnLayout(commandLog, layouts->iniPath, kCommandLogSection, layouts->commandLog));
+    if (!saved) AppendCommandLog(mainWindow, "列の並びと幅を保存できませんでした");
+}
+
 }  // namespace
 
 bool ShutdownInProgress() { return g_shuttingDown; }
@@ -66,6 +77,7 @@ int OnDestroy(HWND mainWindow) {
     // their run uses goes; a wait of the program's own command line ends
     // with 1, and the log says it was cut short.
     StopHandOverServer(mainWindow);
+    SaveColumnLayouts(mainWindow);
     if (CStatusCheck* check = FindObject<CStatusCheck>(mainWindow, kStatusCheckProp)) check->CutWaitShort();
     AppendCommandLog(mainWindow, "Nodelark 終了します");
     // The checks go first: their threads are joined before anything they

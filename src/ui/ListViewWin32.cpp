@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "ui/ListColumns.h"
+
 std::string ListCellText(HWND list, int row, int column, size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 1, 0);
     LVITEMA item = {};
@@ -13,4 +15,50 @@ std::string ListCellText(HWND list, int row, int column, size_t bufferSize) {
     SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     buffer[bufferSize] = 0;
     return buffer.data();
+}
+
+namespace {
+constexpr char kOrderKey[] = "Order";
+constexpr char kWidthsKey[] = "Widths";
+
+int ColumnCount(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    return header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+std::string Setting(const std::string& iniPath, const char* section, const char* key) {
+    char value[256] = {};
+    GetPrivateProfileStringA(section, key, "", value, sizeof value, iniPath.c_str());
+    return value;
+}
+}  // namespace
+
+ListColumnLayout ReadColumnLayout(HWND list) {
+    const int count = ColumnCount(list);
+    if (count <= 0) return {};
+    std::vector<int> order(static_cast<size_t>(count)), widths;
+    if (!SendMessageA(list, LVM_GETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()))) return {};
+    for (int column = 0; column < count; ++column)
+        widths.push_back(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
+    return {JoinColumnNumbers(order), JoinColumnNumbers(widths)};
+}
+
+ListColumnLayout RestoreColumnLayout(HWND list, const std::string& iniPath, const char* section) {
+    const int count = ColumnCount(list);
+    if (!iniPath.empty() && count > 0) {
+        std::vector<int> order = ParseColumnOrder(Setting(iniPath, section, kOrderKey), count);
+        if (!order.empty()) SendMessageA(list, LVM_SETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()));
+        const std::vector<int> widths = ParseColumnWidths(Setting(iniPath, section, kWidthsKey), count);
+        for (size_t column = 0; column < widths.size(); ++column)
+            SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
+    }
+    return ReadColumnLayout(list);
+}
+
+bool SaveColumnLayout(HWND list, const std::string& iniPath, const char* section, const ListColumnLayout& shown) {
+    if (iniPath.empty()) return true;
+    const ListColumnLayout now = ReadColumnLayout(list);
+    if (now.order.empty() || (now.order == shown.order && now.widths == shown.widths)) return true;
+    return WritePrivateProfileStringA(section, kOrderKey, now.order.c_str(), iniPath.c_str()) &&
+           WritePrivateProfileStringA(section, kWidthsKey, now.widths.c_str(), iniPath.c_str());
 }

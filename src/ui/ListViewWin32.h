@@ -5,3 +5,18 @@
 
 // The text of one cell, read through a buffer of `bufferSize` bytes.
 std::string ListCellText(HWND list, int row, int column, size_t bufferSize);
+
+// The column order and widths the user set, kept in `iniPath`'s `section`
+// (keys Order and Widths). Restore applies what it finds when it is whole and
+// leaves the list as made otherwise; it returns the layout now shown, for
+// Save to tell a change.
+struct ListColumnLayout {
+    std::string order;
+    std::string widths;
+};
+ListColumnLayout ReadColumnLayout(HWND list);
+ListColumnLayout RestoreColumnLayout(HWND list, const std::string& iniPath, const char* section);
+// Writes the layout when it differs from `shown` (what Restore returned), so
+// a start where nothing was moved leaves the file alone. False when the
+// write failed.
+bool SaveColumnLayout(HWND list, const std::string& iniPath, const char* section, const ListColumnLayout& shown);
