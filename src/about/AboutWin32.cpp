@@ -89,10 +89,13 @@ void CopyNetworkText(HWND dialog) {
     if (!OpenClipboard(dialog)) return;
     EmptyClipboard();
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, crlf.size() + 1);
-    if (memory) {
-        memcpy(GlobalLock(memory), crlf.c_str(), crlf.size() + 1);
+    void* locked = memory ? GlobalLock(memory) : nullptr;
+    if (locked) {
+        memcpy(locked, crlf.c_str(), crlf.size() + 1);
         GlobalUnlock(memory);
         if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
+    } else if (memory) {
+        GlobalFree(memory);
     }
     CloseClipboard();
 }

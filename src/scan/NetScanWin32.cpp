@@ -202,8 +202,8 @@ bool CNetScan::Core::Stale(uint64_t g) {
 
 void CNetScan::Core::NotifyLocked() {
     if (notified || closing) return;
-    notified = true;
-    PostMessageA(window, message, 0, 0);
+    // A notice the full queue refused is posted again with the next news.
+    notified = PostMessageA(window, message, 0, 0) != FALSE;
 }
 
 void CNetScan::Core::Close() {

@@ -26,6 +26,9 @@
 namespace {
 
 constexpr UINT WM_APP_SCAN_NEWS = WM_APP + 0x2B0;
+// A notice a full message queue refused is made up for this often.
+constexpr UINT_PTR kScanNewsTimer = 0x2B0;
+constexpr UINT kScanNewsTimerMs = 1000;
 
 constexpr char kNoStore[] = "エントリ管理クラスインスタンスの取得に失敗しました";
 constexpr char kNoTab[] = "タブウィンドウハンドルの取得に失敗しました";
@@ -263,6 +266,7 @@ BOOL OnInitDialog(HWND dialog, ScanDialog& d) {
     ShowRange(dialog, DefaultScanRange(d.subnets[0]));
     d.scan = std::make_unique<CNetScan>(dialog, WM_APP_SCAN_NEWS);
     if (!d.scan->Open()) d.scan.reset();
+    if (d.scan) SetTimer(dialog, kScanNewsTimer, kScanNewsTimerMs, nullptr);
     StartScan(dialog, d);
     return TRUE;
 }
@@ -316,6 +320,10 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!d) return FALSE;
     switch (message) {
     case WM_APP_SCAN_NEWS: OnScanNews(dialog, *d); return TRUE;
+    case WM_TIMER:
+        if (wParam != kScanNewsTimer) return FALSE;
+        OnScanNews(dialog, *d);
+        return TRUE;
     case WM_COMMAND: return OnCommand(dialog, *d, LOWORD(wParam), HIWORD(wParam));
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -326,6 +334,7 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     // Nothing posts to the window once the scan is gone; threads still in a
     // look-up are not waited for.
     case WM_DESTROY:
+        KillTimer(dialog, kScanNewsTimer);
         d->scan.reset();
         d->settingRows = true;  // the list's rows go with the window
         return FALSE;

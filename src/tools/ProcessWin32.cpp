@@ -142,6 +142,12 @@ CProcess* CreateProcessRunner() {
     runner->idleEvent = CreateEventA(nullptr, TRUE, TRUE, "CProcess_EventObject");
     runner->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     runner->keptJobs = new (std::nothrow) std::vector<HANDLE>();
+    // Without the stop event the waiter's wait would fail at once and end a
+    // command that still runs: no runner at all is the honest answer.
+    if (!runner->idleEvent || !runner->stopEvent || !runner->keptJobs) {
+        DestroyProcessRunner(runner);
+        return nullptr;
+    }
     return runner;
 }
 
@@ -372,8 +378,14 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
     if (StopDuring(runner, 500)) return 0;
     CloseOwned(runner->outputRead);
     CloseOwned(runner->inputWrite);
-    if (runner->notifyMessage)
-        PostMessageA(runner->notifyWindow, runner->notifyMessage, TOOL_EVENT_FINISHED, static_cast<LPARAM>(exitCode));
+    // The run's end must arrive, or the window would think the tool still
+    // runs: a full queue is waited out for as long as the window lives.
+    if (runner->notifyMessage) {
+        while (!PostMessageA(runner->notifyWindow, runner->notifyMessage, TOOL_EVENT_FINISHED,
+                             static_cast<LPARAM>(exitCode)) &&
+               IsWindow(runner->notifyWindow) && !StopDuring(runner, 50)) {
+        }
+    }
     runner->commandLine[0] = '\0';
     runner->notifyWindow = nullptr;
     runner->notifyMessage = 0;

@@ -264,7 +264,19 @@ int StartWakeRun(HWND mainWindow) {
     app.wakeThreadId = id;
     EnableWindow(mainWindow, FALSE);
     OpenCommandLineDialog(mainWindow);
-    ResumeThread(thread);
+    if (ResumeThread(thread) == static_cast<DWORD>(-1)) {
+        // The worker never ran: the run ends here, and the window must not
+        // stay disabled waiting for an end that cannot come.
+        TerminateThread(thread, 1);
+        CloseHandle(thread);
+        app.wakeThread = nullptr;
+        app.wakeThreadId = 0;
+        EnableWindow(mainWindow, TRUE);
+        ShowError(mainWindow, "スレッドの起動に失敗しました");
+        AppendCommandLog(mainWindow, "WakeUpパケットの送信スレッドの起動に失敗しました");
+        CloseCommandLineDialog();
+        return 0;
+    }
     return 1;
 }
 
