@@ -60,13 +60,7 @@ in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOL
   NL_BENCH_NMAP_20_SECONDS="${NMAP_20:-0}" NL_BENCH_NMAP_24_SECONDS="${NMAP_24:-0}" \
   timeout 900 wine "$BUILD/bench/net_scan_bench.exe" </dev/null || failed=1
 
-DNS_LOG="$NL_NS_TMP/silent-dns.log"
-ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/net/wake_listener.py" 10.77.0.1 "$DNS_LOG" \
-  "$NL_NS_TMP/silent-dns.ready" 53 &
-NL_NS_EXTRA_PIDS+=($!)
-for _ in $(seq 100); do [ -f "$NL_NS_TMP/silent-dns.ready" ] && break; sleep 0.1; done
-[ -f "$NL_NS_TMP/silent-dns.ready" ] || nl_ns_fail "the silent name server did not start"
-printf 'nameserver 10.77.0.1\n' >"/etc/netns/$NL_NS_APP/resolv.conf"
+nl_ns_start_silent_dns ""
 echo "bench-scan: a name server that never answers"
 OUT=$(in_app NL_BENCH_NAMESPACE="$NL_NS_APP" NL_E2E_EXE="$WIN_EXE" NL_BENCH_SCAN_TOPOLOGY=1 NL_BENCH_SCAN_SILENT_DNS=1 timeout 900 \
   wine "$BUILD/bench/net_scan_bench.exe" </dev/null)

@@ -154,6 +154,34 @@ double LinuxRssMegabytes(const std::string& pid) {
 }
 
 
+// Closes the program as a user would; false unless it ended with 0 in time.
+bool CloseNodelark(PROCESS_INFORMATION& info, HWND main) {
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    DWORD code = 255;
+    if (WaitForSingleObject(info.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 255);
+    else GetExitCodeProcess(info.hProcess, &code);
+    if (code != 0) printf("Nodelark.exe ended with %lu\n", code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code == 0;
+}
+
+// Waits up to `seconds` for the main window and its Wake List of `count`
+// rows; false when they did not come.
+bool WaitForList(const PROCESS_INFORMATION& info, int count, double start, double seconds, HWND& main, HWND& list) {
+    main = list = nullptr;
+    while (BenchSeconds() - start < seconds) {
+        if (!main) main = e2e::FindMainWindow(info.dwProcessId);
+        if (main && !list) {
+            HWND tab = GetDlgItem(main, 2015);
+            list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
+        }
+        if (list && e2e::listview::Count(list) == count) return true;
+        Sleep(5);
+    }
+    return false;
+}
+
 // The whole sweep of a long list: its time, the CPU the program and the
 // server spend on it, a header click while it runs, and the memory at the end
 // of each of `sweeps` sweeps (a sweep longer than 30 s is followed by the
@@ -173,16 +201,7 @@ int RunLarge(int count, int sweeps) {
     }
     const double limit = 3600;
     HWND main = nullptr, list = nullptr;
-    while (BenchSeconds() - start < 300) {
-        if (!main) main = e2e::FindMainWindow(info.dwProcessId);
-        if (main && !list) {
-            HWND tab = GetDlgItem(main, 2015);
-            list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
-        }
-        if (list && e2e::listview::Count(list) == count) break;
-        Sleep(20);
-    }
-    if (!list || e2e::listview::Count(list) != count) {
+    if (!WaitForList(info, count, start, 300, main, list)) {
         printf("%d entries: the Wake List did not show them all\n", count);
         TerminateProcess(info.hProcess, 255);
         return 1;
@@ -274,21 +293,8 @@ int RunLarge(int count, int sweeps) {
         for (double m : rss) printf(" %.1f", m);
         printf("\n");
     }
-    int failures = 0;
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 120000) != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 255);
-        ++failures;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    if (code != 0) {
-        printf("Nodelark.exe ended with %lu\n", code);
-        ++failures;
-    }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return failures || MissedTargets() ? 1 : 0;
+    const bool clean = CloseNodelark(info, main);
+    return !clean || MissedTargets() ? 1 : 0;
 }
 
 }  // namespace
@@ -321,15 +327,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     HWND main = nullptr, list = nullptr;
-    while (BenchSeconds() - start < kTimeout) {
-        if (!main) main = e2e::FindMainWindow(info.dwProcessId);
-        if (main && !list) {
-            HWND tab = GetDlgItem(main, 2015);
-            list = tab ? reinterpret_cast<HWND>(e2e::tabs::Param(tab, 0)) : nullptr;
-        }
-        if (list && e2e::listview::Count(list) == kEntries) break;
-        Sleep(5);
-    }
+    WaitForList(info, kEntries, start, kTimeout, main, list);
     int failures = 0;
     if (!list) {
         printf("no Wake List\n");
@@ -440,16 +438,6 @@ int main(int argc, char** argv) {
         printf("\n  first %.1f MB, last %.1f MB, growth %.2f MB\n", rss.front(), rss.back(), rss.back() - rss.front());
     }
 
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 255);
-        ++failures;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    if (code != 0) ++failures;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    if (code != 0) printf("Nodelark.exe ended with %lu\n", code);
+    if (!CloseNodelark(info, main)) ++failures;
     return failures || MissedTargets() ? 1 : 0;
 }

@@ -215,18 +215,6 @@ void StartScan(HWND dialog, ScanDialog& d) {
     d.scan->Start(ScanTargets(range, d.localAddresses), d.subnets);
 }
 
-void StopScan(HWND dialog, ScanDialog& d) {
-    if (!d.scan) return;
-    d.scan->Stop();
-    d.stopped = true;
-    std::vector<ScanFound> found;
-    std::vector<ScanName> names;
-    ScanProgress p = d.scan->Take(&found, &names);
-    ShowFound(dialog, d, found);
-    ShowNames(dialog, d, names);
-    ShowProgress(dialog, d, p);
-}
-
 void OnScanNews(HWND dialog, ScanDialog& d) {
     if (!d.scan) return;
     std::vector<ScanFound> found;
@@ -235,6 +223,13 @@ void OnScanNews(HWND dialog, ScanDialog& d) {
     ShowFound(dialog, d, found);
     ShowNames(dialog, d, names);
     ShowProgress(dialog, d, p);
+}
+
+void StopScan(HWND dialog, ScanDialog& d) {
+    if (!d.scan) return;
+    d.scan->Stop();
+    d.stopped = true;
+    OnScanNews(dialog, d);
 }
 
 void InitList(HWND list) {

@@ -72,15 +72,8 @@ nl_gtest_step "e2e-scan: test program" in_app env "${SCAN_ENV[@]}" \
 # take. Names in the hosts file still resolve at once. (With arguments, the
 # caller's own filter runs in the first step only.)
 [ $# -eq 0 ] || exit 0
-DNS_LOG="$NL_NS_TMP/silent-dns.log"
-: >"$DNS_LOG"
-ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/net/wake_listener.py" 10.77.0.1 "$DNS_LOG" \
-  "$NL_NS_TMP/silent-dns.ready" 53 &
-NL_NS_EXTRA_PIDS+=($!)
-for _ in $(seq 100); do [ -f "$NL_NS_TMP/silent-dns.ready" ] && break; sleep 0.1; done
-[ -f "$NL_NS_TMP/silent-dns.ready" ] || nl_ns_fail "the silent name server did not start"
-# Written in place: the file is what ip netns exec mounts over resolv.conf.
-printf 'nameserver 10.77.0.1\noptions timeout:30 attempts:1\n' >"/etc/netns/$NL_NS_APP/resolv.conf"
+nl_ns_start_silent_dns "timeout:30 attempts:1"
+DNS_LOG=$NL_NS_SILENT_DNS_LOG
 WIN_DNS_LOG=$(nl_ns_winpath "$DNS_LOG")
 [ -n "$WIN_DNS_LOG" ] || nl_ns_fail "winpath"
 nl_gtest_step "e2e-scan: silent name server" in_app env "${SCAN_ENV[@]}" NL_E2E_SILENT_DNS_LOG="$WIN_DNS_LOG" \

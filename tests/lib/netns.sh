@@ -249,6 +249,26 @@ nl_ns_start_listener() {
   nl_ns_fail "listener did not start"
 }
 
+# A name server that never answers: a listener on port 53 of the peer's
+# 10.77.0.1 that logs each query to $NL_NS_TMP/silent-dns.log and replies to
+# nothing; the app namespace's resolv.conf names it, with OPTIONS (a line of
+# resolver options, empty for the resolver's defaults). Written in place:
+# the file is what ip netns exec mounts over resolv.conf. Sets
+# NL_NS_SILENT_DNS_LOG; the cleanup ends the listener.
+NL_NS_SILENT_DNS_LOG=
+nl_ns_start_silent_dns() {
+  local options=$1 _
+  NL_NS_SILENT_DNS_LOG="$NL_NS_TMP/silent-dns.log"
+  : >"$NL_NS_SILENT_DNS_LOG"
+  ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$NL_NS_LIB_ROOT/tests/net/wake_listener.py" 10.77.0.1 \
+    "$NL_NS_SILENT_DNS_LOG" "$NL_NS_TMP/silent-dns.ready" 53 &
+  NL_NS_EXTRA_PIDS+=($!)
+  for _ in $(seq 100); do [ -f "$NL_NS_TMP/silent-dns.ready" ] && break; sleep 0.1; done
+  [ -f "$NL_NS_TMP/silent-dns.ready" ] || nl_ns_fail "the silent name server did not start"
+  printf 'nameserver 10.77.0.1\n%s' "${options:+options $options
+}" >"/etc/netns/$NL_NS_APP/resolv.conf"
+}
+
 # Logs every TCP connect and echo request that arrives on DEVICE of the
 # namespace NS, whether the namespace drops it or not (see
 # tests/net/connect_log.py), to $NL_NS_TMP/connects.log. Sets
