@@ -76,8 +76,13 @@ def computer(size):
         mon, scr, neck, base = (0, 1, 13, 10), (2, 3, 11, 8), (5, 11, 8, 11), (3, 12, 10, 13)
     elif size == 32:
         mon, scr, neck, base = (1, 3, 27, 21), (4, 6, 24, 18), (11, 22, 17, 24), (6, 25, 22, 27)
-    else:
+    elif size == 48:
         mon, scr, neck, base = (2, 5, 40, 32), (6, 9, 36, 28), (17, 33, 25, 37), (9, 38, 33, 41)
+    else:
+        # Other scales follow the 32-pixel drawing, each edge on a whole pixel.
+        k = size / 32.0
+        mon, scr, neck, base = [tuple(int(round(v * k)) for v in box) for box in
+                                ((1, 3, 27, 21), (4, 6, 24, 18), (11, 22, 17, 24), (6, 25, 22, 27))]
     d.rectangle(mon, fill=BEZEL, outline=OUTLINE)
     # Shaded lower bezel gives the panel some depth.
     d.line((mon[0] + 1, mon[3] - 1, mon[2] - 1, mon[3] - 1), fill=BEZEL_SHADE)
@@ -104,7 +109,9 @@ def badge_box(size):
         return (7, 7, 15, 15)
     if size == 32:
         return (16, 16, 31, 31)
-    return (24, 24, 47, 47)
+    if size == 48:
+        return (24, 24, 47, 47)
+    return (size // 2, size // 2, size - 1, size - 1)
 
 
 def power_badge(size, grey=False):
@@ -126,7 +133,7 @@ def power_badge(size, grey=False):
         cx = (x0 + x1) / 2.0
         cy = (y0 + y1) / 2.0 + (0.5 if size == 32 else 1)
         r = w * 0.27
-        lw = 2 if size == 32 else 3
+        lw = max(2, int(round(size / 16.0)))
         d.arc((cx - r, cy - r, cx + r, cy + r), start=300, end=240, fill=WHITE, width=lw)
         bar_w = lw
         bx0 = int(round(cx - bar_w / 2.0))
@@ -252,10 +259,20 @@ def info_badge(size):
         d.point((10, 11), fill=WHITE)
         return img
     cx = (x0 + x1 + 1) // 2
-    d.rectangle((cx - 1, y0 + 3, cx, y0 + 4), fill=WHITE)
-    d.rectangle((cx - 1, y0 + 6, cx, y1 - 3), fill=WHITE)
-    d.line((cx - 3, y0 + 6, cx - 2, y0 + 6), fill=WHITE)
-    d.line((cx - 3, y1 - 3, cx + 2, y1 - 3), fill=WHITE)
+    if size in (32, 48):
+        d.rectangle((cx - 1, y0 + 3, cx, y0 + 4), fill=WHITE)
+        d.rectangle((cx - 1, y0 + 6, cx, y1 - 3), fill=WHITE)
+        d.line((cx - 3, y0 + 6, cx - 2, y0 + 6), fill=WHITE)
+        d.line((cx - 3, y1 - 3, cx + 2, y1 - 3), fill=WHITE)
+        return img
+    # Other scales: the same letter, its strokes as thick as the scale.
+    k = size / 32.0
+    t = max(1, int(round(k)))
+    u = lambda v: int(round(v * k))
+    d.rectangle((cx - t, y0 + u(3), cx + t - 1, y0 + u(3) + 2 * t - 1), fill=WHITE)
+    d.rectangle((cx - t, y0 + u(6), cx + t - 1, y1 - u(3)), fill=WHITE)
+    d.rectangle((cx - t - u(2), y0 + u(6), cx - 1, y0 + u(6) + t - 1), fill=WHITE)
+    d.rectangle((cx - t - u(2), y1 - u(3) - t + 1, cx + t + u(2) - 1, y1 - u(3)), fill=WHITE)
     return img
 
 
@@ -263,21 +280,43 @@ def sheet(size=16):
     """A page of text with a folded corner: the Command Log's tab icon."""
     img = canvas(size)
     d = ImageDraw.Draw(img)
-    d.polygon([(2, 0), (10, 0), (13, 3), (13, 15), (2, 15)], fill=PAPER, outline=OUTLINE)
-    d.polygon([(10, 0), (10, 3), (13, 3)], fill=PAPER_FOLD, outline=OUTLINE)
+    if size == 16:
+        d.polygon([(2, 0), (10, 0), (13, 3), (13, 15), (2, 15)], fill=PAPER, outline=OUTLINE)
+        d.polygon([(10, 0), (10, 3), (13, 3)], fill=PAPER_FOLD, outline=OUTLINE)
+        for y, x1 in ((5, 11), (7, 10), (9, 11), (11, 8), (13, 10)):
+            d.line((4, y, x1, y), fill=INK)
+        d.line((4, 3, 8, 3), fill=INFO)
+        return img
+    # Larger scales: the same page, a line of text every two scaled pixels.
+    k = size / 16.0
+    u = lambda v: int(round(v * k))
+    t = max(1, int(k))
+    d.polygon([(u(2), 0), (u(10), 0), (u(13) + t - 1, u(3)), (u(13) + t - 1, size - 1), (u(2), size - 1)],
+              fill=PAPER, outline=OUTLINE)
+    d.polygon([(u(10), 0), (u(10), u(3)), (u(13) + t - 1, u(3))], fill=PAPER_FOLD, outline=OUTLINE)
     for y, x1 in ((5, 11), (7, 10), (9, 11), (11, 8), (13, 10)):
-        d.line((4, y, x1, y), fill=INK)
-    d.line((4, 3, 8, 3), fill=INFO)
+        d.rectangle((u(4), u(y), u(x1), u(y) + t - 1), fill=INK)
+    d.rectangle((u(4), u(3), u(8), u(3) + t - 1), fill=INFO)
     return img
 
 
 def triangle(down, size=16):
     img = canvas(size)
     d = ImageDraw.Draw(img)
-    rows = [(4, 10), (5, 9), (6, 8), (7, 7)]
-    for i, (a, b) in enumerate(rows):
-        y = 6 + i if down else 9 - i
-        d.line((a, y, b, y), fill=ARROW)
+    if size == 16:
+        rows = [(4, 10), (5, 9), (6, 8), (7, 7)]
+        for i, (a, b) in enumerate(rows):
+            y = 6 + i if down else 9 - i
+            d.line((a, y, b, y), fill=ARROW)
+        return img
+    # Larger scales: as many rows as the scale allows, one pixel narrower a side each.
+    k = size / 16.0
+    half = int(round(3 * k))
+    centre = size // 2 - 1 + (size % 2)
+    top = int(round(6 * k))
+    for i in range(half + 1):
+        y = top + i if down else top + half - i
+        d.line((centre - half + i, y, centre + half - i, y), fill=ARROW)
     return img
 
 
@@ -426,6 +465,21 @@ def build():
     state = [canvas(16), wake_image(16), greyed(wake_image(16)), tool_image(16)]
     keyed_bmp(strip(state), os.path.join(HERE, "StateImages.bmp"))
     keyed_bmp(strip([triangle(True), triangle(False)]), os.path.join(HERE, "HeaderImages.bmp"))
+
+    # The same pictures drawn for 150 % and 200 % display scales.
+    for scale in (150, 200):
+        big, small_size = 32 * scale // 100, 16 * scale // 100
+        toolbar = [wake_image(big), entry_image(big), tool_image(big), about_image(big)]
+        tb = strip(toolbar)
+        masked_bmp(tb, os.path.join(HERE, "Toolbar%d.bmp" % scale))
+        mask_bmp(tb, os.path.join(HERE, "ToolbarMask%d.bmp" % scale))
+        masked_bmp(strip([greyed(i) for i in toolbar]), os.path.join(HERE, "ToolbarDisabled%d.bmp" % scale))
+        small = [wake_image(small_size), greyed(wake_image(small_size)), tool_image(small_size), sheet(small_size)]
+        keyed_bmp(strip(small), os.path.join(HERE, "SmallImages%d.bmp" % scale))
+        state = [canvas(small_size), wake_image(small_size), greyed(wake_image(small_size)), tool_image(small_size)]
+        keyed_bmp(strip(state), os.path.join(HERE, "StateImages%d.bmp" % scale))
+        keyed_bmp(strip([triangle(True, small_size), triangle(False, small_size)]),
+                  os.path.join(HERE, "HeaderImages%d.bmp" % scale))
 
     ico([app_icon(16), app_icon(32), app_icon(48)], os.path.join(HERE, "Nodelark.ico"))
     ico([entry_image(16), entry_image(32), entry_image(48)], os.path.join(HERE, "Entry.ico"))

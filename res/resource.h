@@ -18,6 +18,19 @@
 #define IDB_STATE_IMAGES            119     // 4 x 16x16: stateImages
 #define IDB_TOOLBAR_DISABLED        123     // 4 x 32x32: grey toolbar images
 #define IDB_HEADER_IMAGES           125     // 2 x 16x16: sort arrows
+// The same strips drawn for 150 % (24 and 48 pixels) and 200 % (32 and 64).
+#define IDB_TOOLBAR_150             140
+#define IDB_TOOLBAR_MASK_150        141
+#define IDB_SMALL_IMAGES_150        142
+#define IDB_STATE_IMAGES_150        143
+#define IDB_TOOLBAR_DISABLED_150    144
+#define IDB_HEADER_IMAGES_150       145
+#define IDB_TOOLBAR_200             150
+#define IDB_TOOLBAR_MASK_200        151
+#define IDB_SMALL_IMAGES_200        152
+#define IDB_STATE_IMAGES_200        153
+#define IDB_TOOLBAR_DISABLED_200    154
+#define IDB_HEADER_IMAGES_200       155
 
 // Image indexes inside the strips above.
 #define IMG_SMALL_WAKE              0

@@ -22,21 +22,37 @@
 #include "tools/SetupWin32.h"
 #include "tools/ToolsMenuWin32.h"
 #include "ui/AppContextWin32.h"
+#include "ui/DpiScale.h"
+#include "ui/DpiWin32.h"
 #include "ui/ProgStbarWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "wake/StatusCheckWin32.h"
 
-namespace {
-
-HFONT CreateListFont(HWND window) {
-    HDC dc = GetDC(window);
-    int height = -MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(window, dc);
+HFONT CreateListFont(UINT dpi) {
+    const int height = -MulDiv(10, static_cast<int>(dpi), 72);
     return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FF_MODERN | DEFAULT_PITCH,
                        "YU Gothic UI");
 }
+
+int BitmapForDpi(int bitmapId, UINT dpi) {
+    static const int kSets[][3] = {
+        {IDB_TOOLBAR, IDB_TOOLBAR_150, IDB_TOOLBAR_200},
+        {IDB_TOOLBAR_MASK, IDB_TOOLBAR_MASK_150, IDB_TOOLBAR_MASK_200},
+        {IDB_TOOLBAR_DISABLED, IDB_TOOLBAR_DISABLED_150, IDB_TOOLBAR_DISABLED_200},
+        {IDB_SMALL_IMAGES, IDB_SMALL_IMAGES_150, IDB_SMALL_IMAGES_200},
+        {IDB_STATE_IMAGES, IDB_STATE_IMAGES_150, IDB_STATE_IMAGES_200},
+        {IDB_HEADER_IMAGES, IDB_HEADER_IMAGES_150, IDB_HEADER_IMAGES_200},
+    };
+    const int scale = ImageScaleForDpi(static_cast<int>(dpi));
+    const int index = scale == 200 ? 2 : (scale == 150 ? 1 : 0);
+    for (const auto& set : kSets)
+        if (set[0] == bitmapId) return set[index];
+    return bitmapId;
+}
+
+namespace {
 
 
 void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
@@ -85,7 +101,7 @@ HWND CreateTabControl(HWND mainWindow) {
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_TAB)), App().instance, nullptr);
     if (!tab) throw AppError("ﾀﾌﾞｺﾝﾄﾛｰﾙ作成失敗");
     ForwardNotificationsOf(tab);
-    SendMessageA(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageA(tab, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), TRUE);
     SendMessageA(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(App().smallImages));
     return tab;
 }
@@ -98,7 +114,7 @@ HWND CreateWakeListPage(HWND tab) {
     const char* texts[kWakeListColumns];
     for (int i = 0; i < kWakeListColumns; ++i) {
         alignments[i] = kWakeListColumnTable[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        widths[i] = kWakeListColumnTable[i].width;
+        widths[i] = ScaleToDpi(kWakeListColumnTable[i].width, static_cast<int>(App().dpi));
         texts[i] = kWakeListColumnTable[i].header;
     }
     HWND list = CreateListPage(tab, IDC_WAKE_LIST, "Wake List", kWakeListColumns, alignments, widths, texts, 0, true);
@@ -110,7 +126,7 @@ HWND CreateWakeListPage(HWND tab) {
 
 HWND CreateCommandLogPage(HWND tab) {
     static const WORD alignments[] = {LVCFMT_LEFT, LVCFMT_LEFT};
-    static const int widths[] = {100, 700};
+    const int widths[] = {ScaleToDpi(100, static_cast<int>(App().dpi)), ScaleToDpi(700, static_cast<int>(App().dpi))};
     static const char* const texts[] = {"時間", "出力"};
     return CreateListPage(tab, IDC_COMMAND_LOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
 }
@@ -121,13 +137,15 @@ void Construct(HWND mainWindow) {
     AppContext& app = App();
     app.mainMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDM_MAIN_MENU));
     app.logMenu = LoadMenuA(app.instance, MAKEINTRESOURCEA(IDM_LOG_MENU));
-    app.listFont = CreateListFont(mainWindow);
+    app.dpi = WindowDpi(mainWindow);
+    app.listFont = CreateListFont(app.dpi);
+    app.guiFont = CreateGuiFontForDpi(app.dpi);
 
-    app.smallImages = LoadImageStrip(mainWindow, IDB_SMALL_IMAGES, 4);
+    app.smallImages = LoadImageStrip(mainWindow, BitmapForDpi(IDB_SMALL_IMAGES, app.dpi), 4);
     if (!app.smallImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
-    app.stateImages = LoadImageStrip(mainWindow, IDB_STATE_IMAGES, 4);
+    app.stateImages = LoadImageStrip(mainWindow, BitmapForDpi(IDB_STATE_IMAGES, app.dpi), 4);
     if (!app.stateImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
-    app.headerImages = LoadImageStrip(mainWindow, IDB_HEADER_IMAGES, 2);
+    app.headerImages = LoadImageStrip(mainWindow, BitmapForDpi(IDB_HEADER_IMAGES, app.dpi), 2);
     if (!app.headerImages) throw AppError("ｲﾒｰｼﾞﾘｽﾄ作成失敗");
 
     ZeroMemory(app.filterAddress, sizeof app.filterAddress);
@@ -142,7 +160,7 @@ void Construct(HWND mainWindow) {
 
     if (CProcess* runner = CreateProcessRunner()) AttachObject(mainWindow, kProcessProp, runner);
 
-    if (CDlgbar* bar = BuildToolStrip(app.instance, mainWindow)) AttachObject(mainWindow, kDlgbarProp, bar);
+    if (CDlgbar* bar = BuildToolStrip(app.instance, mainWindow, app.dpi)) AttachObject(mainWindow, kDlgbarProp, bar);
 
     static const int kPercentages[] = {40, 30, 20, 10};
     auto* status = new CProgStbar(app.instance, mainWindow, IDC_STATUSBAR, IDC_PROGRESS, kPercentages, 4, 2, "ﾚﾃﾞｨ");
@@ -169,8 +187,8 @@ void Construct(HWND mainWindow) {
     // The columns as the user left them: dragged into another order, widened.
     auto layouts = std::make_unique<ColumnLayouts>();
     layouts->iniPath = JoinDataFolderPath(storePtr->DataFolder(), kStatusSettingsFile);
-    layouts->wakeList = RestoreColumnLayout(wakeList, layouts->iniPath, kWakeListSection);
-    layouts->commandLog = RestoreColumnLayout(commandLog, layouts->iniPath, kCommandLogSection);
+    layouts->wakeList = RestoreColumnLayout(wakeList, layouts->iniPath, kWakeListSection, app.dpi);
+    layouts->commandLog = RestoreColumnLayout(commandLog, layouts->iniPath, kCommandLogSection, app.dpi);
     AttachObject(mainWindow, kColumnLayoutsProp, layouts.release());
 
     auto setup = std::make_unique<CSetup>();
@@ -225,7 +243,7 @@ HWND CreateListPage(HWND tab, int id, const char* name, int columnCount, const W
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, name, 0x56000049 | extraStyle, 0, 0, 0, 0, tab,
                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), app.instance, nullptr);
     if (!list) throw AppError("ﾘｽﾄﾋﾞｭｰｺﾝﾄﾛｰﾙの作成失敗");
-    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), TRUE);
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(app.smallImages));
     if (stateImages) SendMessageA(list, LVM_SETIMAGELIST, LVSIL_STATE, reinterpret_cast<LPARAM>(app.stateImages));
     if (app.osVersion.major == 0) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ui/AppContextWin32.h"
 #include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 
@@ -29,6 +30,17 @@ bool ShutdownInProgress();
 int LayoutMainWindow(HWND mainWindow, WPARAM kind, LPARAM packedSize);
 
 HIMAGELIST LoadImageStrip(HWND window, int bitmapId, int imageCount);
+// The strip drawn for the scale of `dpi` in place of the 100 % one named.
+int BitmapForDpi(int bitmapId, UINT dpi);
+HFONT CreateListFont(UINT dpi);
+// The dialog font made for the window's DPI, the stock one until it is made.
+inline HFONT GuiFont() {
+    return App().guiFont ? App().guiFont : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+// The window moved to a monitor of another scale (WM_DPICHANGED): fonts,
+// images, columns and the tool strip are made again for the new DPI, the
+// window takes the rectangle the system suggests.
+int OnDpiChanged(HWND mainWindow, WPARAM dpis, LPARAM suggestedRect);
 HWND CreateListPage(HWND tab, int id, const char* name, int columnCount, const WORD* alignments,
                     const int* widths, const char* const* texts, DWORD extraStyle, bool stateImages);
 bool ApplyExplorerTheme(HWND window);

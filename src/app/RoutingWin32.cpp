@@ -303,6 +303,7 @@ LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE: return OnCreate(window);
     case WM_DESTROY: return OnDestroy(window);
     case WM_SIZE: return LayoutMainWindow(window, wParam, lParam);
+    case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);
     case WM_CLOSE:
         if (!ShutdownInProgress() && !CloseDeferred()) DestroyWindow(window);
         return 0;

@@ -61,9 +61,10 @@ void SaveColumnLayouts(HWND mainWindow) {
     if (!layouts) return;
     HWND tab = TabControl(mainWindow);
     HWND wakeList = PageWindow(tab, 0), commandLog = PageWindow(tab, 1);
-    const bool saved = (!wakeList || SaveColumnLayout(wakeList, layouts->iniPath, kWakeListSection, layouts->wakeList)) &&
-                       (!commandLog ||
-                        SaveColumnLayout(commandLog, layouts->iniPath, kCommandLogSection, layouts->commandLog));
+    const UINT dpi = App().dpi;
+    const bool saved =
+        (!wakeList || SaveColumnLayout(wakeList, layouts->iniPath, kWakeListSection, layouts->wakeList, dpi)) &&
+        (!commandLog || SaveColumnLayout(commandLog, layouts->iniPath, kCommandLogSection, layouts->commandLog, dpi));
     if (!saved) AppendCommandLog(mainWindow, "列の並びと幅を保存できませんでした");
 }
 
@@ -120,6 +121,10 @@ int OnDestroy(HWND mainWindow) {
     }
     if (app.listFont) DeleteObject(app.listFont);
     app.listFont = nullptr;
+    for (HFONT* font : {&app.guiFont, &app.barFont, &app.statusFont}) {
+        if (*font) DeleteObject(*font);
+        *font = nullptr;
+    }
     PostQuitMessage(app.exitCode);
     return 0;
 }

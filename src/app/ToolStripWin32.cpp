@@ -3,15 +3,18 @@
 
 #include <memory>
 
+#include "app/MainWindowWin32.h"
 #include "resource.h"
 
 namespace {
 HIMAGELIST ImageListFromBitmaps(HBITMAP image, HBITMAP mask, ToolbarBand& band) {
     BITMAP info = {};
     if (!GetObjectA(image, sizeof info, &info)) return nullptr;
-    band.buttonCount = info.bmWidth / 32;
+    // Square images: the strip's height is each one's width.
+    band.imageWidth = info.bmHeight;
+    band.buttonCount = info.bmHeight > 0 ? info.bmWidth / info.bmHeight : 0;
     band.imageHeight = info.bmHeight;
-    HIMAGELIST list = ImageList_Create(32, info.bmHeight, ILC_COLOR16 | ILC_MASK, band.buttonCount, 0);
+    HIMAGELIST list = ImageList_Create(band.imageWidth, info.bmHeight, ILC_COLOR16 | ILC_MASK, band.buttonCount, 0);
     if (list) ImageList_Add(list, image, mask);
     return list;
 }
@@ -27,16 +30,46 @@ void SetToolbarImages(HINSTANCE instance, ToolbarBand& band, int imageId, int ma
     if (image) DeleteObject(image);
     if (mask) DeleteObject(mask);
 }
+void SetImagesForDpi(HINSTANCE instance, ToolbarBand& band, UINT dpi) {
+    const int mask = BitmapForDpi(IDB_TOOLBAR_MASK, dpi);
+    SetToolbarImages(instance, band, BitmapForDpi(IDB_TOOLBAR, dpi), mask, TB_SETIMAGELIST);
+    SetToolbarImages(instance, band, BitmapForDpi(IDB_TOOLBAR_DISABLED, dpi), mask, TB_SETDISABLEDIMAGELIST);
+}
 }  // namespace
 
-CDlgbar* BuildToolStrip(HINSTANCE instance, HWND mainWindow) {
+void RescaleToolStrip(HINSTANCE instance, CDlgbar& bar, UINT dpi, HFONT font) {
+    HWND toolbar = bar.FindToolbar();
+    ToolbarBand* band = bar.BandOf(toolbar);
+    if (!band) return;
+    const int buttons = band->buttonCount;
+    SetImagesForDpi(instance, *band, dpi);
+    band->buttonCount = buttons;
+    if (font) SendMessageA(toolbar, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageA(toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(band->imageWidth, band->imageHeight));
+    SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+    bar.RefitToolbar(toolbar);
+    // The tips were placed over the buttons as they were.
+    if (band->tooltip) {
+        for (int i = 0; i < buttons; ++i) {
+            TBBUTTON button = {};
+            if (!SendMessageA(toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button))) continue;
+            TOOLINFOA tool = {};
+            tool.cbSize = sizeof tool;
+            tool.hwnd = toolbar;
+            tool.uId = static_cast<UINT_PTR>(button.idCommand);
+            SendMessageA(toolbar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&tool.rect));
+            SendMessageA(band->tooltip, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+}
+
+CDlgbar* BuildToolStrip(HINSTANCE instance, HWND mainWindow, UINT dpi) {
     auto bar = std::make_unique<CDlgbar>(instance, mainWindow);
     if (!bar->CreateStrip(IDC_TOOLSTRIP)) return nullptr;
     HWND toolbar = bar->AddToolbar();
     if (!toolbar) return bar.release();
     ToolbarBand* band = bar->BandOf(toolbar);
-    SetToolbarImages(instance, *band, IDB_TOOLBAR, IDB_TOOLBAR_MASK, TB_SETIMAGELIST);
-    SetToolbarImages(instance, *band, IDB_TOOLBAR_DISABLED, IDB_TOOLBAR_MASK, TB_SETDISABLEDIMAGELIST);
+    SetImagesForDpi(instance, *band, dpi);
 
     static const char* const kLabels[] = {"WAKE", "ENTRY", "TOOL", "ABOUT"};
     static const char* const kTips[] = {"MORROWBEL", "ENTRY", "TOOL", "ABOUT"};

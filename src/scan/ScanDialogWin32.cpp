@@ -20,6 +20,9 @@
 #include "scan/NetScan.h"
 #include "scan/NetScanWin32.h"
 #include "ui/AppContextWin32.h"
+#include "ui/DpiScale.h"
+#include "ui/DpiWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 
@@ -58,6 +61,8 @@ struct ScanDialog {
     bool settingRows = false;
     // What OK hands back, in address order.
     std::vector<ScanFound> chosen;
+    // The DPI the list's columns are sized for.
+    UINT dpi = 0;
 };
 
 ScanDialog* StateOf(HWND dialog) { return reinterpret_cast<ScanDialog*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
@@ -232,14 +237,14 @@ void StopScan(HWND dialog, ScanDialog& d) {
     OnScanNews(dialog, d);
 }
 
-void InitList(HWND list) {
+void InitList(HWND list, UINT dpi) {
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[i].width;
+        column.cx = ScaleToDpi(kColumns[i].width, static_cast<int>(dpi));
         column.pszText = const_cast<char*>(kColumns[i].text);
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
@@ -248,7 +253,8 @@ void InitList(HWND list) {
 
 BOOL OnInitDialog(HWND dialog, ScanDialog& d) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&d));
-    InitList(Item(dialog, IDC_SCAN_LIST));
+    d.dpi = WindowDpi(dialog);
+    InitList(Item(dialog, IDC_SCAN_LIST), d.dpi);
     HWND combo = Item(dialog, IDC_SCAN_SUBNET);
     for (const ScanSubnet& s : d.subnets) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SubnetLabel(s).c_str()));
     EnableWindow(Item(dialog, IDC_SCAN_STOP), FALSE);
@@ -320,6 +326,13 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         OnScanNews(dialog, *d);
         return TRUE;
     case WM_COMMAND: return OnCommand(dialog, *d, LOWORD(wParam), HIWORD(wParam));
+    // The system scales the box and its controls; the columns are ours.
+    case WM_DPICHANGED:
+        if (HIWORD(wParam) && HIWORD(wParam) != d->dpi) {
+            RescaleColumns(Item(dialog, IDC_SCAN_LIST), d->dpi, HIWORD(wParam));
+            d->dpi = HIWORD(wParam);
+        }
+        return FALSE;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom == IDC_SCAN_LIST && header->code == LVN_ITEMCHANGING)

@@ -12,7 +12,13 @@ struct AppContext {
     HACCEL accelerators;
     HMENU mainMenu;        // menu 101, while the Wake List page shows
     HMENU logMenu;         // menu 119, while the Command Log page shows
+    // Written at start-up and again when the window moves to a monitor of
+    // another scale: the DPI it is shown at, and what is made for that DPI.
+    UINT dpi;
     HFONT listFont;
+    HFONT guiFont;
+    HFONT barFont;     // the tool strip's and the status bar's, made only
+    HFONT statusFont;  // once the DPI changed: the system's own until then
     HIMAGELIST smallImages;
     HIMAGELIST stateImages;
     HIMAGELIST headerImages;

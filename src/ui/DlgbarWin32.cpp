@@ -140,6 +140,14 @@ void CDlgbar::SetButtonState(HWND toolbar, UINT command, BYTE clearBits, BYTE se
     SendMessageA(toolbar, TB_SETSTATE, command, MAKELPARAM(bits, 0));
 }
 
+void CDlgbar::RefitToolbar(HWND toolbar) {
+    ToolbarBand* band = BandOf(toolbar);
+    if (!band) return;
+    GetClientRect(toolbar, &band->clientRect);
+    SizeBand(*band);
+    FitFirstBand();
+}
+
 void CDlgbar::FitFirstBand() {
     if (!strip_ || SendMessageA(strip_, RB_GETBANDCOUNT, 0, 0) < 1) return;
     REBARBANDINFOA info = {};

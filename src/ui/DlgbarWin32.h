@@ -33,6 +33,8 @@ public:
     HWND FindToolbar() const;
     void SetButtonState(HWND toolbar, UINT command, BYTE clearBits, BYTE setBits);
     void FitFirstBand();
+    // The band sized again to its toolbar, after the buttons changed size.
+    void RefitToolbar(HWND toolbar);
     ToolbarBand* BandOf(HWND toolbar);
 
     HWND Strip() const { return strip_; }

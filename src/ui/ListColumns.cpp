@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/DpiScale.h"
+
 namespace {
 
 // Every comma-separated field a plain non-negative number of at most five
@@ -45,4 +47,11 @@ std::string JoinColumnNumbers(const std::vector<int>& numbers) {
     std::string text;
     for (size_t i = 0; i < numbers.size(); ++i) text += (i ? "," : "") + std::to_string(numbers[i]);
     return text;
+}
+
+std::vector<int> RescaleColumnWidths(const std::vector<int>& widths, int fromDpi, int toDpi) {
+    std::vector<int> scaled;
+    scaled.reserve(widths.size());
+    for (int width : widths) scaled.push_back(RescaleForDpi(width, fromDpi, toDpi));
+    return scaled;
 }

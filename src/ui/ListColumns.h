@@ -14,3 +14,7 @@ std::vector<int> ParseColumnOrder(const std::string& text, int count);
 // to kListColumnWidthMax.
 std::vector<int> ParseColumnWidths(const std::string& text, int count);
 std::string JoinColumnNumbers(const std::vector<int>& numbers);
+
+// Widths are kept at 96 DPI, so that a start at another display scale shows
+// them in the same proportion: `widths` shown at `fromDpi`, at `toDpi`.
+std::vector<int> RescaleColumnWidths(const std::vector<int>& widths, int fromDpi, int toDpi);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "ui/DpiScale.h"
 #include "ui/ListColumns.h"
 
 std::string ListCellText(HWND list, int row, int column, size_t bufferSize) {
@@ -33,32 +34,44 @@ std::string Setting(const std::string& iniPath, const char* section, const char*
 }
 }  // namespace
 
-ListColumnLayout ReadColumnLayout(HWND list) {
+ListColumnLayout ReadColumnLayout(HWND list, UINT dpi) {
     const int count = ColumnCount(list);
     if (count <= 0) return {};
     std::vector<int> order(static_cast<size_t>(count)), widths;
     if (!SendMessageA(list, LVM_GETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()))) return {};
     for (int column = 0; column < count; ++column)
         widths.push_back(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
-    return {JoinColumnNumbers(order), JoinColumnNumbers(widths)};
+    return {JoinColumnNumbers(order),
+            JoinColumnNumbers(RescaleColumnWidths(widths, static_cast<int>(dpi), kBaseDpi))};
 }
 
-ListColumnLayout RestoreColumnLayout(HWND list, const std::string& iniPath, const char* section) {
+ListColumnLayout RestoreColumnLayout(HWND list, const std::string& iniPath, const char* section, UINT dpi) {
     const int count = ColumnCount(list);
     if (!iniPath.empty() && count > 0) {
         std::vector<int> order = ParseColumnOrder(Setting(iniPath, section, kOrderKey), count);
         if (!order.empty()) SendMessageA(list, LVM_SETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()));
-        const std::vector<int> widths = ParseColumnWidths(Setting(iniPath, section, kWidthsKey), count);
+        const std::vector<int> widths = RescaleColumnWidths(
+            ParseColumnWidths(Setting(iniPath, section, kWidthsKey), count), kBaseDpi, static_cast<int>(dpi));
         for (size_t column = 0; column < widths.size(); ++column)
             SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
     }
-    return ReadColumnLayout(list);
+    return ReadColumnLayout(list, dpi);
 }
 
-bool SaveColumnLayout(HWND list, const std::string& iniPath, const char* section, const ListColumnLayout& shown) {
+bool SaveColumnLayout(HWND list, const std::string& iniPath, const char* section, const ListColumnLayout& shown,
+                      UINT dpi) {
     if (iniPath.empty()) return true;
-    const ListColumnLayout now = ReadColumnLayout(list);
+    const ListColumnLayout now = ReadColumnLayout(list, dpi);
     if (now.order.empty() || (now.order == shown.order && now.widths == shown.widths)) return true;
     return WritePrivateProfileStringA(section, kOrderKey, now.order.c_str(), iniPath.c_str()) &&
            WritePrivateProfileStringA(section, kWidthsKey, now.widths.c_str(), iniPath.c_str());
+}
+
+void RescaleColumns(HWND list, UINT fromDpi, UINT toDpi) {
+    const int count = ColumnCount(list);
+    for (int column = 0; column < count; ++column) {
+        const int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, column,
+                     RescaleForDpi(width, static_cast<int>(fromDpi), static_cast<int>(toDpi)));
+    }
 }

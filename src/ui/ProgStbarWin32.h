@@ -16,6 +16,11 @@ public:
     CProgStbar& operator=(const CProgStbar&) = delete;
 
     void Resize(WPARAM kind, LPARAM packedSize);
+    // A font of the caller's, which outlives the bar; the next Resize takes
+    // its height.
+    void SetFont(HFONT font) {
+        if (statusBar_ && font) SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
     void SetPartText(int part, const char* text);
     void BeginProgress(int maximum);
     void StepProgress();

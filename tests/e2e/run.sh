@@ -7,6 +7,8 @@
 #          (only the step with several subnets, see below)
 #        tests/e2e/run.sh BUILD_DIR --locale
 #          (only the step under other locales)
+#        tests/e2e/run.sh BUILD_DIR --dpi
+#          (only the step at 96, 144 and 192 DPI)
 # Without gtest arguments three more steps follow: the full-disk test, the
 # several-subnets tests, and the network scan's tests in a switched topology
 # of their own (scan_run.sh, which also runs alone: tests/e2e/scan_run.sh
@@ -19,11 +21,15 @@ BUILD=$(realpath -m "${1:?usage: run.sh BUILD_DIR}")
 shift
 SUBNETS_ONLY=0
 LOCALE_ONLY=0
+DPI_ONLY=0
 if [ "${1:-}" = "--subnets" ]; then
   SUBNETS_ONLY=1
   shift
 elif [ "${1:-}" = "--locale" ]; then
   LOCALE_ONLY=1
+  shift
+elif [ "${1:-}" = "--dpi" ]; then
+  DPI_ONLY=1
   shift
 fi
 SUBNETS_FILTER=RoutedSubnets.*
@@ -49,9 +55,12 @@ PEER_DEV=$(ip -n "$NL_NS_PEER" -o link show type veth | awk -F': ' '{print $2}' 
 PEER_CONTROL="$NL_NS_TMP/peer-control"
 PEER_ACK="$NL_NS_TMP/peer-ack"
 PEER_PID=
+DPI_XVFB_PID=
 stop_peer_computer() {
   if [ -n "$PEER_PID" ]; then kill "$PEER_PID" 2>/dev/null; wait "$PEER_PID" 2>/dev/null; fi
   PEER_PID=
+  if [ -n "$DPI_XVFB_PID" ]; then kill "$DPI_XVFB_PID" 2>/dev/null; wait "$DPI_XVFB_PID" 2>/dev/null; fi
+  DPI_XVFB_PID=
 }
 NL_NS_EXTRA_CLEANUP=stop_peer_computer
 ip netns exec "$NL_NS_PEER" /usr/bin/python3 "$ROOT/tests/e2e/peer_computer.py" \
@@ -125,6 +134,50 @@ locale_step() {
   return $failed
 }
 
+# Display scales: Wine takes its DPI from LogPixels when its server starts,
+# for every program alike. A screen of 1920x1200, as laptops scaled to 150 or
+# 200 % have, on a display of the step's own, so that the entry sheet fits at
+# 192 DPI. At 144 DPI the tests also leave the README's pictures (main
+# window, entry sheet, scan box) among the shots. The scan box sweeps the
+# app's own subnet here, inside this run's namespaces.
+dpi_step() {
+  local dpi failed=0 pictures display=$((NL_NS_DISPLAY_NUM + 1)) saved_display=$DISPLAY
+  while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+  ip netns exec "$NL_NS_APP" Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp \
+    >"$NL_NS_TMP/xvfb-dpi.log" 2>&1 &
+  DPI_XVFB_PID=$!
+  for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+  if ! [ -S "/tmp/.X11-unix/X$display" ]; then
+    echo "e2e: the step's Xvfb did not start"; cat "$NL_NS_TMP/xvfb-dpi.log"
+    return 1
+  fi
+  DISPLAY=":$display"
+  for dpi in 96 144 192; do
+    in_app wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 ||
+      { echo "e2e: cannot set LogPixels to $dpi"; failed=1; continue; }
+    in_app wineserver -k >/dev/null 2>&1
+    in_app wineserver -w >/dev/null 2>&1
+    nl_ns_start_server
+    pictures=
+    [ "$dpi" -eq 144 ] && pictures=$WIN_SHOTS
+    nl_gtest_step "e2e: $dpi DPI" in_app env "${E2E_ENV[@]}" NL_E2E_DPI="$dpi" NL_E2E_PICTURES="$pictures" \
+      timeout 600 wine "$TESTS" --gtest_color=no --gtest_filter='Dpi*' </dev/null || failed=1
+  done
+  in_app wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+  in_app wineserver -k >/dev/null 2>&1
+  in_app wineserver -w >/dev/null 2>&1
+  DISPLAY=$saved_display
+  kill "$DPI_XVFB_PID" 2>/dev/null
+  wait "$DPI_XVFB_PID" 2>/dev/null
+  DPI_XVFB_PID=
+  nl_ns_start_server
+  return $failed
+}
+
+if [ "$DPI_ONLY" -eq 1 ]; then
+  dpi_step
+  exit $?
+fi
 if [ "$LOCALE_ONLY" -eq 1 ]; then
   locale_step
   exit $?
@@ -135,7 +188,7 @@ if [ "$SUBNETS_ONLY" -eq 1 ]; then
 fi
 
 nl_gtest_step "e2e: test program" in_app env "${E2E_ENV[@]}" \
-  timeout 2300 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER:NetScan*:SilentNameServerScan*:OtherLocale*}" </dev/null
+  timeout 2300 wine "$TESTS" --gtest_color=no "${@:---gtest_filter=-FullDisk.*:$SUBNETS_FILTER:NetScan*:SilentNameServerScan*:OtherLocale*:Dpi*}" </dev/null
 rc=$?
 [ $# -eq 0 ] || exit $rc
 
@@ -165,6 +218,9 @@ full=$?
 locale_step
 locale=$?
 
+dpi_step
+dpis=$?
+
 subnets_step
 subnets=$?
 
@@ -178,4 +234,5 @@ echo "e2e: network scan step exit code $scan"
 [ "$full" -ne 0 ] && exit $full
 [ "$subnets" -ne 0 ] && exit $subnets
 [ "$locale" -ne 0 ] && exit $locale
+[ "$dpis" -ne 0 ] && exit $dpis
 exit $scan
