@@ -359,5 +359,21 @@ TEST_F(DpiTest, TheScanBoxShowsEveryTextWholeAndItsColumnsAtScale) {
     EXPECT_TRUE(WaitGone(box));
 }
 
+TEST_F(DpiTest, TheOtherDialogsShowEveryTextWhole) {
+    const struct {
+        int command;
+        const char* caption;
+    } boxes[] = {{kCmdAbout, "Nodelark"}, {kCmdFilter, "ｱﾄﾞﾚｽﾌｨﾙﾀ設定"}, {kCmdTools, "ﾂｰﾙの登録"}};
+    const TextRuler ruler(L"MS UI Gothic", 9, dpi);
+    for (const auto& b : boxes) {
+        app.PostCommand(b.command);
+        HWND box = WaitDialog(app.Pid(), b.caption);
+        ASSERT_NE(nullptr, box) << b.caption;
+        for (const std::string& fault : CutTexts(box, ruler, dpi)) ADD_FAILURE() << b.caption << ": " << fault;
+        PostMessageA(box, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitGone(box)) << b.caption;
+    }
+}
+
 }  // namespace
 }  // namespace e2e
