@@ -27,6 +27,7 @@
 #include "ui/AppContextWin32.h"
 #include "ui/CloseDeferralWin32.h"
 #include "ui/DlgbarWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "wake/HandOverWin32.h"
 #include "wake/StatusCheckWin32.h"
@@ -34,9 +35,7 @@
 
 namespace {
 
-bool HasSelection(HWND list) {
-    return SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) >= 0;
-}
+bool HasSelection(HWND list) { return FirstSelectedRow(list) >= 0; }
 
 // Loads the context-menu resource, picks one popup and shows it; the
 // resource is destroyed again once the menu has closed.
@@ -162,18 +161,14 @@ void SelectInPage(HWND mainWindow, bool invert) {
     HWND page = tab ? PageWindow(tab, -1) : nullptr;
     if (!page) return;
     SetFocus(page);
-    LVITEMA item = {};
-    item.stateMask = LVIS_SELECTED;
     if (!invert) {
-        item.state = LVIS_SELECTED;
-        SendMessageA(page, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+        SetRowState(page, -1, LVIS_SELECTED, LVIS_SELECTED);
         return;
     }
     int count = static_cast<int>(SendMessageA(page, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         bool selected = SendMessageA(page, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED;
-        item.state = selected ? 0 : LVIS_SELECTED;
-        SendMessageA(page, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        SetRowState(page, i, selected ? 0 : LVIS_SELECTED, LVIS_SELECTED);
     }
 }
 

@@ -23,11 +23,7 @@ constexpr size_t kTextBuffer = 1024;
 
 std::vector<int> SelectedRows(HWND list) {
     std::vector<int> rows;
-    for (int row = -1;;) {
-        row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
-        if (row < 0) break;
-        rows.push_back(row);
-    }
+    for (int row = -1; (row = NextSelectedRow(list, row)) >= 0;) rows.push_back(row);
     return rows;
 }
 
@@ -35,12 +31,9 @@ std::vector<int> SelectedRows(HWND list) {
 void CopyEntries(CEntList& store, HWND list) {
     store.ClearCopyBuffer();
     for (int row : SelectedRows(list)) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-        if (item.lParam < 0) continue;
-        const WakeEntry* entry = store.FindEntry(static_cast<int>(item.lParam));
+        const LPARAM id = RowParam(list, row);
+        if (id < 0) continue;
+        const WakeEntry* entry = store.FindEntry(static_cast<int>(id));
         if (!entry) continue;
         store.AddToCopyBuffer(MakeEntryCopy(*entry));
     }

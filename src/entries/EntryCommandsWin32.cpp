@@ -12,6 +12,7 @@
 #include "entries/WakeEntry.h"
 #include "entries/WakeListColumns.h"
 #include "entries/WakeListWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 
@@ -43,35 +44,14 @@ Targets FindTargets(HWND mainWindow, const char* noStoreText) {
     return {store, list};
 }
 
-int FirstSelectedRow(HWND list) {
-    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
+int RowId(HWND list, int row) { return static_cast<int>(RowParam(list, row, 0)); }
 
-int RowId(HWND list, int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return static_cast<int>(item.lParam);
-}
-
-int RowOfId(HWND list, int id) {
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = id;
-    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-}
+int RowOfId(HWND list, int id) { return RowWithParam(list, id); }
 
 // Same first column, image and parameter as InsertListItem gives a row.
 void UpdateRow(HWND list, int row, const WakeEntry& entry) {
     std::string name = WakeListCellText(entry, 0);
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = const_cast<char*>(name.c_str());
-    item.iImage = entry.excluded ? 1 : 0;
-    item.lParam = entry.id;
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SetRowHead(list, row, name.c_str(), entry.excluded ? 1 : 0, entry.id);
     SetListItemColumns(list, row, entry);
 }
 

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "entries/EntList.h"
 #include "entries/EntListWin32.h"
@@ -82,7 +83,13 @@ void DiscardFile(HandleRecordFile& file, const char* path) {
 
 }  // namespace
 
-int WriteEntryListing(HWND mainWindow, const char* path) {
+namespace {
+
+// The listing and the export alike: the file written whole or not at all,
+// the status bar saying how it went. `write` sets the bar going as its file
+// wants it.
+int WriteEntryFile(HWND mainWindow, const char* path, const char* failedText, const char* doneText,
+                   const std::function<FileWriteResult(CEntList&, HandleRecordFile&, CProgStbar*, ProgressPacer&)>& write) {
     CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
     CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
     if (!status || !store) return -1;
@@ -92,48 +99,40 @@ int WriteEntryListing(HWND mainWindow, const char* path) {
         return 0;
     }
     HandleRecordFile file(handle);
-    SetStatus(status, "一覧を保存しています");
     ProgressPacer progress(status);
-    FileWriteResult result = WriteListing(
-        *store, file, [&] { progress.Begin(store->EntryCount()); }, [&] { progress.Step(); });
+    FileWriteResult result = write(*store, file, status, progress);
     if (result.headerFailed || result.writeFailed) {
         DiscardFile(file, path);
-        SetStatus(status, "一覧の保存に失敗しました");
+        SetStatus(status, failedText);
         progress.End();
         ShowError(mainWindow, kWriteFailed);
         return 0;
     }
     file.Truncate();
-    SetStatus(status, "一覧の保存を完了しました");
+    SetStatus(status, doneText);
     progress.End();
     return result.count;
 }
 
+}  // namespace
+
+int WriteEntryListing(HWND mainWindow, const char* path) {
+    return WriteEntryFile(mainWindow, path, "一覧の保存に失敗しました", "一覧の保存を完了しました",
+                          [](CEntList& store, HandleRecordFile& file, CProgStbar* status, ProgressPacer& progress) {
+                              SetStatus(status, "一覧を保存しています");
+                              return WriteListing(
+                                  store, file, [&] { progress.Begin(store.EntryCount()); }, [&] { progress.Step(); });
+                          });
+}
+
 int ExportEntries(HWND mainWindow, const char* path) {
-    CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp);
-    CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp);
-    if (!status || !store) return -1;
-    HANDLE handle = CreateForWriting(path);
-    if (handle == INVALID_HANDLE_VALUE) {
-        ShowError(mainWindow, "ファイルのオープンに失敗しました");
-        return 0;
-    }
-    HandleRecordFile file(handle);
-    ProgressPacer progress(status);
-    progress.Begin(store->EntryCount());
-    FileWriteResult result = WriteExchange(
-        *store, file, [&] { SetStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); }, [&] { progress.Step(); });
-    if (result.headerFailed || result.writeFailed) {
-        DiscardFile(file, path);
-        SetStatus(status, "一覧のｴｸｽﾎﾟｰﾄに失敗しました");
-        progress.End();
-        ShowError(mainWindow, kWriteFailed);
-        return 0;
-    }
-    file.Truncate();
-    SetStatus(status, "一覧のｴｸｽﾎﾟｰﾄを完了しました");
-    progress.End();
-    return result.count;
+    return WriteEntryFile(mainWindow, path, "一覧のｴｸｽﾎﾟｰﾄに失敗しました", "一覧のｴｸｽﾎﾟｰﾄを完了しました",
+                          [](CEntList& store, HandleRecordFile& file, CProgStbar* status, ProgressPacer& progress) {
+                              progress.Begin(store.EntryCount());
+                              return WriteExchange(
+                                  store, file, [&] { SetStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); },
+                                  [&] { progress.Step(); });
+                          });
 }
 
 int ImportEntries(HWND mainWindow, const char* path) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/AppContextWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "entries/AddressFilter.h"
@@ -19,13 +20,6 @@
 #include "resource.h"
 
 namespace {
-
-void SetCell(HWND list, int index, int column, const std::string& text) {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(list, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
-}
 
 // Sort-time copy of one column's texts, keyed by the row's entry id, so a
 // comparison never has to search the list for its rows.
@@ -69,7 +63,7 @@ bool EntryPassesFilter(const WakeEntry& entry) {
 
 void SetListItemColumns(HWND list, int index, const WakeEntry& entry) {
     for (int column = 1; column < kWakeListEntryColumns; ++column)
-        SetCell(list, index, column, WakeListCellText(entry, column));
+        SetCellText(list, index, column, WakeListCellText(entry, column));
 }
 
 int InsertListItem(HWND mainWindow, const WakeEntry& entry) {
@@ -77,13 +71,8 @@ int InsertListItem(HWND mainWindow, const WakeEntry& entry) {
     if (!list) return -1;
     if (!EntryPassesFilter(entry)) return 0;
     std::string name = WakeListCellText(entry, 0);
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<char*>(name.c_str());
-    item.iImage = entry.excluded ? 1 : 0;
-    item.lParam = entry.id;
-    int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const int index = InsertRow(list, static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)), name.c_str(),
+                                entry.excluded ? 1 : 0, entry.id);
     if (index < 0) return -1;
     SetListItemColumns(list, index, entry);
     return index;

@@ -104,19 +104,9 @@ void FlushCommandLog(HWND mainWindow) {
     count -= drop;
     for (const PendingLine& line : lines) {
         if (line.mainWindow != mainWindow) continue;
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = count;
-        item.pszText = const_cast<char*>(line.clock.c_str());
-        item.iImage = kPaperImage;
-        int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        const int index = InsertRow(list, count, line.clock.c_str(), kPaperImage, 0);
         if (index < 0) continue;
-        LVITEMA cell = {};
-        cell.mask = LVIF_TEXT;
-        cell.iItem = index;
-        cell.iSubItem = 1;
-        cell.pszText = const_cast<char*>(line.text.c_str());
-        SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&cell));
+        SetCellText(list, index, 1, line.text);
         ++count;
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);

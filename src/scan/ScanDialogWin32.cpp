@@ -71,23 +71,6 @@ HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 void SetText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
 
-void SetCell(HWND list, int row, int column, const std::string& text) {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-}
-
-int StateImage(HWND list, int row) {
-    return static_cast<int>((SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12);
-}
-
-void SetStateImage(HWND list, int row, int image) {
-    LVITEMA item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(image);
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
 
 const ScanRow* RowOfAddress(const ScanDialog& d, uint32_t address) {
     for (const ScanRow& r : d.rows.Rows())
@@ -95,19 +78,13 @@ const ScanRow* RowOfAddress(const ScanDialog& d, uint32_t address) {
     return nullptr;
 }
 
-uint32_t AddressOfRow(HWND list, int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return static_cast<uint32_t>(item.lParam);
-}
+uint32_t AddressOfRow(HWND list, int row) { return static_cast<uint32_t>(RowParam(list, row, 0)); }
 
 void SetRowTexts(HWND list, int at, const ScanRow& row) {
-    SetCell(list, at, kColumnAddress, FormatIPv4Value(row.found.address));
-    SetCell(list, at, kColumnMac, row.found.hasMac ? FormatMac(row.found.mac.data()) : std::string());
-    SetCell(list, at, kColumnName, row.found.computerName);
-    SetCell(list, at, kColumnState, ScanStateText(row.state));
+    SetCellText(list, at, kColumnAddress, FormatIPv4Value(row.found.address));
+    SetCellText(list, at, kColumnMac, row.found.hasMac ? FormatMac(row.found.mac.data()) : std::string());
+    SetCellText(list, at, kColumnName, row.found.computerName);
+    SetCellText(list, at, kColumnState, ScanStateText(row.state));
 }
 
 int CALLBACK CompareAddresses(LPARAM first, LPARAM second, LPARAM) {
@@ -115,12 +92,7 @@ int CALLBACK CompareAddresses(LPARAM first, LPARAM second, LPARAM) {
     return a < b ? -1 : a > b ? 1 : 0;
 }
 
-int ListRowOf(HWND list, uint32_t address) {
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = static_cast<LPARAM>(address);
-    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-}
+int ListRowOf(HWND list, uint32_t address) { return RowWithParam(list, static_cast<LPARAM>(address)); }
 
 // Puts what the scan found into the list, in address order. A new row gets
 // its check box as the rules say; the rows already there keep what the user
@@ -136,11 +108,8 @@ void ShowFound(HWND dialog, ScanDialog& d, const std::vector<ScanFound>& found) 
         const ScanRow& row = d.rows.Rows()[d.rows.Put(f, &inserted)];
         int at = ListRowOf(list, row.found.address);
         if (at < 0) {
-            LVITEMA item = {};
-            item.mask = LVIF_PARAM;
-            item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-            item.lParam = static_cast<LPARAM>(row.found.address);
-            at = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+            at = InsertRow(list, static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)), nullptr, -1,
+                           static_cast<LPARAM>(row.found.address));
             if (at < 0) continue;
             added = true;
         }
@@ -158,7 +127,7 @@ void ShowNames(HWND dialog, ScanDialog& d, const std::vector<ScanName>& names) {
     for (const ScanName& name : names) {
         if (!d.rows.SetName(name)) continue;
         const int at = ListRowOf(list, name.address);
-        if (at >= 0) SetCell(list, at, kColumnName, name.computerName);
+        if (at >= 0) SetCellText(list, at, kColumnName, name.computerName);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "tools/SetupWin32.h"
 #include "tools/ToolArguments.h"
 #include "tools/ToolRunState.h"
+#include "ui/ListViewWin32.h"
 #include "ui/WaitWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CloseDeferralWin32.h"
@@ -99,16 +100,6 @@ HWND EntryList(HWND mainWindow) {
     return tab ? PageWindow(tab, 0) : nullptr;
 }
 
-int FirstSelected(HWND list) {
-    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
-void SetItemState(HWND list, int index, UINT state, UINT mask) {
-    LVITEMA item = {};
-    item.state = state;
-    item.stateMask = mask;
-    SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
-}
 
 bool AskInput(HWND mainWindow, std::string& text) {
     std::memset(g_run.toolInputText, 0, sizeof g_run.toolInputText);
@@ -150,11 +141,11 @@ void EndStoppedRun(HWND mainWindow) {
 int AdvanceToNextCommand(HWND mainWindow) {
     HWND list = EntryList(mainWindow);
     if (!list) return -1;
-    int first = FirstSelected(list);
+    int first = FirstSelectedRow(list);
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     if (g_run.currentTool.ExecStyle == 1) {
-        if (first >= 0) SetItemState(list, first, 0, LVIS_SELECTED);
-        g_run.toolNextIndex = FirstSelected(list);
+        if (first >= 0) SetRowState(list, first, 0, LVIS_SELECTED);
+        g_run.toolNextIndex = FirstSelectedRow(list);
         return g_run.toolNextIndex;
     }
     if (g_run.currentTool.ExecStyle == 2 && ++g_run.toolNextIndex < count) return g_run.toolNextIndex;
@@ -225,7 +216,7 @@ int StartToolRun(HWND mainWindow, int commandId) {
         Refuse(mainWindow, text);
         return 0;
     }
-    int first = FirstSelected(list);
+    int first = FirstSelectedRow(list);
     if (tool.ExecStyle == 1 && first < 0) {
         Refuse(mainWindow, "ツールの実行には対象となるエントリが最低１以上指定されていないければなりません");
         return 0;
@@ -266,12 +257,9 @@ int RunToolCommand(HWND mainWindow, int index) {
         // over in a loop, not by recursion: a long list of them must not
         // deepen the stack.
         for (;;) {
-            LVITEMA item = {};
-            item.mask = LVIF_PARAM;
-            item.iItem = index;
             entry = nullptr;
-            if (store && SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-                entry = store->FindEntry(static_cast<int>(item.lParam));
+            const LPARAM id = store ? RowParam(list, index) : -1;
+            if (id >= 0) entry = store->FindEntry(static_cast<int>(id));
             if (!entry) {
                 // The entry has gone during the run: the run ends here, as if
                 // it had come to its last command.
@@ -297,7 +285,7 @@ int RunToolCommand(HWND mainWindow, int index) {
             }
         }
         arguments = ExpandToolArguments(tool.Argv, sizeof tool.Argv, entry, ask);
-        SetItemState(list, index, INDEXTOSTATEIMAGEMASK(kToolMarkStateImage), LVIS_STATEIMAGEMASK);
+        SetRowState(list, index, INDEXTOSTATEIMAGEMASK(kToolMarkStateImage), LVIS_STATEIMAGEMASK);
     }
     SwitchPage(mainWindow, tab, 1);
     AppendCommandLog(mainWindow, "ｺﾏﾝﾄﾞの実行を開始します...");

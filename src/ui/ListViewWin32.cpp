@@ -18,6 +18,60 @@ std::string ListCellText(HWND list, int row, int column, size_t bufferSize) {
     return buffer.data();
 }
 
+int NextSelectedRow(HWND list, int after) {
+    return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED));
+}
+
+int RowWithParam(HWND list, LPARAM param) {
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = param;
+    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+LPARAM RowParam(HWND list, int row, LPARAM missing) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : missing;
+}
+
+void SetCellText(HWND list, int row, int column, const char* text) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text);
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void SetRowState(HWND list, int row, UINT state, UINT mask) {
+    LVITEMA item = {};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+namespace {
+LVITEMA RowHead(int row, const char* text, int image, LPARAM param) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM | (text ? LVIF_TEXT : 0u) | (image >= 0 ? LVIF_IMAGE : 0u);
+    item.iItem = row;
+    item.pszText = const_cast<char*>(text);
+    item.iImage = image;
+    item.lParam = param;
+    return item;
+}
+}  // namespace
+
+int InsertRow(HWND list, int row, const char* text, int image, LPARAM param) {
+    LVITEMA item = RowHead(row, text, image, param);
+    return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void SetRowHead(HWND list, int row, const char* text, int image, LPARAM param) {
+    LVITEMA item = RowHead(row, text, image, param);
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
 namespace {
 constexpr char kOrderKey[] = "Order";
 constexpr char kWidthsKey[] = "Widths";

@@ -19,6 +19,7 @@
 #include "log/CommandLogWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "wake/CommandLine.h"
@@ -366,34 +367,20 @@ void CHandOver::SaveSelection() {
     selection_.clear();
     HWND list = WakeList();
     if (!list) return;
-    for (int row = -1; (row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0;) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        if (SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) selection_.push_back(item.lParam);
+    for (int row = -1; (row = NextSelectedRow(list, row)) >= 0;) {
+        const LPARAM id = RowParam(list, row);
+        if (id >= 0) selection_.push_back(id);
     }
-    LVITEMA none = {};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    SetRowState(list, -1, 0, LVIS_SELECTED);
 }
 
 void CHandOver::RestoreSelection() {
     HWND list = WakeList();
     if (!list) return;
-    LVITEMA none = {};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    SetRowState(list, -1, 0, LVIS_SELECTED);
     for (LPARAM id : selection_) {
-        LVFINDINFOA find = {};
-        find.flags = LVFI_PARAM;
-        find.lParam = id;
-        const int row = static_cast<int>(
-            SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-        if (row < 0) continue;
-        LVITEMA select = {};
-        select.stateMask = LVIS_SELECTED;
-        select.state = LVIS_SELECTED;
-        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&select));
+        const int row = RowWithParam(list, id);
+        if (row >= 0) SetRowState(list, row, LVIS_SELECTED, LVIS_SELECTED);
     }
     selection_.clear();
 }

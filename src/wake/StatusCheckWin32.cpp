@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
 #include "wake/StatusSettings.h"
@@ -34,26 +35,10 @@ const WakeEntry* FindEntry(HWND mainWindow, int32_t id) {
     return store ? store->FindEntry(id) : nullptr;
 }
 
-LPARAM RowParam(HWND list, int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : -1;
-}
-
 // Writes the cell only when its text changes, so only that cell is repainted.
 void SetStatusCell(HWND list, int row, const char* text) {
-    char current[32] = {};
-    LVITEMA get = {};
-    get.iSubItem = kStatusColumn;
-    get.pszText = current;
-    get.cchTextMax = sizeof current;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&get));
-    if (lstrcmpA(current, text) == 0) return;
-    LVITEMA set = {};
-    set.iSubItem = kStatusColumn;
-    set.pszText = const_cast<char*>(text);
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&set));
+    if (ListCellText(list, row, kStatusColumn, 32) == text) return;
+    SetCellText(list, row, kStatusColumn, text);
 }
 
 bool OnLink(uint32_t address, const std::vector<LocalAddress>& links) {
@@ -143,12 +128,10 @@ void CStatusCheck::Sweep() {
     rows_.reserve(static_cast<size_t>(count));
     rowsCount_ = count;
     for (int row = 0; row < count; ++row) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-        rows_[static_cast<int32_t>(item.lParam)] = row;
-        auto found = byId.find(static_cast<int32_t>(item.lParam));
+        const LPARAM id = RowParam(list, row);
+        if (id < 0) continue;
+        rows_[static_cast<int32_t>(id)] = row;
+        auto found = byId.find(static_cast<int32_t>(id));
         if (found == byId.end()) continue;
         const uint32_t address = EntryAddress(*found->second);
         if (address == 0) {

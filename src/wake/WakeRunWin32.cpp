@@ -20,6 +20,7 @@
 #include "resource.h"
 #include "ui/AppContextWin32.h"
 #include "ui/CommandLineDialogWin32.h"
+#include "ui/ListViewWin32.h"
 #include "ui/ProgStbarWin32.h"
 #include "ui/ShellWin32.h"
 #include "ui/WindowPropWin32.h"
@@ -56,19 +57,6 @@ constexpr int kFailedImage = 3;
 // runs is no concern of the run.
 HWND g_wakeList = nullptr;
 
-void SetStateImage(HWND list, int row, int image) {
-    LVITEMA item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(image);
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
-
-void SetCellText(HWND list, int row, int column, const std::string& text) {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-}
 
 // Sends one entry its packets; false when none of them left. `sent` gets
 // the packets that did, for the Command Log.
@@ -344,18 +332,9 @@ LRESULT SelectAndRun(HWND mainWindow, const char* name, int command) {
     if (!list || !name) return -1;
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
-        char text[128] = {};
-        LVITEMA item = {};
-        item.iSubItem = 0;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-        text[sizeof text - 1] = 0;
-        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, text, -1, name, -1) != CSTR_EQUAL) continue;
-        LVITEMA select = {};
-        select.stateMask = LVIS_SELECTED;
-        select.state = LVIS_SELECTED;
-        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&select));
+        const std::string text = ListCellText(list, row, 0, 128);
+        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, text.c_str(), -1, name, -1) != CSTR_EQUAL) continue;
+        SetRowState(list, row, LVIS_SELECTED, LVIS_SELECTED);
         App().commandLineMode = 1;
         AppendCommandLog(mainWindow, "コマンドラインからの実行依頼（エントリ指定有り）");
         return SendMessageA(mainWindow, WM_COMMAND, static_cast<WPARAM>(command), 0);
@@ -374,11 +353,7 @@ bool SendWakePacket(HWND mainWindow, const WakeEntry& entry) {
     const int32_t id = entry.id;
     if (CEntList* store = FindObject<CEntList>(mainWindow, kEntListProp)) store->StampLastSent(id, now);
     if (HWND list = PageWindow(TabControl(mainWindow), 0)) {
-        LVFINDINFOA find = {};
-        find.flags = LVFI_PARAM;
-        find.lParam = id;
-        const int row = static_cast<int>(
-            SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+        const int row = RowWithParam(list, id);
         if (row >= 0) SetCellText(list, row, kLastSentColumn, FormatDateTime(now));
     }
     return true;
