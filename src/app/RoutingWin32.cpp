@@ -182,17 +182,7 @@ void OpenReadMe(HWND mainWindow) {
 // Empty when the user cancels.
 std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
     char path[MAX_PATH] = {};
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = mainWindow;
-    ofn.lpstrFilter = kind.filter;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = sizeof path;
-    ofn.lpstrTitle = kind.title;
-    ofn.lpstrDefExt = kind.extension;
-    ofn.Flags = kind.flags;
-    BOOL ok = RunFileDialog(&ofn, kind.save);
-    return ok ? std::string(path) : std::string();
+    return AskForFile(mainWindow, kind, path, sizeof path) ? std::string(path) : std::string();
 }
 
 const FileDialogKind kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};

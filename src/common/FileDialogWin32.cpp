@@ -13,6 +13,19 @@ std::vector<char> CurrentFolder() {
 
 }  // namespace
 
+bool AskForFile(HWND owner, const FileDialogKind& kind, char* file, DWORD size) {
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = kind.filter;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = size;
+    ofn.lpstrTitle = kind.title;
+    ofn.lpstrDefExt = kind.extension;
+    ofn.Flags = kind.flags;
+    return RunFileDialog(&ofn, kind.save) != FALSE;
+}
+
 BOOL RunFileDialog(OPENFILENAMEA* ofn, bool save) {
     const std::vector<char> before = CurrentFolder();
     ofn->Flags |= OFN_NOCHANGEDIR;

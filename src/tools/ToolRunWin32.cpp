@@ -394,15 +394,10 @@ INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         case IDC_INPUT_BROWSE: {
             char path[260] = {};
             GetModuleFileNameA(nullptr, path, sizeof path - 1);
-            OPENFILENAMEA open = {};
-            open.lStructSize = sizeof open;
-            open.hwndOwner = dialog;
-            open.lpstrFilter = "全てのﾌｧｲﾙ (*.*)\0*.*\0";
-            open.lpstrFile = path;
-            open.nMaxFile = sizeof path;
-            open.lpstrTitle = "ﾌｧｲﾙの参照";
-            open.Flags = 0x89004;
-            if (RunFileDialog(&open, false)) {
+            static const FileDialogKind kBrowse = {false, "ﾌｧｲﾙの参照", "全てのﾌｧｲﾙ (*.*)\0*.*\0", nullptr,
+                                                   kOfnExplorer | kOfnFileMustExist | kOfnHideReadOnly |
+                                                       kOfnNoReadOnlyReturn};
+            if (AskForFile(dialog, kBrowse, path, sizeof path)) {
                 std::string quoted = std::string("\"") + path + "\"";
                 SetDlgItemTextA(dialog, IDC_INPUT_TEXT, quoted.c_str());
             }

@@ -26,7 +26,7 @@ constexpr size_t kFieldMax = kToolTextMax;
 // Every number the box takes fits the file's 32 bits.
 constexpr int kTimeoutDigits = 9;
 const int kTextBoxes[] = {IDC_TOOL_TITLE, IDC_TOOL_COMMAND, IDC_TOOL_ARGV, IDC_TOOL_FOLDER};
-constexpr DWORD kOpenFlags = 0x89004;  // explorer, file must exist, no read-only box or return
+constexpr uint32_t kOpenFlags = kOfnExplorer | kOfnFileMustExist | kOfnHideReadOnly | kOfnNoReadOnlyReturn;
 
 const char* const kShowWindowTexts[] = {"通常のウィンドウ", "最小化", "最大化", "非表示"};
 const char* const kExecStyleTexts[] = {"１回のみ実行する", "選択中のエントリに対して実行する",
@@ -162,19 +162,13 @@ void KeepWithinField(HWND dialog, int id) {
 }
 
 bool OpenFileDialog(HWND dialog, const char* filter, const char* title, std::vector<char>* file) {
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = filter;
-    ofn.lpstrFile = file->data();
-    ofn.nMaxFile = static_cast<DWORD>(file->size());
-    ofn.lpstrTitle = title;
-    ofn.Flags = kOpenFlags;
-    if (RunFileDialog(&ofn, false)) return true;
+    const FileDialogKind kind = {false, title, filter, nullptr, kOpenFlags};
+    const DWORD size = static_cast<DWORD>(file->size());
+    if (AskForFile(dialog, kind, file->data(), size)) return true;
     // A text the dialog cannot take as a file name: start it empty instead.
     if (CommDlgExtendedError() != FNERR_INVALIDFILENAME) return false;
     (*file)[0] = '\0';
-    return RunFileDialog(&ofn, false) != FALSE;
+    return AskForFile(dialog, kind, file->data(), size);
 }
 
 void OnBrowseCommand(HWND dialog) {
