@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "about/AboutText.h"
+#include "common/ClipboardTextWin32.h"
 #include "common/ScopedWin32.h"
 #include "net/NetInfoWin32.h"
 #include "resource.h"
@@ -86,18 +87,7 @@ void CopyNetworkText(HWND dialog) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    if (!OpenClipboard(dialog)) return;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, crlf.size() + 1);
-    void* locked = memory ? GlobalLock(memory) : nullptr;
-    if (locked) {
-        memcpy(locked, crlf.c_str(), crlf.size() + 1);
-        GlobalUnlock(memory);
-        if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
-    } else if (memory) {
-        GlobalFree(memory);
-    }
-    CloseClipboard();
+    CopyTextToClipboard(dialog, crlf);
 }
 
 }  // namespace

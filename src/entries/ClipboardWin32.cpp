@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/AppError.h"
+#include "common/ClipboardTextWin32.h"
 #include "entries/EntList.h"
 #include "entries/EntryCommandsWin32.h"
 #include "entries/EntryCopy.h"
@@ -39,41 +39,19 @@ void CopyEntries(CEntList& store, HWND list) {
     }
 }
 
-// Closes the clipboard on every way out.
-class OpenedClipboard {
-public:
-    explicit OpenedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-    ~OpenedClipboard() {
-        if (open_) CloseClipboard();
-    }
-    OpenedClipboard(const OpenedClipboard&) = delete;
-    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
-    bool IsOpen() const { return open_; }
-
-private:
-    bool open_;
-};
-
 void CopyLogLines(HWND mainWindow, HWND list) {
     const std::vector<int> rows = SelectedRows(list);
     if (rows.empty()) return;
-    OpenedClipboard clipboard(mainWindow);
-    if (!clipboard.IsOpen()) throw AppError("クリップボードがオープンできません");
-    EmptyClipboard();
     std::string text;
     for (int row : rows)
         text += ClipboardLine(ListCellText(list, row, 0, kTimeBuffer), ListCellText(list, row, 1, kTextBuffer));
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, text.size() + 1);
-    if (!memory) throw AppError("メモリの確保に失敗しました");
-    void* bytes = GlobalLock(memory);
-    if (!bytes) {
-        GlobalFree(memory);
-        throw AppError("メモリのロックに失敗しました");
+    switch (CopyTextToClipboard(mainWindow, text)) {
+    case ClipboardCopy::NotOpened: throw AppError("クリップボードがオープンできません");
+    case ClipboardCopy::NoMemory: throw AppError("メモリの確保に失敗しました");
+    case ClipboardCopy::NotLocked: throw AppError("メモリのロックに失敗しました");
+    case ClipboardCopy::Copied:
+    case ClipboardCopy::Refused: break;
     }
-    std::memcpy(bytes, text.data(), text.size());
-    GlobalUnlock(memory);
-    // From here the clipboard owns the memory; if it refuses it, it is ours.
-    if (!SetClipboardData(CF_TEXT, memory)) GlobalFree(memory);
 }
 
 }  // namespace
