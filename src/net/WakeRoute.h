@@ -28,6 +28,16 @@ struct LocalAddress {
 };
 std::vector<LocalAddress> UsableLocalAddresses(const NetInfo& info);
 
+// Whether `address` lies in the subnet of one of `links`: anything with an
+// address and a mask, both in network order (a local address, a scanned
+// subnet). The status checks and the scan ask the neighbour table there.
+template <class Link>
+bool OnLink(uint32_t address, const std::vector<Link>& links) {
+    for (const Link& link : links)
+        if (((address ^ link.address) & link.mask) == 0) return true;
+    return false;
+}
+
 // 1. An entry inside the subnet of a local address gets that subnet's directed
 //    broadcast from that address (the most specific subnet wins). On a
 //    one-adapter LAN this is exactly the old single destination. A /31 has

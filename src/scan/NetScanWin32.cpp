@@ -11,6 +11,7 @@
 
 #include "common/IpHelperWin32.h"
 #include "net/NetLookUpWin32.h"
+#include "net/WakeRoute.h"
 
 namespace {
 
@@ -40,11 +41,6 @@ ProbeEngineSettings ScanProbeSettings() {
     // at its next beacon (a few hundred milliseconds at most).
     settings.onLinkTimeoutMs = 600;
     return settings;
-}
-
-bool OnLink(uint32_t address, const std::vector<ScanSubnet>& subnets) {
-    return std::any_of(subnets.begin(), subnets.end(),
-                       [&](const ScanSubnet& s) { return ((address ^ s.address) & s.mask) == 0; });
 }
 
 struct Lookup {

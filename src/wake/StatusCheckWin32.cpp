@@ -41,12 +41,6 @@ void SetStatusCell(HWND list, int row, const char* text) {
     SetCellText(list, row, kStatusColumn, text);
 }
 
-bool OnLink(uint32_t address, const std::vector<LocalAddress>& links) {
-    for (const LocalAddress& link : links)
-        if (((address ^ link.address) & link.mask) == 0) return true;
-    return false;
-}
-
 ProbeEngineSettings SweepSettings() {
     ProbeEngineSettings s;
     s.methods = SafeProbeMethods();

@@ -199,3 +199,26 @@ TEST(SecureOn, ListingDoesNotShowThePassword) {
     EXPECT_EQ(without, with);
     EXPECT_EQ(std::string::npos, with.find("AB-CD")) << with;
 }
+
+// The subnet test the status checks and the scan share: the address against
+// each link's own mask, network order throughout.
+TEST(WakeRoute, OnLinkIsTheSubnetOfAnyLink) {
+    struct Link {
+        uint32_t address, mask;
+    };
+    const auto net = [](uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+        const uint8_t bytes[4] = {a, b, c, d};
+        uint32_t value;
+        std::memcpy(&value, bytes, 4);
+        return value;
+    };
+    const std::vector<Link> links = {{net(192, 168, 1, 10), net(255, 255, 255, 0)},
+                                     {net(10, 0, 0, 1), net(255, 255, 255, 254)}};
+    const struct {
+        uint32_t address;
+        bool onLink;
+    } cases[] = {{net(192, 168, 1, 200), true}, {net(192, 168, 2, 200), false}, {net(10, 0, 0, 0), true},
+                 {net(10, 0, 0, 2), false},     {net(192, 168, 1, 10), true}};
+    for (const auto& c : cases) EXPECT_EQ(c.onLink, OnLink(c.address, links)) << std::hex << c.address;
+    EXPECT_FALSE(OnLink(net(192, 168, 1, 1), std::vector<Link>{}));
+}
