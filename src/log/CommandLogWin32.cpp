@@ -8,16 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "ui/ListViewWin32.h"
-#include "ui/ShellWin32.h"
-#include "ui/ProgStbarWin32.h"
 #include "common/LocalTimeWin32.h"
 #include "common/ScopedWin32.h"
 #include "common/TextFormat.h"
-#include "ui/WindowPropWin32.h"
 #include "log/AppLogWin32.h"
 #include "log/CommandLogText.h"
 #include "log/LogFormat.h"
+#include "ui/AppContextWin32.h"
+#include "ui/CommandLineDialogWin32.h"
+#include "ui/ListViewWin32.h"
+#include "ui/ProgStbarWin32.h"
+#include "ui/ShellWin32.h"
+#include "ui/WindowPropWin32.h"
 
 namespace {
 
@@ -151,4 +153,12 @@ int ExportCommandLog(HWND mainWindow, const char* path) {
     status->SetPartText(0, "出力のｴｸｽﾎﾟｰﾄを完了しました");
     status->EndProgress();
     return written;
+}
+
+void EndCommandLineRun(HWND mainWindow, int exitCode, const char* closingLine) {
+    CloseCommandLineDialog();
+    if (EndHandedOverRun(mainWindow, exitCode)) return;
+    App().exitCode = exitCode;
+    AppendCommandLog(mainWindow, closingLine);
+    PostMessageA(mainWindow, WM_CLOSE, 0, 0);
 }

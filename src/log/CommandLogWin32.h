@@ -21,3 +21,10 @@ bool OnCommandLogMessage(HWND mainWindow, UINT message, WPARAM wParam);
 // Lines written, 0 when the file cannot be created, -1 when the page or the
 // status bar is missing.
 int ExportCommandLog(HWND mainWindow, const char* path);
+
+// The end of a run the command line asked for: its box goes; a request
+// handed over by another start is answered with `exitCode`, while the
+// program's own command line writes `closingLine` and ends the program with
+// that code. The close is posted, never carried out here: a runner thread
+// may wait on the caller, or runner code may be further up the stack.
+void EndCommandLineRun(HWND mainWindow, int exitCode, const char* closingLine);

@@ -80,12 +80,8 @@ void CloseForCommandLine(HWND mainWindow, const char* line) {
     if (!app.commandLineMode || g_closeRequested) return;
     g_closeRequested = true;
     Sleep(kCommandLineEndPauseMs);
-    CloseCommandLineDialog();
-    if (EndHandedOverRun(mainWindow, 0)) return;
-    AppendCommandLog(mainWindow, line);
-    // Posted, never carried out here: a runner thread may wait on this
-    // handler, or runner code may be further up the stack (see DeferClose).
-    PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+    // A tool run has no exit code of its own (see DeferClose for the close).
+    EndCommandLineRun(mainWindow, app.exitCode, line);
 }
 
 void EndRun(HWND mainWindow) {

@@ -291,12 +291,7 @@ void CStatusCheck::FinishWait(WaitEnd end) {
     case WaitEnd::TimedOut: Log("応答のないコンピュータがあります(待ち時間切れ)"); break;
     default: Log("送信先がありません"); break;
     }
-    CloseCommandLineDialog();
-    const int code = WaitExitCode(end);
-    if (EndHandedOverRun(mainWindow_, code)) return;
-    App().exitCode = code;
-    Log("コマンドラインからの実行依頼の為アプリケーション終了");
-    PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
+    EndCommandLineRun(mainWindow_, WaitExitCode(end), "コマンドラインからの実行依頼の為アプリケーション終了");
 }
 
 void CStatusCheck::ArmWait(uint32_t seconds) {

@@ -49,6 +49,7 @@ struct WakeRows {
 namespace {
 
 constexpr DWORD kPauseMs = 500;
+constexpr char kCommandLineClosing[] = "コマンドラインからの実行依頼の為アプリケーション終了";
 constexpr int kLastSentColumn = 8;
 constexpr int kSentImage = 2;
 constexpr int kFailedImage = 3;
@@ -293,10 +294,7 @@ void OnWakeDone(HWND mainWindow, WPARAM result) {
             return;
         }
         Sleep(kPauseMs);
-        CloseCommandLineDialog();
-        if (EndHandedOverRun(mainWindow, app.exitCode)) return;
-        AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
-        SendMessageA(mainWindow, WM_CLOSE, 0, 0);
+        EndCommandLineRun(mainWindow, app.exitCode, kCommandLineClosing);
     }
 }
 
@@ -367,10 +365,7 @@ namespace {
 void EndWaitingRunUnstarted(HWND mainWindow, const char* why) {
     App().commandLineMode = 1;
     AppendCommandLog(mainWindow, why);
-    if (EndHandedOverRun(mainWindow, 2)) return;
-    App().exitCode = 2;
-    AppendCommandLog(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了");
-    PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+    EndCommandLineRun(mainWindow, 2, kCommandLineClosing);
 }
 
 }  // namespace
