@@ -37,7 +37,7 @@ bool StopBackgroundWork(HWND mainWindow) {
         if (copy) CloseHandle(copy);
     }
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
-    if (runner && runner->processId != 0) {
+    if (runner && CommandActive(runner)) {
         ForceStop(runner);
         if (runner->idleEvent) WaitAnsweringSentMessages(runner->idleEvent, 30000);
     }

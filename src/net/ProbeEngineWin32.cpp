@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "common/FaultHook.h"
 #include "common/IpHelperWin32.h"
 
 namespace {
@@ -76,9 +77,10 @@ CProbeEngine::CProbeEngine(ProbeEngineSettings settings) : settings_(std::move(s
 
 CProbeEngine::~CProbeEngine() { Stop(); }
 
-bool CProbeEngine::Start(Callback callback) {
+bool CProbeEngine::Start(Callback callback, std::function<void()> failed) {
     if (thread_) return false;
     callback_ = std::move(callback);
+    failedCallback_ = std::move(failed);
     return StartThread();
 }
 
@@ -177,8 +179,33 @@ void CProbeEngine::Stop() {
 }
 
 DWORD WINAPI CProbeEngine::ThreadMain(LPVOID self) {
-    static_cast<CProbeEngine*>(self)->Run();
+    CProbeEngine* engine = static_cast<CProbeEngine*>(self);
+    try {
+        engine->Run();
+    } catch (...) {
+        engine->ReportFailure();
+    }
     return 0;
+}
+
+void CProbeEngine::ReportFailure() {
+    failed_ = true;
+    try {
+        if (failedCallback_) failedCallback_();
+    } catch (...) {
+        // The owner learns it from Failed() as well.
+    }
+    if (callback_ || !window_) return;
+    // The window must hear of it, or it would wait for reports for ever.
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            if (stop_) return;
+        }
+        if (settings_.post ? settings_.post(window_, message_) : PostMessageA(window_, message_, 0, 0) != FALSE)
+            return;
+        WaitForSingleObject(wake_, kNotifyRetryMs);
+    }
 }
 
 void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
@@ -239,6 +266,9 @@ void CProbeEngine::Run() {
                 echo->event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
                 DWORD sent = 0;
                 DWORD error = ERROR_INVALID_HANDLE;
+                // Room first: a pending request's buffer must never be
+                // freed by a failed push.
+                echoes.reserve(echoes.size() + 1);
                 if (echo->event && icmp != INVALID_HANDLE_VALUE) {
                     sent = iphlp::IcmpSendEcho2(icmp, echo->event, nullptr, nullptr, target.address,
                                          const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
@@ -363,64 +393,72 @@ void CProbeEngine::Run() {
         }
     };
 
-    for (;;) {
-        std::vector<ProbeTarget> incoming;
-        bool stop;
-        uint32_t batch;
-        {
-            std::lock_guard<std::mutex> lock(queueMutex_);
-            incoming.swap(incoming_);
-            stop = stop_;
-            batch = batch_.load();
-        }
-        if (batch != seenBatch || stop) {
-            // Echo requests cannot be called back: they stay until they end,
-            // and the plan ignores what they say.
-            plan.Clear();
-            closeConnects(nullptr);
-            seenBatch = batch;
-        }
-        if (stop) break;
-        plan.Add(incoming);
+    bool failed = false;
+    try {
+        for (;;) {
+            FaultPoint(FaultSite::ProbeEngine);
+            std::vector<ProbeTarget> incoming;
+            bool stop;
+            uint32_t batch;
+            {
+                std::lock_guard<std::mutex> lock(queueMutex_);
+                incoming.swap(incoming_);
+                stop = stop_;
+                batch = batch_.load();
+            }
+            if (batch != seenBatch || stop) {
+                // Echo requests cannot be called back: they stay until they end,
+                // and the plan ignores what they say.
+                plan.Clear();
+                closeConnects(nullptr);
+                seenBatch = batch;
+            }
+            if (stop) break;
+            plan.Add(incoming);
 
-        uint64_t now = Now();
-        uint64_t run;
-        ProbeTarget target;
-        uint32_t which;
-        while (plan.NextStart(now, &run, &target, &which)) startProbes(run, target, which, now);
-        checkArp(now);
-
-        std::vector<uint64_t> doneRuns;
-        std::vector<ProbeDone> done = plan.TakeDone(&doneRuns);
-        if (done.empty()) {
-            HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-            DWORD count = 0;
-            handles[count++] = wake_;
-            handles[count++] = connectEvent;
-            for (size_t i = 0; i < echoes.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes[i]->event;
-            DWORD timeout = INFINITE;
-            const uint64_t deadline = std::min(plan.NextDeadline(), plan.NextRoom(now));
-            if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
-            if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
-            if (!plan.WaitingForArp().empty())
-                timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp > now ? nextArp - now : 0));
-            if (!Notify()) timeout = std::min(timeout, kNotifyRetryMs);
-            WaitForMultipleObjects(count, handles, FALSE, timeout);
-
-            now = Now();
-            // Each look at a socket is a trip to the system: only when one changed.
-            if (WaitForSingleObject(connectEvent, 0) == WAIT_OBJECT_0) collectConnects(now);
-            collectEchoes(now);
-            plan.Expire(now);
+            uint64_t now = Now();
+            uint64_t run;
+            ProbeTarget target;
+            uint32_t which;
+            while (plan.NextStart(now, &run, &target, &which)) startProbes(run, target, which, now);
             checkArp(now);
-            done = plan.TakeDone(&doneRuns);
+
+            std::vector<uint64_t> doneRuns;
+            std::vector<ProbeDone> done = plan.TakeDone(&doneRuns);
+            if (done.empty()) {
+                HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+                DWORD count = 0;
+                handles[count++] = wake_;
+                handles[count++] = connectEvent;
+                for (size_t i = 0; i < echoes.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes[i]->event;
+                DWORD timeout = INFINITE;
+                const uint64_t deadline = std::min(plan.NextDeadline(), plan.NextRoom(now));
+                if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
+                if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
+                if (!plan.WaitingForArp().empty())
+                    timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp > now ? nextArp - now : 0));
+                if (!Notify()) timeout = std::min(timeout, kNotifyRetryMs);
+                WaitForMultipleObjects(count, handles, FALSE, timeout);
+
+                now = Now();
+                // Each look at a socket is a trip to the system: only when one changed.
+                if (WaitForSingleObject(connectEvent, 0) == WAIT_OBJECT_0) collectConnects(now);
+                collectEchoes(now);
+                plan.Expire(now);
+                checkArp(now);
+                done = plan.TakeDone(&doneRuns);
+            }
+            // A connect given up on goes now: its address waits for the table
+            // alone, and the socket is what the next address needs.
+            const std::vector<uint64_t> waiting = plan.WaitingForArp();
+            doneRuns.insert(doneRuns.end(), waiting.begin(), waiting.end());
+            closeConnects(&doneRuns);
+            Deliver(done, seenBatch);
         }
-        // A connect given up on goes now: its address waits for the table
-        // alone, and the socket is what the next address needs.
-        const std::vector<uint64_t> waiting = plan.WaitingForArp();
-        doneRuns.insert(doneRuns.end(), waiting.begin(), waiting.end());
-        closeConnects(&doneRuns);
-        Deliver(done, seenBatch);
+    } catch (...) {
+        // Memory ran out somewhere in a turn. The requests still out are
+        // ended below as at a stop, and only then is the failure told.
+        failed = true;
     }
 
     closeConnects(nullptr);
@@ -447,6 +485,7 @@ void CProbeEngine::Run() {
     }
     echoes.clear();
     CloseHandle(connectEvent);
+    if (failed) ReportFailure();
 }
 
 NeighbourWave SystemNeighbourWave() {

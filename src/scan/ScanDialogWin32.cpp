@@ -160,7 +160,9 @@ void ShowNames(HWND dialog, ScanDialog& d, const std::vector<ScanName>& names) {
 std::string StatusText(const ScanDialog& d, const ScanProgress& p) {
     char text[160];
     const unsigned found = static_cast<unsigned>(d.rows.Rows().size());
-    if (p.running)
+    if (p.failed)
+        std::snprintf(text, sizeof text, "検索中にエラーが発生したため中止しました: %u台見つかりました", found);
+    else if (p.running)
         std::snprintf(text, sizeof text, "検索中... %u / %uｱﾄﾞﾚｽ (%u台)", static_cast<unsigned>(p.asked),
                       static_cast<unsigned>(p.total), found);
     else if (d.stopped)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FaultHook.h"
 #include "tools/OutputLines.h"
 #include "tools/ProgramSearchWin32.h"
 #include "ui/WaitWin32.h"
@@ -130,8 +131,22 @@ private:
 };
 
 void ClearCommandFields(CProcess* runner) {
-    std::memset(runner->commandLine, 0,
-                sizeof(CProcess) - offsetof(CProcess, commandLine));
+    std::lock_guard<std::mutex> lock(runner->processLock);
+    std::memset(runner->commandLine, 0, sizeof runner->commandLine);
+    std::memset(runner->workFolder, 0, sizeof runner->workFolder);
+    runner->notifyWindow = nullptr;
+    runner->notifyMessage = 0;
+    runner->showCommand = 0;
+    runner->timeout = 0;
+    runner->process = nullptr;
+    runner->processId = 0;
+    runner->job = nullptr;
+    runner->readerThread = nullptr;
+    runner->waiterThread = nullptr;
+    runner->outputRead = nullptr;
+    runner->inputWrite = nullptr;
+    runner->running = 0;
+    runner->stopReading = 0;
 }
 
 }  // namespace
@@ -258,8 +273,11 @@ int Start(CProcess* runner) {
                             &startup.StartupInfo, &info))
             Fail("プロセスの生成に失敗しました");
         // Kept at once, so that a later failure still stops the child.
-        runner->process = info.hProcess;
-        runner->processId = info.dwProcessId;
+        {
+            std::lock_guard<std::mutex> lock(runner->processLock);
+            runner->process = info.hProcess;
+            runner->processId = info.dwProcessId;
+        }
         runner->job = CreateKillOnCloseJob();
         // Inside a job that allows no other, the child runs without one.
         if (runner->job && !AssignProcessToJobObject(runner->job, info.hProcess)) CloseOwned(runner->job);
@@ -301,8 +319,9 @@ int Start(CProcess* runner) {
     }
 }
 
-DWORD WINAPI OutputReaderThread(LPVOID parameter) {
-    CProcess* runner = static_cast<CProcess*>(parameter);
+namespace {
+
+void ReadOutput(CProcess* runner) {
     std::vector<std::string> lines;
     OutputLineCutter cutter([&lines](const std::string& line) { lines.push_back(line); });
     // The lines of one read go out together, in the order they came.
@@ -337,12 +356,32 @@ DWORD WINAPI OutputReaderThread(LPVOID parameter) {
         DWORD got = 0;
         DWORD want = available < kMaxReadChunk ? available : kMaxReadChunk;
         if (!ReadFile(runner->outputRead, chunk, want, &got, nullptr) && GetLastError() != ERROR_MORE_DATA) break;
-        if (got) cutter.Feed(chunk, got);
+        if (got) {
+            FaultPoint(FaultSite::OutputReader);
+            cutter.Feed(chunk, got);
+        }
         sendLines();
     }
     cutter.Finish();
     sendLines();
     if (ProcessEnded(runner->process)) Notify(runner, TOOL_EVENT_STATUS, "親プロセスの停止を確認");
+}
+
+}  // namespace
+
+DWORD WINAPI OutputReaderThread(LPVOID parameter) {
+    CProcess* runner = static_cast<CProcess*>(parameter);
+    try {
+        ReadOutput(runner);
+    } catch (...) {
+        // Nobody takes the output any more: the command is ended rather
+        // than left blocked on a full pipe, and the waiter ends it the way
+        // it ends any other. The handles stay valid until this thread is
+        // joined.
+        runner->stopReading = 1;
+        Notify(runner, TOOL_EVENT_ERROR, "標準出力の読込みに失敗しました");
+        EndTree(runner);
+    }
     return 0;
 }
 
@@ -373,8 +412,11 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
         CloseOwned(runner->readerThread);
     }
     if (StopDuring(runner, 500)) return 0;
-    CloseOwned(runner->process);
-    runner->processId = 0;
+    {
+        std::lock_guard<std::mutex> lock(runner->processLock);
+        CloseOwned(runner->process);
+        runner->processId = 0;
+    }
     if (StopDuring(runner, 500)) return 0;
     CloseOwned(runner->outputRead);
     CloseOwned(runner->inputWrite);
@@ -423,7 +465,11 @@ int ForceStop(CProcess* runner) {
     // The child's own exit code: 1 when it was stopped here.
     DWORD exitCode = 0;
     if (runner->process) GetExitCodeProcess(runner->process, &exitCode);
-    CloseOwned(runner->process);
+    {
+        std::lock_guard<std::mutex> lock(runner->processLock);
+        CloseOwned(runner->process);
+        runner->processId = 0;
+    }
     CloseOwned(runner->job);
     CloseOwned(runner->outputRead);
     CloseOwned(runner->inputWrite);
@@ -434,4 +480,16 @@ int ForceStop(CProcess* runner) {
     ResetEvent(runner->stopEvent);
     SetEvent(runner->idleEvent);
     return 1;
+}
+
+bool CommandActive(CProcess* runner) {
+    std::lock_guard<std::mutex> lock(runner->processLock);
+    return runner->processId != 0;
+}
+
+bool ChildStillRuns(CProcess* runner) {
+    std::lock_guard<std::mutex> lock(runner->processLock);
+    DWORD code = 0;
+    return runner->processId != 0 && runner->process && GetExitCodeProcess(runner->process, &code) &&
+           code == STILL_ACTIVE;
 }

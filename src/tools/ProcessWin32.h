@@ -3,6 +3,7 @@
 // its output cut into lines and reported to a notify window.
 #include <windows.h>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 // Notices: wParam of the notify message.
@@ -31,6 +32,9 @@ struct CProcess {
     // Jobs of ended commands whose trees still had processes: kept until the
     // runner goes, which ends those processes (kill on close).
     std::vector<HANDLE>* keptJobs;
+    // Held while `process` and `processId` change: the waiter closes the
+    // process at a command's end while the window thread may ask about it.
+    std::mutex processLock;
     // The fields from here on are cleared before each command.
     char commandLine[1024];
     char workFolder[260];
@@ -63,6 +67,11 @@ int Start(CProcess* runner);
 // Stops the child, joins both threads, closes every handle of the command,
 // clears the fields and signals the idle event. Returns 1.
 int ForceStop(CProcess* runner);
+// Whether a command is on the runner: started and not yet torn down. Any
+// thread may ask, at any time.
+bool CommandActive(CProcess* runner);
+// Whether the child of that command still runs. Any thread may ask.
+bool ChildStillRuns(CProcess* runner);
 void TerminateIfActive(HANDLE process);
 void ShowErrorWithDetail(HWND owner, const char* text, DWORD errorCode);
 

@@ -192,12 +192,6 @@ void OnCommandFinished(HWND mainWindow, int32_t exitCode) {
     ChooseNextCommand(mainWindow);
 }
 
-bool ChildStillRuns(const CProcess* runner) {
-    DWORD code = 0;
-    return runner->processId != 0 && runner->process && GetExitCodeProcess(runner->process, &code) &&
-           code == STILL_ACTIVE;
-}
-
 }  // namespace
 
 ToolRunState& ToolRun() { return g_run; }
@@ -366,7 +360,7 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
 void OnToolCancel(HWND mainWindow) {
     DeferClose deferClose(mainWindow);
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
-    if (!runner || runner->processId == 0 || g_run.askingCancel) return;
+    if (!runner || !CommandActive(runner) || g_run.askingCancel) return;
     g_run.askingCancel = true;
     g_run.finishedWhileAsking = false;
     const bool yes = AskYesNo(mainWindow, "ツール実行を中止します");
