@@ -12,6 +12,7 @@
 
 #include "common/FaultHook.h"
 #include "common/IpHelperWin32.h"
+#include "common/ScopedWin32.h"
 
 namespace {
 
@@ -37,14 +38,6 @@ bool UnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-void CloseAbortive(SOCKET s) {
-    // A reset instead of the closing handshake: nothing stays in TIME_WAIT
-    // after thousands of connects.
-    LINGER linger = {1, 0};
-    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&linger), sizeof linger);
-    closesocket(s);
-}
-
 }  // namespace
 
 bool AskNoSynRetransmissions(SOCKET s, uint32_t deadlineMs) {
@@ -62,7 +55,7 @@ struct CProbeEngine::Echo {
     uint64_t run;
     size_t method;
     uint32_t address;
-    HANDLE event;
+    ScopedEvent event;
     // The system writes the reply here until the event is signalled.
     char reply[sizeof(ICMP_ECHO_REPLY) + sizeof kEchoData + 8 + 64];
 };
@@ -70,7 +63,7 @@ struct CProbeEngine::Echo {
 struct CProbeEngine::Connect {
     uint64_t run;
     size_t method;
-    SOCKET socket;
+    ScopedSocket socket;
 };
 
 CProbeEngine::CProbeEngine(ProbeEngineSettings settings) : settings_(std::move(settings)) {}
@@ -78,14 +71,14 @@ CProbeEngine::CProbeEngine(ProbeEngineSettings settings) : settings_(std::move(s
 CProbeEngine::~CProbeEngine() { Stop(); }
 
 bool CProbeEngine::Start(Callback callback, std::function<void()> failed) {
-    if (thread_) return false;
+    if (thread_.IsValid()) return false;
     callback_ = std::move(callback);
     failedCallback_ = std::move(failed);
     return StartThread();
 }
 
 bool CProbeEngine::Start(HWND window, UINT message) {
-    if (thread_) return false;
+    if (thread_.IsValid()) return false;
     window_ = window;
     message_ = message;
     return StartThread();
@@ -106,11 +99,10 @@ bool CProbeEngine::StartThread() {
                 m.end());
     }
     stop_ = false;
-    wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (wake_) thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
-    if (!thread_) {
-        if (wake_) CloseHandle(wake_);
-        wake_ = nullptr;
+    wake_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (wake_.IsValid()) thread_.Reset(CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
+    if (!thread_.IsValid()) {
+        wake_.Close();
         WSACleanup();
         winsock_ = false;
         return false;
@@ -128,7 +120,7 @@ uint32_t CProbeEngine::Probe(const std::vector<ProbeTarget>& targets) {
             for (size_t i = incoming_.size() - targets.size(); i < incoming_.size(); ++i) incoming_[i].onLink = false;
         batch = batch_.load();
     }
-    if (wake_) SetEvent(wake_);
+    if (wake_.IsValid()) SetEvent(wake_);
     return batch;
 }
 
@@ -159,21 +151,19 @@ void CProbeEngine::Cancel() {
     }
     // A report being delivered finishes first; later ones see the new batch.
     { std::lock_guard<std::recursive_mutex> wait(deliverMutex_); }
-    if (wake_) SetEvent(wake_);
+    if (wake_.IsValid()) SetEvent(wake_);
 }
 
 void CProbeEngine::Stop() {
-    if (!thread_) return;
+    if (!thread_.IsValid()) return;
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         stop_ = true;
     }
     Cancel();
     WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
-    CloseHandle(wake_);
-    wake_ = nullptr;
+    thread_.Close();
+    wake_.Close();
     if (winsock_) WSACleanup();
     winsock_ = false;
 }
@@ -227,8 +217,8 @@ void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
 }
 
 void CProbeEngine::Run() {
-    HANDLE icmp = iphlp::IcmpCreateFile();
-    HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ScopedIcmp icmp(iphlp::IcmpCreateFile());
+    ScopedEvent connectEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     ProbeLimits limits;
     limits.addresses = settings_.cap;
     limits.requests = settings_.requests;
@@ -250,7 +240,7 @@ void CProbeEngine::Run() {
         auto keep = std::stable_partition(connects.begin(), connects.end(), [&](const Connect& c) {
             return runs && !std::binary_search(runs->begin(), runs->end(), c.run);
         });
-        for (auto it = keep; it != connects.end(); ++it) CloseAbortive(it->socket);
+        for (auto it = keep; it != connects.end(); ++it) it->socket.CloseAbortive();
         connects.erase(keep, connects.end());
     };
 
@@ -263,14 +253,14 @@ void CProbeEngine::Run() {
                 echo->run = run;
                 echo->method = m;
                 echo->address = target.address;
-                echo->event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+                echo->event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
                 DWORD sent = 0;
                 DWORD error = ERROR_INVALID_HANDLE;
                 // Room first: a pending request's buffer must never be
                 // freed by a failed push.
                 echoes.reserve(echoes.size() + 1);
-                if (echo->event && icmp != INVALID_HANDLE_VALUE) {
-                    sent = iphlp::IcmpSendEcho2(icmp, echo->event, nullptr, nullptr, target.address,
+                if (echo->event.IsValid() && icmp.IsValid()) {
+                    sent = iphlp::IcmpSendEcho2(icmp.Get(), echo->event, nullptr, nullptr, target.address,
                                          const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
                                          sizeof echo->reply, settings_.timeoutMs);
                     error = GetLastError();
@@ -284,16 +274,15 @@ void CProbeEngine::Run() {
                     const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo->reply);
                     answered = reply->Status == IP_SUCCESS && reply->Address == target.address;
                 }
-                if (echo->event) CloseHandle(echo->event);
                 plan.Finished(run, m, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
             } else if (method.kind == ProbeKind::Tcp) {
-                SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-                if (s != INVALID_SOCKET) {
+                ScopedSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+                if (s.IsValid()) {
                     ++rtoAsked_;
-                    if (!AskNoSynRetransmissions(s, settings_.timeoutMs)) ++rtoRefused_;
+                    if (!AskNoSynRetransmissions(s.Get(), settings_.timeoutMs)) ++rtoRefused_;
                 }
-                if (s == INVALID_SOCKET || WSAEventSelect(s, connectEvent, FD_CONNECT) != 0) {
-                    if (s != INVALID_SOCKET) closesocket(s);
+                if (!s.IsValid() || WSAEventSelect(s.Get(), connectEvent, FD_CONNECT) != 0) {
+                    s.Close();
                     plan.Finished(run, m, ProbeOutcome::NoAnswer, now);
                     continue;
                 }
@@ -302,12 +291,12 @@ void CProbeEngine::Run() {
                 to.sin_port = htons(method.port);
                 to.sin_addr.s_addr = target.address;
                 int error = 0;
-                if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
+                if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
                 if (error == WSAEWOULDBLOCK) {
-                    connects.push_back(Connect{run, m, s});
+                    connects.push_back(Connect{run, m, std::move(s)});
                     continue;
                 }
-                CloseAbortive(s);
+                s.CloseAbortive();
                 plan.Finished(run, m, TcpConnectOutcome(error), now);
             }
         }
@@ -318,10 +307,11 @@ void CProbeEngine::Run() {
         ResetEvent(connectEvent);
         for (size_t i = 0; i < connects.size();) {
             WSANETWORKEVENTS events = {};
-            if (WSAEnumNetworkEvents(connects[i].socket, nullptr, &events) == 0 && (events.lNetworkEvents & FD_CONNECT)) {
+            if (WSAEnumNetworkEvents(connects[i].socket.Get(), nullptr, &events) == 0 &&
+                (events.lNetworkEvents & FD_CONNECT)) {
                 plan.Finished(connects[i].run, connects[i].method,
                               TcpConnectOutcome(events.iErrorCode[FD_CONNECT_BIT]), now);
-                CloseAbortive(connects[i].socket);
+                connects[i].socket.CloseAbortive();
                 connects.erase(connects.begin() + static_cast<std::ptrdiff_t>(i));
             } else {
                 ++i;
@@ -337,7 +327,6 @@ void CProbeEngine::Run() {
             answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
         }
         plan.Finished(e.run, e.method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-        CloseHandle(e.event);
         echoes.erase(echoes.begin() + static_cast<std::ptrdiff_t>(i));
     };
 
@@ -469,22 +458,16 @@ void CProbeEngine::Run() {
         const uint64_t now = Now();
         if (now >= limit) break;
         if (WaitForSingleObject(echoes.back()->event, static_cast<DWORD>(limit - now)) != WAIT_OBJECT_0) break;
-        CloseHandle(echoes.back()->event);
         echoes.pop_back();
     }
-    if (icmp != INVALID_HANDLE_VALUE) iphlp::IcmpCloseHandle(icmp);
+    icmp.Close();
     // Closing the ICMP handle ends what was still out; a buffer goes only
     // once its request has said so. One that never does is left to the
     // process: the system may still write into it.
-    for (auto& e : echoes) {
-        if (WaitForSingleObject(e->event, 1000) == WAIT_OBJECT_0) {
-            CloseHandle(e->event);
-        } else {
-            (void)e.release();
-        }
-    }
+    for (auto& e : echoes)
+        if (WaitForSingleObject(e->event, 1000) != WAIT_OBJECT_0) (void)e.release();
     echoes.clear();
-    CloseHandle(connectEvent);
+    connectEvent.Close();
     if (failed) ReportFailure();
 }
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "common/ScopedWin32.h"
 #include "net/Probe.h"
 
 struct ProbeEngineSettings {
@@ -103,7 +104,7 @@ public:
     // The thread met a failure it could not go on from (memory ran out): it
     // ended after its requests, and nothing more is asked or reported.
     bool Failed() const { return failed_.load(); }
-    bool IsStarted() const { return thread_ != nullptr; }
+    bool IsStarted() const { return thread_.IsValid(); }
     // Whether the neighbour table can be read for the ARP method.
     bool HasArp() const { return arpTable_ != nullptr; }
     InitialRtoCounts InitialRto() const { return {rtoAsked_.load(), rtoRefused_.load()}; }
@@ -126,8 +127,8 @@ private:
     std::atomic<bool> failed_{false};
     HWND window_ = nullptr;
     UINT message_ = 0;
-    HANDLE thread_ = nullptr;
-    HANDLE wake_ = nullptr;  // new work, a cancel, or the stop
+    ScopedThread thread_;
+    ScopedEvent wake_;  // new work, a cancel, or the stop
     bool winsock_ = false;
     void* arpTable_ = nullptr;  // GetIpNetTable2, where the platform has it
     void* arpFree_ = nullptr;   // FreeMibTable

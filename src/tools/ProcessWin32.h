@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "common/ScopedWin32.h"
+
 // Notices: wParam of the notify message.
 constexpr WPARAM TOOL_EVENT_STARTED = 1;    // sent, lParam: the command line
 constexpr WPARAM TOOL_EVENT_OUTPUT = 2;     // sent, lParam: one line
@@ -27,11 +29,11 @@ struct ToolOutputLines {
 };
 
 struct CProcess {
-    HANDLE idleEvent;       // "CProcess_EventObject": signalled while idle
-    HANDLE stopEvent;       // set by ForceStop: the threads return at once
+    ScopedEvent idleEvent;  // "CProcess_EventObject": signalled while idle
+    ScopedEvent stopEvent;  // set by ForceStop: the threads return at once
     // Jobs of ended commands whose trees still had processes: kept until the
     // runner goes, which ends those processes (kill on close).
-    std::vector<HANDLE>* keptJobs;
+    std::vector<ScopedHandle> keptJobs;
     // Held while `process` and `processId` change: the waiter closes the
     // process at a command's end while the window thread may ask about it.
     std::mutex processLock;
@@ -42,13 +44,13 @@ struct CProcess {
     UINT notifyMessage;
     int16_t showCommand;
     DWORD timeout;
-    HANDLE process;
+    ScopedHandle process;
     DWORD processId;        // non-zero while a command runs
-    HANDLE job;             // the child's tree; null where no job could be made
-    HANDLE readerThread;
-    HANDLE waiterThread;    // kept after the waiter ends, until joined
-    HANDLE outputRead;
-    HANDLE inputWrite;
+    ScopedHandle job;       // the child's tree; empty where no job could be made
+    ScopedThread readerThread;
+    ScopedThread waiterThread;  // kept after the waiter ends, until joined
+    ScopedHandle outputRead;
+    ScopedHandle inputWrite;
     volatile LONG running;
     volatile LONG stopReading;   // the waiter's bound ran out, or a forced stop
 };
