@@ -2,6 +2,7 @@
 // The child-process runner: one command line at a time in a new console,
 // its output cut into lines and reported to a notify window.
 #include <windows.h>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -51,8 +52,8 @@ struct CProcess {
     ScopedThread waiterThread;  // kept after the waiter ends, until joined
     ScopedHandle outputRead;
     ScopedHandle inputWrite;
-    volatile LONG running;
-    volatile LONG stopReading;   // the waiter's bound ran out, or a forced stop
+    std::atomic<LONG> running;
+    std::atomic<LONG> stopReading;  // the waiter's bound ran out, or a forced stop
 };
 
 // Allocates a zeroed runner with its idle event, signalled. Null on failure.
