@@ -152,26 +152,3 @@ public:
 private:
     HMENU h_ = nullptr;
 };
-
-// A FindFirstFile search.
-class ScopedFindHandle {
-public:
-    ScopedFindHandle() = default;
-    explicit ScopedFindHandle(HANDLE h) : h_(h) {}
-    ~ScopedFindHandle() { Close(); }
-    ScopedFindHandle(const ScopedFindHandle&) = delete;
-    ScopedFindHandle& operator=(const ScopedFindHandle&) = delete;
-    ScopedFindHandle(ScopedFindHandle&& o) noexcept : h_(o.h_) { o.h_ = INVALID_HANDLE_VALUE; }
-    ScopedFindHandle& operator=(ScopedFindHandle&& o) noexcept {
-        if (this != &o) { Close(); h_ = o.h_; o.h_ = INVALID_HANDLE_VALUE; }
-        return *this;
-    }
-    bool IsValid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE Get() const { return h_; }
-    void Close() {
-        if (IsValid()) FindClose(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-private:
-    HANDLE h_ = INVALID_HANDLE_VALUE;
-};

@@ -66,7 +66,7 @@ HANDLE CreateForWriting(const char* path) {
     return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void SetStatus(CProgStbar* status, const char* text) { status->SetPartText(0, text); }
+void ShowFileStatus(CProgStbar* status, const char* text) { status->SetPartText(0, text); }
 
 constexpr char kWriteFailed[] = "ファイルの出力に失敗しました";
 
@@ -92,19 +92,19 @@ int WriteEntryListing(HWND mainWindow, const char* path) {
         return 0;
     }
     HandleRecordFile file(handle);
-    SetStatus(status, "一覧を保存しています");
+    ShowFileStatus(status, "一覧を保存しています");
     ProgressPacer progress(status);
     FileWriteResult result = WriteListing(
         *store, file, [&] { progress.Begin(store->EntryCount()); }, [&] { progress.Step(); });
     if (result.headerFailed || result.writeFailed) {
         DiscardFile(file, path);
-        SetStatus(status, "一覧の保存に失敗しました");
+        ShowFileStatus(status, "一覧の保存に失敗しました");
         progress.End();
         ShowError(mainWindow, kWriteFailed);
         return 0;
     }
     file.Truncate();
-    SetStatus(status, "一覧の保存を完了しました");
+    ShowFileStatus(status, "一覧の保存を完了しました");
     progress.End();
     return result.count;
 }
@@ -122,16 +122,16 @@ int ExportEntries(HWND mainWindow, const char* path) {
     ProgressPacer progress(status);
     progress.Begin(store->EntryCount());
     FileWriteResult result = WriteExchange(
-        *store, file, [&] { SetStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); }, [&] { progress.Step(); });
+        *store, file, [&] { ShowFileStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); }, [&] { progress.Step(); });
     if (result.headerFailed || result.writeFailed) {
         DiscardFile(file, path);
-        SetStatus(status, "一覧のｴｸｽﾎﾟｰﾄに失敗しました");
+        ShowFileStatus(status, "一覧のｴｸｽﾎﾟｰﾄに失敗しました");
         progress.End();
         ShowError(mainWindow, kWriteFailed);
         return 0;
     }
     file.Truncate();
-    SetStatus(status, "一覧のｴｸｽﾎﾟｰﾄを完了しました");
+    ShowFileStatus(status, "一覧のｴｸｽﾎﾟｰﾄを完了しました");
     progress.End();
     return result.count;
 }
@@ -146,14 +146,15 @@ int ImportEntries(HWND mainWindow, const char* path) {
         return 0;
     }
     LARGE_INTEGER size = {};
+    const LONGLONG header = static_cast<LONGLONG>(kExchangeHeaderSize);
     const int64_t fileRecords =
-        GetFileSizeEx(handle, &size) && size.QuadPart > 13 ? (size.QuadPart - 13) / sizeof(WakeEntry) : 0;
+        GetFileSizeEx(handle, &size) && size.QuadPart > header ? (size.QuadPart - header) / sizeof(WakeEntry) : 0;
     HandleRecordFile file(handle);
     HWND list = PageWindow(TabControl(mainWindow), 0);
     ProgressPacer progress(status);
     bool listFrozen = false;
     auto begin = [&](int count) {
-        SetStatus(status, "一覧をｲﾝﾎﾟｰﾄしています");
+        ShowFileStatus(status, "一覧をｲﾝﾎﾟｰﾄしています");
         // The header's count sizes the bar, unless the file plainly holds
         // more (an export of more entries than six digits can count).
         const int64_t total = std::max<int64_t>(count, std::min<int64_t>(fileRecords, INT32_MAX));
@@ -181,7 +182,7 @@ int ImportEntries(HWND mainWindow, const char* path) {
         ShowError(mainWindow, "このﾌｧｲﾙはｲﾝﾎﾟｰﾄできません");
         return 0;
     }
-    SetStatus(status, "一覧のｲﾝﾎﾟｰﾄを完了しました");
+    ShowFileStatus(status, "一覧のｲﾝﾎﾟｰﾄを完了しました");
     progress.End();
     return result.added;
 }

@@ -216,258 +216,315 @@ void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
     }
 }
 
-void CProbeEngine::Run() {
-    ScopedIcmp icmp(iphlp::IcmpCreateFile());
-    ScopedEvent connectEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+// One life of the engine's thread: what it has out, and the named steps of
+// each turn. A turn takes the queue, starts what the plan lets start, reads
+// the neighbour table, waits when nothing ended, collects what did, and
+// delivers. At the end every request still out is drained.
+class CProbeEngine::ProbeRun {
+public:
+    explicit ProbeRun(CProbeEngine& engine)
+        : engine_(engine),
+          icmp_(iphlp::IcmpCreateFile()),
+          connectEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          plan_(engine.settings_.methods, Limits(engine.settings_), engine.settings_.timeoutMs),
+          seenBatch_(engine.batch_.load()),
+          getTable_(reinterpret_cast<GetIpNetTable2Fn>(engine.arpTable_)),
+          freeTable_(reinterpret_cast<FreeMibTableFn>(engine.arpFree_)) {}
+    ProbeRun(const ProbeRun&) = delete;
+    ProbeRun& operator=(const ProbeRun&) = delete;
+
+    // Turns until the engine stops.
+    void Loop();
+    // Ends what is still out; a request's buffer goes only once it has ended.
+    void Drain();
+
+private:
+    static ProbeLimits Limits(const ProbeEngineSettings& settings);
+    void StartProbes(uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now);
+    void StartEcho(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now);
+    void StartConnect(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now);
+    void CloseConnects(std::vector<uint64_t>* runs);
+    void CollectConnects(uint64_t now);
+    void FinishEcho(size_t i, uint64_t now);
+    void CollectEchoes(uint64_t now);
+    void CheckArp(uint64_t now);
+    void Wait(uint64_t now);
+
+    CProbeEngine& engine_;
+    ScopedIcmp icmp_;
+    ScopedEvent connectEvent_;
+    ProbePlan plan_;
+    std::vector<std::unique_ptr<Echo>> echoes_;
+    std::vector<Connect> connects_;
+    uint32_t seenBatch_;
+    uint64_t nextArp_ = 0;
+    GetIpNetTable2Fn getTable_;
+    FreeMibTableFn freeTable_;
+};
+
+ProbeLimits CProbeEngine::ProbeRun::Limits(const ProbeEngineSettings& settings) {
     ProbeLimits limits;
-    limits.addresses = settings_.cap;
-    limits.requests = settings_.requests;
-    limits.neighbours = settings_.neighbours;
-    limits.neighbourHoldMs = settings_.neighbourHoldMs;
-    limits.onLinkTimeoutMs = settings_.onLinkTimeoutMs;
-    ProbePlan plan(settings_.methods, limits, settings_.timeoutMs);
-    const auto& methods = plan.Methods();
-    std::vector<std::unique_ptr<Echo>> echoes;
-    std::vector<Connect> connects;
-    uint32_t seenBatch = batch_.load();
-    auto getTable = reinterpret_cast<GetIpNetTable2Fn>(arpTable_);
-    auto freeTable = reinterpret_cast<FreeMibTableFn>(arpFree_);
+    limits.addresses = settings.cap;
+    limits.requests = settings.requests;
+    limits.neighbours = settings.neighbours;
+    limits.neighbourHoldMs = settings.neighbourHoldMs;
+    limits.onLinkTimeoutMs = settings.onLinkTimeoutMs;
+    return limits;
+}
 
-    // A wave holds hundreds of connects: one pass, not one search each.
-    auto closeConnects = [&](std::vector<uint64_t>* runs) {
-        if (connects.empty()) return;
-        if (runs) std::sort(runs->begin(), runs->end());
-        auto keep = std::stable_partition(connects.begin(), connects.end(), [&](const Connect& c) {
-            return runs && !std::binary_search(runs->begin(), runs->end(), c.run);
-        });
-        for (auto it = keep; it != connects.end(); ++it) it->socket.CloseAbortive();
-        connects.erase(keep, connects.end());
-    };
+// A wave holds hundreds of connects: one pass, not one search each. Null
+// closes them all.
+void CProbeEngine::ProbeRun::CloseConnects(std::vector<uint64_t>* runs) {
+    if (connects_.empty()) return;
+    if (runs) std::sort(runs->begin(), runs->end());
+    auto keep = std::stable_partition(connects_.begin(), connects_.end(), [&](const Connect& c) {
+        return runs && !std::binary_search(runs->begin(), runs->end(), c.run);
+    });
+    for (auto it = keep; it != connects_.end(); ++it) it->socket.CloseAbortive();
+    connects_.erase(keep, connects_.end());
+}
 
-    auto startProbes = [&](uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now) {
-        for (size_t m = 0; m < methods.size() && plan.IsRunning(run); ++m) {
-            if (!(which & (1u << m))) continue;
-            const ProbeMethod& method = methods[m];
-            if (method.kind == ProbeKind::Echo) {
-                auto echo = std::make_unique<Echo>();
-                echo->run = run;
-                echo->method = m;
-                echo->address = target.address;
-                echo->event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-                DWORD sent = 0;
-                DWORD error = ERROR_INVALID_HANDLE;
-                // Room first: a pending request's buffer must never be
-                // freed by a failed push.
-                echoes.reserve(echoes.size() + 1);
-                if (echo->event.IsValid() && icmp.IsValid()) {
-                    sent = iphlp::IcmpSendEcho2(icmp.Get(), echo->event, nullptr, nullptr, target.address,
-                                         const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
-                                         sizeof echo->reply, settings_.timeoutMs);
-                    error = GetLastError();
-                }
-                if (sent == 0 && error == ERROR_IO_PENDING) {
-                    echoes.push_back(std::move(echo));
-                    continue;
-                }
-                bool answered = false;
-                if (sent != 0) {
-                    const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo->reply);
-                    answered = reply->Status == IP_SUCCESS && reply->Address == target.address;
-                }
-                plan.Finished(run, m, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-            } else if (method.kind == ProbeKind::Tcp) {
-                ScopedSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-                if (s.IsValid()) {
-                    ++rtoAsked_;
-                    if (!AskNoSynRetransmissions(s.Get(), settings_.timeoutMs)) ++rtoRefused_;
-                }
-                if (!s.IsValid() || WSAEventSelect(s.Get(), connectEvent, FD_CONNECT) != 0) {
-                    s.Close();
-                    plan.Finished(run, m, ProbeOutcome::NoAnswer, now);
-                    continue;
-                }
-                sockaddr_in to = {};
-                to.sin_family = AF_INET;
-                to.sin_port = htons(method.port);
-                to.sin_addr.s_addr = target.address;
-                int error = 0;
-                if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
-                if (error == WSAEWOULDBLOCK) {
-                    connects.push_back(Connect{run, m, std::move(s)});
-                    continue;
-                }
-                s.CloseAbortive();
-                plan.Finished(run, m, TcpConnectOutcome(error), now);
-            }
+void CProbeEngine::ProbeRun::StartProbes(uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now) {
+    const auto& methods = plan_.Methods();
+    for (size_t m = 0; m < methods.size() && plan_.IsRunning(run); ++m) {
+        if (!(which & (1u << m))) continue;
+        if (methods[m].kind == ProbeKind::Echo) StartEcho(run, m, target, now);
+        else if (methods[m].kind == ProbeKind::Tcp) StartConnect(run, m, target, now);
+    }
+}
+
+void CProbeEngine::ProbeRun::StartEcho(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now) {
+    auto echo = std::make_unique<Echo>();
+    echo->run = run;
+    echo->method = method;
+    echo->address = target.address;
+    echo->event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    DWORD sent = 0;
+    DWORD error = ERROR_INVALID_HANDLE;
+    // Room first: a pending request's buffer must never be freed by a
+    // failed push.
+    echoes_.reserve(echoes_.size() + 1);
+    if (echo->event.IsValid() && icmp_.IsValid()) {
+        sent = iphlp::IcmpSendEcho2(icmp_.Get(), echo->event, nullptr, nullptr, target.address,
+                                    const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
+                                    sizeof echo->reply, engine_.settings_.timeoutMs);
+        error = GetLastError();
+    }
+    if (sent == 0 && error == ERROR_IO_PENDING) {
+        echoes_.push_back(std::move(echo));
+        return;
+    }
+    bool answered = false;
+    if (sent != 0) {
+        const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo->reply);
+        answered = reply->Status == IP_SUCCESS && reply->Address == target.address;
+    }
+    plan_.Finished(run, method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+}
+
+void CProbeEngine::ProbeRun::StartConnect(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now) {
+    ScopedSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (s.IsValid()) {
+        ++engine_.rtoAsked_;
+        if (!AskNoSynRetransmissions(s.Get(), engine_.settings_.timeoutMs)) ++engine_.rtoRefused_;
+    }
+    if (!s.IsValid() || WSAEventSelect(s.Get(), connectEvent_, FD_CONNECT) != 0) {
+        plan_.Finished(run, method, ProbeOutcome::NoAnswer, now);
+        return;
+    }
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(plan_.Methods()[method].port);
+    to.sin_addr.s_addr = target.address;
+    int error = 0;
+    if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) {
+        connects_.push_back(Connect{run, method, std::move(s)});
+        return;
+    }
+    s.CloseAbortive();
+    plan_.Finished(run, method, TcpConnectOutcome(error), now);
+}
+
+void CProbeEngine::ProbeRun::CollectConnects(uint64_t now) {
+    // Reset before looking, so a connect that ends meanwhile signals again.
+    ResetEvent(connectEvent_);
+    for (size_t i = 0; i < connects_.size();) {
+        WSANETWORKEVENTS events = {};
+        if (WSAEnumNetworkEvents(connects_[i].socket.Get(), nullptr, &events) == 0 &&
+            (events.lNetworkEvents & FD_CONNECT)) {
+            plan_.Finished(connects_[i].run, connects_[i].method, TcpConnectOutcome(events.iErrorCode[FD_CONNECT_BIT]),
+                           now);
+            connects_[i].socket.CloseAbortive();
+            connects_.erase(connects_.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
         }
-    };
+    }
+}
 
-    auto collectConnects = [&](uint64_t now) {
-        // Reset before looking, so a connect that ends meanwhile signals again.
-        ResetEvent(connectEvent);
-        for (size_t i = 0; i < connects.size();) {
-            WSANETWORKEVENTS events = {};
-            if (WSAEnumNetworkEvents(connects[i].socket.Get(), nullptr, &events) == 0 &&
-                (events.lNetworkEvents & FD_CONNECT)) {
-                plan.Finished(connects[i].run, connects[i].method,
-                              TcpConnectOutcome(events.iErrorCode[FD_CONNECT_BIT]), now);
-                connects[i].socket.CloseAbortive();
-                connects.erase(connects.begin() + static_cast<std::ptrdiff_t>(i));
+void CProbeEngine::ProbeRun::FinishEcho(size_t i, uint64_t now) {
+    Echo& e = *echoes_[i];
+    bool answered = false;
+    if (iphlp::IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
+        const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(e.reply);
+        answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
+    }
+    plan_.Finished(e.run, e.method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+    echoes_.erase(echoes_.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void CProbeEngine::ProbeRun::CollectEchoes(uint64_t now) {
+    for (size_t first = 0; first < echoes_.size();) {
+        const DWORD n = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, echoes_.size() - first));
+        HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+        for (DWORD k = 0; k < n; ++k) handles[k] = echoes_[first + k]->event;
+        const DWORD r = WaitForMultipleObjects(n, handles, FALSE, 0);
+        if (r >= WAIT_OBJECT_0 + n) {
+            first += n;
+            continue;
+        }
+        // The lowest signalled one; the rest of the chunk is looked at one by one.
+        size_t i = first + (r - WAIT_OBJECT_0);
+        FinishEcho(i, now);
+        size_t end = first + n - 1;
+        while (i < end && i < echoes_.size()) {
+            if (WaitForSingleObject(echoes_[i]->event, 0) == WAIT_OBJECT_0) {
+                FinishEcho(i, now);
+                --end;
             } else {
                 ++i;
             }
         }
-    };
-
-    auto finishEcho = [&](size_t i, uint64_t now) {
-        Echo& e = *echoes[i];
-        bool answered = false;
-        if (iphlp::IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
-            const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(e.reply);
-            answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
-        }
-        plan.Finished(e.run, e.method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-        echoes.erase(echoes.begin() + static_cast<std::ptrdiff_t>(i));
-    };
-
-    auto collectEchoes = [&](uint64_t now) {
-        for (size_t first = 0; first < echoes.size();) {
-            const DWORD n = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, echoes.size() - first));
-            HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-            for (DWORD k = 0; k < n; ++k) handles[k] = echoes[first + k]->event;
-            const DWORD r = WaitForMultipleObjects(n, handles, FALSE, 0);
-            if (r >= WAIT_OBJECT_0 + n) {
-                first += n;
-                continue;
-            }
-            // The lowest signalled one; the rest of the chunk is looked at one by one.
-            size_t i = first + (r - WAIT_OBJECT_0);
-            finishEcho(i, now);
-            size_t end = first + n - 1;
-            while (i < end && i < echoes.size()) {
-                if (WaitForSingleObject(echoes[i]->event, 0) == WAIT_OBJECT_0) {
-                    finishEcho(i, now);
-                    --end;
-                } else {
-                    ++i;
-                }
-            }
-            first = end;
-        }
-    };
-
-    uint64_t nextArp = 0;
-    auto checkArp = [&](uint64_t now) {
-        const std::vector<uint64_t> runs = plan.WaitingForArp();
-        if (runs.empty() || now < nextArp) return;
-        nextArp = now + kArpBatchMs;
-        std::vector<uint32_t> reachable;
-        PMIB_IPNET_TABLE2 table = nullptr;
-        if (getTable && getTable(AF_INET, &table) == NO_ERROR && table) {
-            for (ULONG k = 0; k < table->NumEntries; ++k) {
-                const MIB_IPNET_ROW2& row = table->Table[k];
-                // Only a neighbour confirmed just now: a stale entry outlives
-                // the computer's sleep.
-                if (row.State == NlnsReachable && row.PhysicalAddressLength > 0)
-                    reachable.push_back(row.Address.Ipv4.sin_addr.s_addr);
-            }
-            freeTable(table);
-        }
-        const size_t arp = plan.ArpMethod();
-        for (uint64_t run : runs) {
-            ProbeTarget target;
-            if (!plan.TargetOf(run, &target)) continue;
-            const bool found = std::find(reachable.begin(), reachable.end(), target.address) != reachable.end();
-            plan.Finished(run, arp, found ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-        }
-    };
-
-    bool failed = false;
-    try {
-        for (;;) {
-            FaultPoint(FaultSite::ProbeEngine);
-            std::vector<ProbeTarget> incoming;
-            bool stop;
-            uint32_t batch;
-            {
-                std::lock_guard<std::mutex> lock(queueMutex_);
-                incoming.swap(incoming_);
-                stop = stop_;
-                batch = batch_.load();
-            }
-            if (batch != seenBatch || stop) {
-                // Echo requests cannot be called back: they stay until they end,
-                // and the plan ignores what they say.
-                plan.Clear();
-                closeConnects(nullptr);
-                seenBatch = batch;
-            }
-            if (stop) break;
-            plan.Add(incoming);
-
-            uint64_t now = Now();
-            uint64_t run;
-            ProbeTarget target;
-            uint32_t which;
-            while (plan.NextStart(now, &run, &target, &which)) startProbes(run, target, which, now);
-            checkArp(now);
-
-            std::vector<uint64_t> doneRuns;
-            std::vector<ProbeDone> done = plan.TakeDone(&doneRuns);
-            if (done.empty()) {
-                HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-                DWORD count = 0;
-                handles[count++] = wake_;
-                handles[count++] = connectEvent;
-                for (size_t i = 0; i < echoes.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes[i]->event;
-                DWORD timeout = INFINITE;
-                const uint64_t deadline = std::min(plan.NextDeadline(), plan.NextRoom(now));
-                if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
-                if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
-                if (!plan.WaitingForArp().empty())
-                    timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp > now ? nextArp - now : 0));
-                if (!Notify()) timeout = std::min(timeout, kNotifyRetryMs);
-                WaitForMultipleObjects(count, handles, FALSE, timeout);
-
-                now = Now();
-                // Each look at a socket is a trip to the system: only when one changed.
-                if (WaitForSingleObject(connectEvent, 0) == WAIT_OBJECT_0) collectConnects(now);
-                collectEchoes(now);
-                plan.Expire(now);
-                checkArp(now);
-                done = plan.TakeDone(&doneRuns);
-            }
-            // A connect given up on goes now: its address waits for the table
-            // alone, and the socket is what the next address needs.
-            const std::vector<uint64_t> waiting = plan.WaitingForArp();
-            doneRuns.insert(doneRuns.end(), waiting.begin(), waiting.end());
-            closeConnects(&doneRuns);
-            Deliver(done, seenBatch);
-        }
-    } catch (...) {
-        // Memory ran out somewhere in a turn. The requests still out are
-        // ended below as at a stop, and only then is the failure told.
-        failed = true;
+        first = end;
     }
+}
 
-    closeConnects(nullptr);
+void CProbeEngine::ProbeRun::CheckArp(uint64_t now) {
+    const std::vector<uint64_t> runs = plan_.WaitingForArp();
+    if (runs.empty() || now < nextArp_) return;
+    nextArp_ = now + kArpBatchMs;
+    std::vector<uint32_t> reachable;
+    PMIB_IPNET_TABLE2 table = nullptr;
+    if (getTable_ && getTable_(AF_INET, &table) == NO_ERROR && table) {
+        for (ULONG k = 0; k < table->NumEntries; ++k) {
+            const MIB_IPNET_ROW2& row = table->Table[k];
+            // Only a neighbour confirmed just now: a stale entry outlives
+            // the computer's sleep.
+            if (row.State == NlnsReachable && row.PhysicalAddressLength > 0)
+                reachable.push_back(row.Address.Ipv4.sin_addr.s_addr);
+        }
+        freeTable_(table);
+    }
+    const size_t arp = plan_.ArpMethod();
+    for (uint64_t run : runs) {
+        ProbeTarget target;
+        if (!plan_.TargetOf(run, &target)) continue;
+        const bool found = std::find(reachable.begin(), reachable.end(), target.address) != reachable.end();
+        plan_.Finished(run, arp, found ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+    }
+}
+
+// Sleeps until new work, a connect or an echo ends, a deadline passes, the
+// next neighbour table read is due, or a refused notice is to be posted again.
+void CProbeEngine::ProbeRun::Wait(uint64_t now) {
+    HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+    DWORD count = 0;
+    handles[count++] = engine_.wake_;
+    handles[count++] = connectEvent_;
+    for (size_t i = 0; i < echoes_.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes_[i]->event;
+    DWORD timeout = INFINITE;
+    const uint64_t deadline = std::min(plan_.NextDeadline(), plan_.NextRoom(now));
+    if (deadline != UINT64_MAX)
+        timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
+    if (echoes_.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
+    if (!plan_.WaitingForArp().empty())
+        timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp_ > now ? nextArp_ - now : 0));
+    if (!engine_.Notify()) timeout = std::min(timeout, kNotifyRetryMs);
+    WaitForMultipleObjects(count, handles, FALSE, timeout);
+}
+
+void CProbeEngine::ProbeRun::Loop() {
+    for (;;) {
+        FaultPoint(FaultSite::ProbeEngine);
+        std::vector<ProbeTarget> incoming;
+        bool stop;
+        uint32_t batch;
+        {
+            std::lock_guard<std::mutex> lock(engine_.queueMutex_);
+            incoming.swap(engine_.incoming_);
+            stop = engine_.stop_;
+            batch = engine_.batch_.load();
+        }
+        if (batch != seenBatch_ || stop) {
+            // Echo requests cannot be called back: they stay until they end,
+            // and the plan ignores what they say.
+            plan_.Clear();
+            CloseConnects(nullptr);
+            seenBatch_ = batch;
+        }
+        if (stop) return;
+        plan_.Add(incoming);
+
+        uint64_t now = Now();
+        uint64_t run;
+        ProbeTarget target;
+        uint32_t which;
+        while (plan_.NextStart(now, &run, &target, &which)) StartProbes(run, target, which, now);
+        CheckArp(now);
+
+        std::vector<uint64_t> doneRuns;
+        std::vector<ProbeDone> done = plan_.TakeDone(&doneRuns);
+        if (done.empty()) {
+            Wait(now);
+            now = Now();
+            // Each look at a socket is a trip to the system: only when one changed.
+            if (WaitForSingleObject(connectEvent_, 0) == WAIT_OBJECT_0) CollectConnects(now);
+            CollectEchoes(now);
+            plan_.Expire(now);
+            CheckArp(now);
+            done = plan_.TakeDone(&doneRuns);
+        }
+        // A connect given up on goes now: its address waits for the table
+        // alone, and the socket is what the next address needs.
+        const std::vector<uint64_t> waiting = plan_.WaitingForArp();
+        doneRuns.insert(doneRuns.end(), waiting.begin(), waiting.end());
+        CloseConnects(&doneRuns);
+        engine_.Deliver(done, seenBatch_);
+    }
+}
+
+void CProbeEngine::ProbeRun::Drain() {
+    CloseConnects(nullptr);
     // Every echo request ends by its time-out at the latest; its reply buffer
     // must outlive it.
-    const uint64_t limit = Now() + settings_.timeoutMs + 2000;
-    while (!echoes.empty()) {
+    const uint64_t limit = Now() + engine_.settings_.timeoutMs + 2000;
+    while (!echoes_.empty()) {
         const uint64_t now = Now();
         if (now >= limit) break;
-        if (WaitForSingleObject(echoes.back()->event, static_cast<DWORD>(limit - now)) != WAIT_OBJECT_0) break;
-        echoes.pop_back();
+        if (WaitForSingleObject(echoes_.back()->event, static_cast<DWORD>(limit - now)) != WAIT_OBJECT_0) break;
+        echoes_.pop_back();
     }
-    icmp.Close();
+    icmp_.Close();
     // Closing the ICMP handle ends what was still out; a buffer goes only
     // once its request has said so. One that never does is left to the
     // process: the system may still write into it.
-    for (auto& e : echoes)
+    for (auto& e : echoes_)
         if (WaitForSingleObject(e->event, 1000) != WAIT_OBJECT_0) (void)e.release();
-    echoes.clear();
-    connectEvent.Close();
+    echoes_.clear();
+}
+
+void CProbeEngine::Run() {
+    ProbeRun run(*this);
+    bool failed = false;
+    try {
+        run.Loop();
+    } catch (...) {
+        // Memory ran out somewhere in a turn. The requests still out are
+        // ended as at a stop, and only then is the failure told.
+        failed = true;
+    }
+    run.Drain();
     if (failed) ReportFailure();
 }
 

@@ -105,13 +105,12 @@ public:
     // ended after its requests, and nothing more is asked or reported.
     bool Failed() const { return failed_.load(); }
     bool IsStarted() const { return thread_.IsValid(); }
-    // Whether the neighbour table can be read for the ARP method.
-    bool HasArp() const { return arpTable_ != nullptr; }
     InitialRtoCounts InitialRto() const { return {rtoAsked_.load(), rtoRefused_.load()}; }
 
 private:
     struct Echo;
     struct Connect;
+    class ProbeRun;
     static DWORD WINAPI ThreadMain(LPVOID self);
     bool StartThread();
     void Run();

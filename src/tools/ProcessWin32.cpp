@@ -33,8 +33,8 @@ void Notify(CProcess* runner, WPARAM code, const char* text) {
         SendMessageA(runner->notifyWindow, runner->notifyMessage, code, reinterpret_cast<LPARAM>(text));
 }
 
-// Sleeps, but returns true at once when a forced stop has begun.
-bool StopDuring(CProcess* runner, DWORD ms) {
+// Waits `ms`, but returns true at once when a forced stop has begun.
+bool StoppedWithin(CProcess* runner, DWORD ms) {
     return WaitForSingleObject(runner->stopEvent, ms) == WAIT_OBJECT_0;
 }
 
@@ -312,7 +312,7 @@ void ReadOutput(CProcess* runner) {
         DWORD available = 0;
         if (!PeekNamedPipe(runner->outputRead, nullptr, 0, nullptr, &available, nullptr)) break;
         if (available == 0) {
-            if (StopDuring(runner, idleMs)) break;
+            if (StoppedWithin(runner, idleMs)) break;
             if (idleMs < 20) idleMs *= 2;
             continue;
         }
@@ -364,7 +364,7 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
         TerminateIfActive(runner->process);
         Notify(runner, TOOL_EVENT_ERROR, "プロセスを強制停止しました");
     }
-    if (StopDuring(runner, 1000)) return 0;
+    if (StoppedWithin(runner, 1000)) return 0;
     runner->running = 0;
     if (runner->readerThread.IsValid()) {
         // A grandchild may hold the pipe open: the reader gets a bounded
@@ -375,13 +375,13 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
         }
         runner->readerThread.Close();
     }
-    if (StopDuring(runner, 500)) return 0;
+    if (StoppedWithin(runner, 500)) return 0;
     {
         std::lock_guard<std::mutex> lock(runner->processLock);
         runner->process.Close();
         runner->processId = 0;
     }
-    if (StopDuring(runner, 500)) return 0;
+    if (StoppedWithin(runner, 500)) return 0;
     runner->outputRead.Close();
     runner->inputWrite.Close();
     // The run's end must arrive, or the window would think the tool still
@@ -389,7 +389,7 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
     if (runner->notifyMessage) {
         while (!PostMessageA(runner->notifyWindow, runner->notifyMessage, TOOL_EVENT_FINISHED,
                              static_cast<LPARAM>(exitCode)) &&
-               IsWindow(runner->notifyWindow) && !StopDuring(runner, 50)) {
+               IsWindow(runner->notifyWindow) && !StoppedWithin(runner, 50)) {
         }
     }
     runner->commandLine[0] = '\0';

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileDialogKind.h"
 #include "common/FileDialogWin32.h"
 #include "common/FixedText.h"
 #include "resource.h"
@@ -26,7 +27,7 @@ constexpr size_t kFieldMax = kToolTextMax;
 // Every number the box takes fits the file's 32 bits.
 constexpr int kTimeoutDigits = 9;
 const int kTextBoxes[] = {IDC_TOOL_TITLE, IDC_TOOL_COMMAND, IDC_TOOL_ARGV, IDC_TOOL_FOLDER};
-constexpr DWORD kOpenFlags = 0x89004;  // explorer, file must exist, no read-only box or return
+constexpr DWORD kOpenFlags = kOfnExplorer | kOfnNoReadOnlyReturn | kOfnFileMustExist | kOfnHideReadOnly;
 
 const char* const kShowWindowTexts[] = {"通常のウィンドウ", "最小化", "最大化", "非表示"};
 const char* const kExecStyleTexts[] = {"１回のみ実行する", "選択中のエントリに対して実行する",
