@@ -20,6 +20,7 @@
 #include "resource.h"
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
+#include "tools/ToolRunState.h"
 #include "tools/ToolsMenuWin32.h"
 #include "ui/AppContextWin32.h"
 #include "ui/DpiScale.h"
@@ -159,6 +160,7 @@ void Construct(HWND mainWindow) {
     if (!started) throw AppError("ソケットのオープンに失敗しました");
 
     if (CProcess* runner = CreateProcessRunner()) AttachObject(mainWindow, kProcessProp, runner);
+    AttachObject(mainWindow, kToolRunProp, new ToolRunState());
 
     if (CDlgbar* bar = BuildToolStrip(app.instance, mainWindow, app.dpi)) AttachObject(mainWindow, kDlgbarProp, bar);
 

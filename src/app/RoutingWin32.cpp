@@ -185,7 +185,7 @@ std::string AskFileName(HWND mainWindow, const FileDialogKind& kind) {
     return AskForFile(mainWindow, kind, path, sizeof path) ? std::string(path) : std::string();
 }
 
-const FileDialogKind kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", 0x80006};
+const FileDialogKind kLogExportDialog = {true, "出力をﾌｧｲﾙに保存", "ﾌﾟﾚｰﾝﾃｷｽﾄ (*.txt)\0*.txt\0", "txt", kOfnExplorer | kOfnHideReadOnly | kOfnOverwritePrompt};
 
 template <class Action>
 void WithFileName(HWND mainWindow, const FileDialogKind& kind, Action action) {

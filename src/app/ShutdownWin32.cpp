@@ -10,6 +10,7 @@
 #include "net/SocketCommWin32.h"
 #include "tools/ProcessWin32.h"
 #include "tools/SetupWin32.h"
+#include "tools/ToolRunState.h"
 #include "ui/AppContextWin32.h"
 #include "ui/DlgbarWin32.h"
 #include "ui/ProgStbarWin32.h"
@@ -37,7 +38,7 @@ bool StopBackgroundWork(HWND mainWindow) {
         if (copy) CloseHandle(copy);
     }
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
-    if (runner && runner->processId != 0) {
+    if (runner && CommandActive(runner)) {
         ForceStop(runner);
         if (runner->idleEvent) WaitAnsweringSentMessages(runner->idleEvent, 30000);
     }
@@ -101,6 +102,7 @@ int OnDestroy(HWND mainWindow) {
     delete DetachObject<CDlgbar>(mainWindow, kDlgbarProp);
     delete DetachObject<CProgStbar>(mainWindow, kProgStbarProp);
     DestroyProcessRunner(DetachObject<CProcess>(mainWindow, kProcessProp));
+    delete DetachObject<ToolRunState>(mainWindow, kToolRunProp);
     if (CSocketComm* socket = DetachObject<CSocketComm>(mainWindow, kSocketProp)) {
         socket->Close();
         delete socket;

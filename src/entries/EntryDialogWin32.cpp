@@ -140,7 +140,8 @@ WakeEntry* InitRecord(LPARAM lParam) {
     return sheetPage ? reinterpret_cast<WakeEntry*>(sheetPage->lParam) : nullptr;
 }
 
-INT_PTR Answer(HWND page, LONG_PTR result) {
+// A page's answer to a notice goes in DWLP_MSGRESULT.
+INT_PTR SetPageResult(HWND page, LONG_PTR result) {
     SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
     return TRUE;
 }
@@ -181,7 +182,7 @@ INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM 
             return entry ? InitDestination(page, *entry) : TRUE;
         }
         case WM_NOTIFY:
-            if (IsApply(lParam)) return Answer(page, ApplyDestinationPage(page));
+            if (IsApply(lParam)) return SetPageResult(page, ApplyDestinationPage(page));
             break;
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) break;
@@ -194,7 +195,7 @@ INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM 
         }
     } catch (...) {
         // A box text that could not be had; the sheet stays as it is.
-        if (message == WM_NOTIFY) return Answer(page, PSNRET_INVALID_NOCHANGEPAGE);
+        if (message == WM_NOTIFY) return SetPageResult(page, PSNRET_INVALID_NOCHANGEPAGE);
     }
     return FALSE;
 }
@@ -207,14 +208,14 @@ INT_PTR CALLBACK DetailsPage(HWND page, UINT message, WPARAM, LPARAM lParam) {
             return entry ? InitDetails(page, *entry) : TRUE;
         }
         case WM_NOTIFY:
-            if (IsApply(lParam)) return Answer(page, ApplyDetailsPage(page));
+            if (IsApply(lParam)) return SetPageResult(page, ApplyDetailsPage(page));
             break;
         case WM_DESTROY:
             RemovePropA(page, kEntryDataProp);
             break;
         }
     } catch (...) {
-        if (message == WM_NOTIFY) return Answer(page, PSNRET_INVALID_NOCHANGEPAGE);
+        if (message == WM_NOTIFY) return SetPageResult(page, PSNRET_INVALID_NOCHANGEPAGE);
     }
     return FALSE;
 }

@@ -67,7 +67,7 @@ HANDLE CreateForWriting(const char* path) {
     return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void SetStatus(CProgStbar* status, const char* text) { status->SetPartText(0, text); }
+void ShowFileStatus(CProgStbar* status, const char* text) { status->SetPartText(0, text); }
 
 constexpr char kWriteFailed[] = "ファイルの出力に失敗しました";
 
@@ -103,13 +103,13 @@ int WriteEntryFile(HWND mainWindow, const char* path, const char* failedText, co
     FileWriteResult result = write(*store, file, status, progress);
     if (result.headerFailed || result.writeFailed) {
         DiscardFile(file, path);
-        SetStatus(status, failedText);
+        ShowFileStatus(status, failedText);
         progress.End();
         ShowError(mainWindow, kWriteFailed);
         return 0;
     }
     file.Truncate();
-    SetStatus(status, doneText);
+    ShowFileStatus(status, doneText);
     progress.End();
     return result.count;
 }
@@ -119,7 +119,7 @@ int WriteEntryFile(HWND mainWindow, const char* path, const char* failedText, co
 int WriteEntryListing(HWND mainWindow, const char* path) {
     return WriteEntryFile(mainWindow, path, "一覧の保存に失敗しました", "一覧の保存を完了しました",
                           [](CEntList& store, HandleRecordFile& file, CProgStbar* status, ProgressPacer& progress) {
-                              SetStatus(status, "一覧を保存しています");
+                              ShowFileStatus(status, "一覧を保存しています");
                               return WriteListing(
                                   store, file, [&] { progress.Begin(store.EntryCount()); }, [&] { progress.Step(); });
                           });
@@ -130,7 +130,7 @@ int ExportEntries(HWND mainWindow, const char* path) {
                           [](CEntList& store, HandleRecordFile& file, CProgStbar* status, ProgressPacer& progress) {
                               progress.Begin(store.EntryCount());
                               return WriteExchange(
-                                  store, file, [&] { SetStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); },
+                                  store, file, [&] { ShowFileStatus(status, "一覧をｴｸｽﾎﾟｰﾄしています"); },
                                   [&] { progress.Step(); });
                           });
 }
@@ -145,14 +145,15 @@ int ImportEntries(HWND mainWindow, const char* path) {
         return 0;
     }
     LARGE_INTEGER size = {};
+    const LONGLONG header = static_cast<LONGLONG>(kExchangeHeaderSize);
     const int64_t fileRecords =
-        GetFileSizeEx(handle, &size) && size.QuadPart > 13 ? (size.QuadPart - 13) / sizeof(WakeEntry) : 0;
+        GetFileSizeEx(handle, &size) && size.QuadPart > header ? (size.QuadPart - header) / sizeof(WakeEntry) : 0;
     HandleRecordFile file(handle);
     HWND list = PageWindow(TabControl(mainWindow), 0);
     ProgressPacer progress(status);
     bool listFrozen = false;
     auto begin = [&](int count) {
-        SetStatus(status, "一覧をｲﾝﾎﾟｰﾄしています");
+        ShowFileStatus(status, "一覧をｲﾝﾎﾟｰﾄしています");
         // The header's count sizes the bar, unless the file plainly holds
         // more (an export of more entries than six digits can count).
         const int64_t total = std::max<int64_t>(count, std::min<int64_t>(fileRecords, INT32_MAX));
@@ -180,7 +181,7 @@ int ImportEntries(HWND mainWindow, const char* path) {
         ShowError(mainWindow, "このﾌｧｲﾙはｲﾝﾎﾟｰﾄできません");
         return 0;
     }
-    SetStatus(status, "一覧のｲﾝﾎﾟｰﾄを完了しました");
+    ShowFileStatus(status, "一覧のｲﾝﾎﾟｰﾄを完了しました");
     progress.End();
     return result.added;
 }

@@ -27,7 +27,16 @@ struct SortColumn {
     std::unordered_map<LPARAM, std::string> texts;
     bool ascending = true;
 };
-SortColumn* g_sorting = nullptr;  // set only while LVM_SORTITEMS runs on the UI thread
+
+// Its context is the SortColumn that LVM_SORTITEMS was given.
+int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM context) {
+    const auto* sorting = reinterpret_cast<const SortColumn*>(context);
+    if (!sorting) return 0;
+    auto a = sorting->texts.find(first);
+    auto b = sorting->texts.find(second);
+    if (a == sorting->texts.end() || b == sorting->texts.end()) return 0;
+    return CompareCellTexts(a->second.c_str(), b->second.c_str(), sorting->ascending);
+}
 
 // Sorts the rows by one column's text in the given direction.
 void SortRows(HWND list, int column, bool ascending) {
@@ -49,9 +58,8 @@ void SortRows(HWND list, int column, bool ascending) {
         SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&text));
         sort.texts[item.lParam] = buffer.data();
     }
-    g_sorting = &sort;
-    SendMessageA(list, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareByColumn));
-    g_sorting = nullptr;
+    // The list hands its wParam to every comparison.
+    SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&sort), reinterpret_cast<LPARAM>(CompareByColumn));
 }
 
 }  // namespace
@@ -132,14 +140,6 @@ INT_PTR CALLBACK FilterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         break;
     }
     return FALSE;
-}
-
-int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM) {
-    if (!g_sorting) return 0;
-    auto a = g_sorting->texts.find(first);
-    auto b = g_sorting->texts.find(second);
-    if (a == g_sorting->texts.end() || b == g_sorting->texts.end()) return 0;
-    return CompareCellTexts(a->second.c_str(), b->second.c_str(), g_sorting->ascending);
 }
 
 void ResetWakeListSort(HWND list) {

@@ -10,7 +10,6 @@ void SetListItemColumns(HWND list, int index, const WakeEntry& entry);
 bool EntryPassesFilter(const WakeEntry& entry);
 INT_PTR CALLBACK FilterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-int CALLBACK CompareByColumn(LPARAM first, LPARAM second, LPARAM column);
 // Marks every column of the Wake List as not sorted yet, so that the first
 // click on any of them sorts ascending.
 void ResetWakeListSort(HWND list);

@@ -12,33 +12,21 @@ namespace {
 const char kPlaceholderNotice[] = "(通知文なし)";
 const char kNotice[] = "このファイルは Nodelark の起動のたびに空になります";
 
-class LockGuard {
-public:
-    explicit LockGuard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-    ~LockGuard() { LeaveCriticalSection(&cs_); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-private:
-    CRITICAL_SECTION& cs_;
-};
-
 }  // namespace
 
 CAppLog::CAppLog() : file(INVALID_HANDLE_VALUE) {
     SetField(fullPath, "ApplicationLog.log");
     SetField(title, "ApplicationLog");
     SetField(notice, kPlaceholderNotice);
-    InitializeCriticalSection(&lock);
 }
 
 CAppLog::~CAppLog() {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
-    DeleteCriticalSection(&lock);
 }
 
 int CAppLog::Open(const char* path) {
-    LockGuard guard(lock);
+    std::lock_guard<std::mutex> guard(lock);
     if (file != INVALID_HANDLE_VALUE || !path || !*path) return 0;
 
     char resolved[261];
@@ -94,7 +82,7 @@ void CAppLog::WriteBytes(const char* bytes, size_t size) {
     // One write call per line: a line split over two calls could be torn by
     // the other thread's line. A line too long for one call is dropped.
     if (size > MAXDWORD) return;
-    LockGuard guard(lock);
+    std::lock_guard<std::mutex> guard(lock);
     DWORD written = 0;
     WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
 }

@@ -3,6 +3,7 @@
 // per Command Log line. The main thread and the wake worker both write to it.
 #include <windows.h>
 #include <cstdint>
+#include <mutex>
 
 
 class CAppLog {
@@ -34,5 +35,5 @@ private:
     char notice[257];
     // Held only for the single write of a line, so lines of the two writing
     // threads never interleave.
-    CRITICAL_SECTION lock;
+    std::mutex lock;
 };

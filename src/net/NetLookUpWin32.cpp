@@ -7,6 +7,7 @@
 
 #include "common/IpHelperWin32.h"
 #include "common/NoInheritWin32.h"
+#include "common/ScopedWin32.h"
 #include "net/Neighbour.h"
 
 namespace {
@@ -57,16 +58,16 @@ std::vector<NeighbourRow> NeighbourTable() {
 bool ResolveThroughNeighbourTable(uint32_t address, uint8_t mac[6], const std::function<bool()>& cancelled) {
     WinsockScope winsock;
     if (!winsock.Started()) return false;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) return false;
-    KeepSocketOutOfChildren(s);
+    ScopedSocket s(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    if (!s.IsValid()) return false;
+    KeepSocketOutOfChildren(s.Get());
     sockaddr_in to = {};
     to.sin_family = AF_INET;
     to.sin_port = htons(kDiscardPort);
     to.sin_addr.s_addr = address;
     const char probe = 0;
-    int sent = sendto(s, &probe, 1, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    closesocket(s);
+    int sent = sendto(s.Get(), &probe, 1, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    s.Close();
     if (sent != 1) return false;
 
     const DWORD start = GetTickCount();

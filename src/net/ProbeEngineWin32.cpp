@@ -10,7 +10,9 @@
 #include <memory>
 #include <utility>
 
+#include "common/FaultHook.h"
 #include "common/IpHelperWin32.h"
+#include "common/ScopedWin32.h"
 
 namespace {
 
@@ -36,14 +38,6 @@ bool UnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-void CloseAbortive(SOCKET s) {
-    // A reset instead of the closing handshake: nothing stays in TIME_WAIT
-    // after thousands of connects.
-    LINGER linger = {1, 0};
-    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&linger), sizeof linger);
-    closesocket(s);
-}
-
 }  // namespace
 
 bool AskNoSynRetransmissions(SOCKET s, uint32_t deadlineMs) {
@@ -61,7 +55,7 @@ struct CProbeEngine::Echo {
     uint64_t run;
     size_t method;
     uint32_t address;
-    HANDLE event;
+    ScopedEvent event;
     // The system writes the reply here until the event is signalled.
     char reply[sizeof(ICMP_ECHO_REPLY) + sizeof kEchoData + 8 + 64];
 };
@@ -69,21 +63,22 @@ struct CProbeEngine::Echo {
 struct CProbeEngine::Connect {
     uint64_t run;
     size_t method;
-    SOCKET socket;
+    ScopedSocket socket;
 };
 
 CProbeEngine::CProbeEngine(ProbeEngineSettings settings) : settings_(std::move(settings)) {}
 
 CProbeEngine::~CProbeEngine() { Stop(); }
 
-bool CProbeEngine::Start(Callback callback) {
-    if (thread_) return false;
+bool CProbeEngine::Start(Callback callback, std::function<void()> failed) {
+    if (thread_.IsValid()) return false;
     callback_ = std::move(callback);
+    failedCallback_ = std::move(failed);
     return StartThread();
 }
 
 bool CProbeEngine::Start(HWND window, UINT message) {
-    if (thread_) return false;
+    if (thread_.IsValid()) return false;
     window_ = window;
     message_ = message;
     return StartThread();
@@ -104,11 +99,10 @@ bool CProbeEngine::StartThread() {
                 m.end());
     }
     stop_ = false;
-    wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (wake_) thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
-    if (!thread_) {
-        if (wake_) CloseHandle(wake_);
-        wake_ = nullptr;
+    wake_.Reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (wake_.IsValid()) thread_.Reset(CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
+    if (!thread_.IsValid()) {
+        wake_.Close();
         WSACleanup();
         winsock_ = false;
         return false;
@@ -126,7 +120,7 @@ uint32_t CProbeEngine::Probe(const std::vector<ProbeTarget>& targets) {
             for (size_t i = incoming_.size() - targets.size(); i < incoming_.size(); ++i) incoming_[i].onLink = false;
         batch = batch_.load();
     }
-    if (wake_) SetEvent(wake_);
+    if (wake_.IsValid()) SetEvent(wake_);
     return batch;
 }
 
@@ -157,28 +151,51 @@ void CProbeEngine::Cancel() {
     }
     // A report being delivered finishes first; later ones see the new batch.
     { std::lock_guard<std::recursive_mutex> wait(deliverMutex_); }
-    if (wake_) SetEvent(wake_);
+    if (wake_.IsValid()) SetEvent(wake_);
 }
 
 void CProbeEngine::Stop() {
-    if (!thread_) return;
+    if (!thread_.IsValid()) return;
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         stop_ = true;
     }
     Cancel();
     WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    thread_ = nullptr;
-    CloseHandle(wake_);
-    wake_ = nullptr;
+    thread_.Close();
+    wake_.Close();
     if (winsock_) WSACleanup();
     winsock_ = false;
 }
 
 DWORD WINAPI CProbeEngine::ThreadMain(LPVOID self) {
-    static_cast<CProbeEngine*>(self)->Run();
+    CProbeEngine* engine = static_cast<CProbeEngine*>(self);
+    try {
+        engine->Run();
+    } catch (...) {
+        engine->ReportFailure();
+    }
     return 0;
+}
+
+void CProbeEngine::ReportFailure() {
+    failed_ = true;
+    try {
+        if (failedCallback_) failedCallback_();
+    } catch (...) {
+        // The owner learns it from Failed() as well.
+    }
+    if (callback_ || !window_) return;
+    // The window must hear of it, or it would wait for reports for ever.
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            if (stop_) return;
+        }
+        if (settings_.post ? settings_.post(window_, message_) : PostMessageA(window_, message_, 0, 0) != FALSE)
+            return;
+        WaitForSingleObject(wake_, kNotifyRetryMs);
+    }
 }
 
 void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
@@ -199,254 +216,316 @@ void CProbeEngine::Deliver(const std::vector<ProbeDone>& done, uint32_t batch) {
     }
 }
 
-void CProbeEngine::Run() {
-    HANDLE icmp = iphlp::IcmpCreateFile();
-    HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+// One life of the engine's thread: what it has out, and the named steps of
+// each turn. A turn takes the queue, starts what the plan lets start, reads
+// the neighbour table, waits when nothing ended, collects what did, and
+// delivers. At the end every request still out is drained.
+class CProbeEngine::ProbeRun {
+public:
+    explicit ProbeRun(CProbeEngine& engine)
+        : engine_(engine),
+          icmp_(iphlp::IcmpCreateFile()),
+          connectEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          plan_(engine.settings_.methods, Limits(engine.settings_), engine.settings_.timeoutMs),
+          seenBatch_(engine.batch_.load()),
+          getTable_(reinterpret_cast<GetIpNetTable2Fn>(engine.arpTable_)),
+          freeTable_(reinterpret_cast<FreeMibTableFn>(engine.arpFree_)) {}
+    ProbeRun(const ProbeRun&) = delete;
+    ProbeRun& operator=(const ProbeRun&) = delete;
+
+    // Turns until the engine stops.
+    void Loop();
+    // Ends what is still out; a request's buffer goes only once it has ended.
+    void Drain();
+
+private:
+    static ProbeLimits Limits(const ProbeEngineSettings& settings);
+    void StartProbes(uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now);
+    void StartEcho(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now);
+    void StartConnect(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now);
+    void CloseConnects(std::vector<uint64_t>* runs);
+    void CollectConnects(uint64_t now);
+    void FinishEcho(size_t i, uint64_t now);
+    void CollectEchoes(uint64_t now);
+    void CheckArp(uint64_t now);
+    void Wait(uint64_t now);
+
+    CProbeEngine& engine_;
+    ScopedIcmp icmp_;
+    ScopedEvent connectEvent_;
+    ProbePlan plan_;
+    std::vector<std::unique_ptr<Echo>> echoes_;
+    std::vector<Connect> connects_;
+    uint32_t seenBatch_;
+    uint64_t nextArp_ = 0;
+    GetIpNetTable2Fn getTable_;
+    FreeMibTableFn freeTable_;
+};
+
+ProbeLimits CProbeEngine::ProbeRun::Limits(const ProbeEngineSettings& settings) {
     ProbeLimits limits;
-    limits.addresses = settings_.cap;
-    limits.requests = settings_.requests;
-    limits.neighbours = settings_.neighbours;
-    limits.neighbourHoldMs = settings_.neighbourHoldMs;
-    limits.onLinkTimeoutMs = settings_.onLinkTimeoutMs;
-    ProbePlan plan(settings_.methods, limits, settings_.timeoutMs);
-    const auto& methods = plan.Methods();
-    std::vector<std::unique_ptr<Echo>> echoes;
-    std::vector<Connect> connects;
-    uint32_t seenBatch = batch_.load();
-    auto getTable = reinterpret_cast<GetIpNetTable2Fn>(arpTable_);
-    auto freeTable = reinterpret_cast<FreeMibTableFn>(arpFree_);
+    limits.addresses = settings.cap;
+    limits.requests = settings.requests;
+    limits.neighbours = settings.neighbours;
+    limits.neighbourHoldMs = settings.neighbourHoldMs;
+    limits.onLinkTimeoutMs = settings.onLinkTimeoutMs;
+    return limits;
+}
 
-    // A wave holds hundreds of connects: one pass, not one search each.
-    auto closeConnects = [&](std::vector<uint64_t>* runs) {
-        if (connects.empty()) return;
-        if (runs) std::sort(runs->begin(), runs->end());
-        auto keep = std::stable_partition(connects.begin(), connects.end(), [&](const Connect& c) {
-            return runs && !std::binary_search(runs->begin(), runs->end(), c.run);
-        });
-        for (auto it = keep; it != connects.end(); ++it) CloseAbortive(it->socket);
-        connects.erase(keep, connects.end());
-    };
+// A wave holds hundreds of connects: one pass, not one search each. Null
+// closes them all.
+void CProbeEngine::ProbeRun::CloseConnects(std::vector<uint64_t>* runs) {
+    if (connects_.empty()) return;
+    if (runs) std::sort(runs->begin(), runs->end());
+    auto keep = std::stable_partition(connects_.begin(), connects_.end(), [&](const Connect& c) {
+        return runs && !std::binary_search(runs->begin(), runs->end(), c.run);
+    });
+    for (auto it = keep; it != connects_.end(); ++it) it->socket.CloseAbortive();
+    connects_.erase(keep, connects_.end());
+}
 
-    auto startProbes = [&](uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now) {
-        for (size_t m = 0; m < methods.size() && plan.IsRunning(run); ++m) {
-            if (!(which & (1u << m))) continue;
-            const ProbeMethod& method = methods[m];
-            if (method.kind == ProbeKind::Echo) {
-                auto echo = std::make_unique<Echo>();
-                echo->run = run;
-                echo->method = m;
-                echo->address = target.address;
-                echo->event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-                DWORD sent = 0;
-                DWORD error = ERROR_INVALID_HANDLE;
-                if (echo->event && icmp != INVALID_HANDLE_VALUE) {
-                    sent = iphlp::IcmpSendEcho2(icmp, echo->event, nullptr, nullptr, target.address,
-                                         const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
-                                         sizeof echo->reply, settings_.timeoutMs);
-                    error = GetLastError();
-                }
-                if (sent == 0 && error == ERROR_IO_PENDING) {
-                    echoes.push_back(std::move(echo));
-                    continue;
-                }
-                bool answered = false;
-                if (sent != 0) {
-                    const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo->reply);
-                    answered = reply->Status == IP_SUCCESS && reply->Address == target.address;
-                }
-                if (echo->event) CloseHandle(echo->event);
-                plan.Finished(run, m, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-            } else if (method.kind == ProbeKind::Tcp) {
-                SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-                if (s != INVALID_SOCKET) {
-                    ++rtoAsked_;
-                    if (!AskNoSynRetransmissions(s, settings_.timeoutMs)) ++rtoRefused_;
-                }
-                if (s == INVALID_SOCKET || WSAEventSelect(s, connectEvent, FD_CONNECT) != 0) {
-                    if (s != INVALID_SOCKET) closesocket(s);
-                    plan.Finished(run, m, ProbeOutcome::NoAnswer, now);
-                    continue;
-                }
-                sockaddr_in to = {};
-                to.sin_family = AF_INET;
-                to.sin_port = htons(method.port);
-                to.sin_addr.s_addr = target.address;
-                int error = 0;
-                if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
-                if (error == WSAEWOULDBLOCK) {
-                    connects.push_back(Connect{run, m, s});
-                    continue;
-                }
-                CloseAbortive(s);
-                plan.Finished(run, m, TcpConnectOutcome(error), now);
-            }
+void CProbeEngine::ProbeRun::StartProbes(uint64_t run, const ProbeTarget& target, uint32_t which, uint64_t now) {
+    const auto& methods = plan_.Methods();
+    for (size_t m = 0; m < methods.size() && plan_.IsRunning(run); ++m) {
+        if (!(which & (1u << m))) continue;
+        if (methods[m].kind == ProbeKind::Echo) StartEcho(run, m, target, now);
+        else if (methods[m].kind == ProbeKind::Tcp) StartConnect(run, m, target, now);
+    }
+}
+
+void CProbeEngine::ProbeRun::StartEcho(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now) {
+    auto echo = std::make_unique<Echo>();
+    echo->run = run;
+    echo->method = method;
+    echo->address = target.address;
+    echo->event.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    DWORD sent = 0;
+    DWORD error = ERROR_INVALID_HANDLE;
+    // Room first: a pending request's buffer must never be freed by a
+    // failed push.
+    echoes_.reserve(echoes_.size() + 1);
+    if (echo->event.IsValid() && icmp_.IsValid()) {
+        sent = iphlp::IcmpSendEcho2(icmp_.Get(), echo->event, nullptr, nullptr, target.address,
+                                    const_cast<char*>(kEchoData), sizeof kEchoData, nullptr, echo->reply,
+                                    sizeof echo->reply, engine_.settings_.timeoutMs);
+        error = GetLastError();
+    }
+    if (sent == 0 && error == ERROR_IO_PENDING) {
+        echoes_.push_back(std::move(echo));
+        return;
+    }
+    bool answered = false;
+    if (sent != 0) {
+        const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(echo->reply);
+        answered = reply->Status == IP_SUCCESS && reply->Address == target.address;
+    }
+    plan_.Finished(run, method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+}
+
+void CProbeEngine::ProbeRun::StartConnect(uint64_t run, size_t method, const ProbeTarget& target, uint64_t now) {
+    ScopedSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (s.IsValid()) {
+        ++engine_.rtoAsked_;
+        if (!AskNoSynRetransmissions(s.Get(), engine_.settings_.timeoutMs)) ++engine_.rtoRefused_;
+    }
+    if (!s.IsValid() || WSAEventSelect(s.Get(), connectEvent_, FD_CONNECT) != 0) {
+        plan_.Finished(run, method, ProbeOutcome::NoAnswer, now);
+        return;
+    }
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(plan_.Methods()[method].port);
+    to.sin_addr.s_addr = target.address;
+    int error = 0;
+    if (connect(s.Get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) {
+        connects_.push_back(Connect{run, method, std::move(s)});
+        return;
+    }
+    s.CloseAbortive();
+    plan_.Finished(run, method, TcpConnectOutcome(error), now);
+}
+
+void CProbeEngine::ProbeRun::CollectConnects(uint64_t now) {
+    // Reset before looking, so a connect that ends meanwhile signals again.
+    ResetEvent(connectEvent_);
+    for (size_t i = 0; i < connects_.size();) {
+        WSANETWORKEVENTS events = {};
+        if (WSAEnumNetworkEvents(connects_[i].socket.Get(), nullptr, &events) == 0 &&
+            (events.lNetworkEvents & FD_CONNECT)) {
+            plan_.Finished(connects_[i].run, connects_[i].method, TcpConnectOutcome(events.iErrorCode[FD_CONNECT_BIT]),
+                           now);
+            connects_[i].socket.CloseAbortive();
+            connects_.erase(connects_.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
         }
-    };
+    }
+}
 
-    auto collectConnects = [&](uint64_t now) {
-        // Reset before looking, so a connect that ends meanwhile signals again.
-        ResetEvent(connectEvent);
-        for (size_t i = 0; i < connects.size();) {
-            WSANETWORKEVENTS events = {};
-            if (WSAEnumNetworkEvents(connects[i].socket, nullptr, &events) == 0 && (events.lNetworkEvents & FD_CONNECT)) {
-                plan.Finished(connects[i].run, connects[i].method,
-                              TcpConnectOutcome(events.iErrorCode[FD_CONNECT_BIT]), now);
-                CloseAbortive(connects[i].socket);
-                connects.erase(connects.begin() + static_cast<std::ptrdiff_t>(i));
+void CProbeEngine::ProbeRun::FinishEcho(size_t i, uint64_t now) {
+    Echo& e = *echoes_[i];
+    bool answered = false;
+    if (iphlp::IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
+        const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(e.reply);
+        answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
+    }
+    plan_.Finished(e.run, e.method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+    echoes_.erase(echoes_.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void CProbeEngine::ProbeRun::CollectEchoes(uint64_t now) {
+    for (size_t first = 0; first < echoes_.size();) {
+        const DWORD n = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, echoes_.size() - first));
+        HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+        for (DWORD k = 0; k < n; ++k) handles[k] = echoes_[first + k]->event;
+        const DWORD r = WaitForMultipleObjects(n, handles, FALSE, 0);
+        if (r >= WAIT_OBJECT_0 + n) {
+            first += n;
+            continue;
+        }
+        // The lowest signalled one; the rest of the chunk is looked at one by one.
+        size_t i = first + (r - WAIT_OBJECT_0);
+        FinishEcho(i, now);
+        size_t end = first + n - 1;
+        while (i < end && i < echoes_.size()) {
+            if (WaitForSingleObject(echoes_[i]->event, 0) == WAIT_OBJECT_0) {
+                FinishEcho(i, now);
+                --end;
             } else {
                 ++i;
             }
         }
-    };
+        first = end;
+    }
+}
 
-    auto finishEcho = [&](size_t i, uint64_t now) {
-        Echo& e = *echoes[i];
-        bool answered = false;
-        if (iphlp::IcmpParseReplies(e.reply, sizeof e.reply) > 0) {
-            const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(e.reply);
-            answered = reply->Status == IP_SUCCESS && reply->Address == e.address;
+void CProbeEngine::ProbeRun::CheckArp(uint64_t now) {
+    const std::vector<uint64_t> runs = plan_.WaitingForArp();
+    if (runs.empty() || now < nextArp_) return;
+    nextArp_ = now + kArpBatchMs;
+    std::vector<uint32_t> reachable;
+    PMIB_IPNET_TABLE2 table = nullptr;
+    if (getTable_ && getTable_(AF_INET, &table) == NO_ERROR && table) {
+        for (ULONG k = 0; k < table->NumEntries; ++k) {
+            const MIB_IPNET_ROW2& row = table->Table[k];
+            // Only a neighbour confirmed just now: a stale entry outlives
+            // the computer's sleep.
+            if (row.State == NlnsReachable && row.PhysicalAddressLength > 0)
+                reachable.push_back(row.Address.Ipv4.sin_addr.s_addr);
         }
-        plan.Finished(e.run, e.method, answered ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-        CloseHandle(e.event);
-        echoes.erase(echoes.begin() + static_cast<std::ptrdiff_t>(i));
-    };
+        freeTable_(table);
+    }
+    const size_t arp = plan_.ArpMethod();
+    for (uint64_t run : runs) {
+        ProbeTarget target;
+        if (!plan_.TargetOf(run, &target)) continue;
+        const bool found = std::find(reachable.begin(), reachable.end(), target.address) != reachable.end();
+        plan_.Finished(run, arp, found ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
+    }
+}
 
-    auto collectEchoes = [&](uint64_t now) {
-        for (size_t first = 0; first < echoes.size();) {
-            const DWORD n = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, echoes.size() - first));
-            HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-            for (DWORD k = 0; k < n; ++k) handles[k] = echoes[first + k]->event;
-            const DWORD r = WaitForMultipleObjects(n, handles, FALSE, 0);
-            if (r >= WAIT_OBJECT_0 + n) {
-                first += n;
-                continue;
-            }
-            // The lowest signalled one; the rest of the chunk is looked at one by one.
-            size_t i = first + (r - WAIT_OBJECT_0);
-            finishEcho(i, now);
-            size_t end = first + n - 1;
-            while (i < end && i < echoes.size()) {
-                if (WaitForSingleObject(echoes[i]->event, 0) == WAIT_OBJECT_0) {
-                    finishEcho(i, now);
-                    --end;
-                } else {
-                    ++i;
-                }
-            }
-            first = end;
-        }
-    };
+// Sleeps until new work, a connect or an echo ends, a deadline passes, the
+// next neighbour table read is due, or a refused notice is to be posted again.
+void CProbeEngine::ProbeRun::Wait(uint64_t now) {
+    HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+    DWORD count = 0;
+    handles[count++] = engine_.wake_;
+    handles[count++] = connectEvent_;
+    for (size_t i = 0; i < echoes_.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes_[i]->event;
+    DWORD timeout = INFINITE;
+    const uint64_t deadline = std::min(plan_.NextDeadline(), plan_.NextRoom(now));
+    if (deadline != UINT64_MAX)
+        timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
+    if (echoes_.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
+    if (!plan_.WaitingForArp().empty())
+        timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp_ > now ? nextArp_ - now : 0));
+    if (!engine_.Notify()) timeout = std::min(timeout, kNotifyRetryMs);
+    WaitForMultipleObjects(count, handles, FALSE, timeout);
+}
 
-    uint64_t nextArp = 0;
-    auto checkArp = [&](uint64_t now) {
-        const std::vector<uint64_t> runs = plan.WaitingForArp();
-        if (runs.empty() || now < nextArp) return;
-        nextArp = now + kArpBatchMs;
-        std::vector<uint32_t> reachable;
-        PMIB_IPNET_TABLE2 table = nullptr;
-        if (getTable && getTable(AF_INET, &table) == NO_ERROR && table) {
-            for (ULONG k = 0; k < table->NumEntries; ++k) {
-                const MIB_IPNET_ROW2& row = table->Table[k];
-                // Only a neighbour confirmed just now: a stale entry outlives
-                // the computer's sleep.
-                if (row.State == NlnsReachable && row.PhysicalAddressLength > 0)
-                    reachable.push_back(row.Address.Ipv4.sin_addr.s_addr);
-            }
-            freeTable(table);
-        }
-        const size_t arp = plan.ArpMethod();
-        for (uint64_t run : runs) {
-            ProbeTarget target;
-            if (!plan.TargetOf(run, &target)) continue;
-            const bool found = std::find(reachable.begin(), reachable.end(), target.address) != reachable.end();
-            plan.Finished(run, arp, found ? ProbeOutcome::Answered : ProbeOutcome::NoAnswer, now);
-        }
-    };
-
+void CProbeEngine::ProbeRun::Loop() {
     for (;;) {
+        FaultPoint(FaultSite::ProbeEngine);
         std::vector<ProbeTarget> incoming;
         bool stop;
         uint32_t batch;
         {
-            std::lock_guard<std::mutex> lock(queueMutex_);
-            incoming.swap(incoming_);
-            stop = stop_;
-            batch = batch_.load();
+            std::lock_guard<std::mutex> lock(engine_.queueMutex_);
+            incoming.swap(engine_.incoming_);
+            stop = engine_.stop_;
+            batch = engine_.batch_.load();
         }
-        if (batch != seenBatch || stop) {
+        if (batch != seenBatch_ || stop) {
             // Echo requests cannot be called back: they stay until they end,
             // and the plan ignores what they say.
-            plan.Clear();
-            closeConnects(nullptr);
-            seenBatch = batch;
+            plan_.Clear();
+            CloseConnects(nullptr);
+            seenBatch_ = batch;
         }
-        if (stop) break;
-        plan.Add(incoming);
+        if (stop) return;
+        plan_.Add(incoming);
 
         uint64_t now = Now();
         uint64_t run;
         ProbeTarget target;
         uint32_t which;
-        while (plan.NextStart(now, &run, &target, &which)) startProbes(run, target, which, now);
-        checkArp(now);
+        while (plan_.NextStart(now, &run, &target, &which)) StartProbes(run, target, which, now);
+        CheckArp(now);
 
         std::vector<uint64_t> doneRuns;
-        std::vector<ProbeDone> done = plan.TakeDone(&doneRuns);
+        std::vector<ProbeDone> done = plan_.TakeDone(&doneRuns);
         if (done.empty()) {
-            HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-            DWORD count = 0;
-            handles[count++] = wake_;
-            handles[count++] = connectEvent;
-            for (size_t i = 0; i < echoes.size() && i < kEchoWaitSlots; ++i) handles[count++] = echoes[i]->event;
-            DWORD timeout = INFINITE;
-            const uint64_t deadline = std::min(plan.NextDeadline(), plan.NextRoom(now));
-            if (deadline != UINT64_MAX) timeout = static_cast<DWORD>(deadline > now ? std::min<uint64_t>(deadline - now, 60000) : 0);
-            if (echoes.size() > kEchoWaitSlots) timeout = std::min(timeout, kEchoPollMs);
-            if (!plan.WaitingForArp().empty())
-                timeout = std::min<DWORD>(timeout, static_cast<DWORD>(nextArp > now ? nextArp - now : 0));
-            if (!Notify()) timeout = std::min(timeout, kNotifyRetryMs);
-            WaitForMultipleObjects(count, handles, FALSE, timeout);
-
+            Wait(now);
             now = Now();
             // Each look at a socket is a trip to the system: only when one changed.
-            if (WaitForSingleObject(connectEvent, 0) == WAIT_OBJECT_0) collectConnects(now);
-            collectEchoes(now);
-            plan.Expire(now);
-            checkArp(now);
-            done = plan.TakeDone(&doneRuns);
+            if (WaitForSingleObject(connectEvent_, 0) == WAIT_OBJECT_0) CollectConnects(now);
+            CollectEchoes(now);
+            plan_.Expire(now);
+            CheckArp(now);
+            done = plan_.TakeDone(&doneRuns);
         }
         // A connect given up on goes now: its address waits for the table
         // alone, and the socket is what the next address needs.
-        const std::vector<uint64_t> waiting = plan.WaitingForArp();
+        const std::vector<uint64_t> waiting = plan_.WaitingForArp();
         doneRuns.insert(doneRuns.end(), waiting.begin(), waiting.end());
-        closeConnects(&doneRuns);
-        Deliver(done, seenBatch);
+        CloseConnects(&doneRuns);
+        engine_.Deliver(done, seenBatch_);
     }
+}
 
-    closeConnects(nullptr);
+void CProbeEngine::ProbeRun::Drain() {
+    CloseConnects(nullptr);
     // Every echo request ends by its time-out at the latest; its reply buffer
     // must outlive it.
-    const uint64_t limit = Now() + settings_.timeoutMs + 2000;
-    while (!echoes.empty()) {
+    const uint64_t limit = Now() + engine_.settings_.timeoutMs + 2000;
+    while (!echoes_.empty()) {
         const uint64_t now = Now();
         if (now >= limit) break;
-        if (WaitForSingleObject(echoes.back()->event, static_cast<DWORD>(limit - now)) != WAIT_OBJECT_0) break;
-        CloseHandle(echoes.back()->event);
-        echoes.pop_back();
+        if (WaitForSingleObject(echoes_.back()->event, static_cast<DWORD>(limit - now)) != WAIT_OBJECT_0) break;
+        echoes_.pop_back();
     }
-    if (icmp != INVALID_HANDLE_VALUE) iphlp::IcmpCloseHandle(icmp);
+    icmp_.Close();
     // Closing the ICMP handle ends what was still out; a buffer goes only
     // once its request has said so. One that never does is left to the
     // process: the system may still write into it.
-    for (auto& e : echoes) {
-        if (WaitForSingleObject(e->event, 1000) == WAIT_OBJECT_0) {
-            CloseHandle(e->event);
-        } else {
-            (void)e.release();
-        }
+    for (auto& e : echoes_)
+        if (WaitForSingleObject(e->event, 1000) != WAIT_OBJECT_0) (void)e.release();
+    echoes_.clear();
+}
+
+void CProbeEngine::Run() {
+    ProbeRun run(*this);
+    bool failed = false;
+    try {
+        run.Loop();
+    } catch (...) {
+        // Memory ran out somewhere in a turn. The requests still out are
+        // ended as at a stop, and only then is the failure told.
+        failed = true;
     }
-    echoes.clear();
-    CloseHandle(connectEvent);
+    run.Drain();
+    if (failed) ReportFailure();
 }
 
 NeighbourWave SystemNeighbourWave() {

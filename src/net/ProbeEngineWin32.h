@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "common/ScopedWin32.h"
 #include "net/Probe.h"
 
 struct ProbeEngineSettings {
@@ -78,11 +79,13 @@ public:
     CProbeEngine& operator=(const CProbeEngine&) = delete;
 
     // Reports are delivered on the engine's thread. A callback must not wait
-    // for the thread that calls Cancel or Stop.
-    bool Start(Callback callback);
+    // for the thread that calls Cancel or Stop. `failed` is called there
+    // once, should the thread fail (see Failed).
+    bool Start(Callback callback, std::function<void()> failed = nullptr);
     // Reports are kept for TakeReports, and `message` is posted to `window`
     // (no parameters) when the first of them waits there. None is lost to a
-    // full message queue: a post that fails is tried again.
+    // full message queue: a post that fails is tried again. A failure of the
+    // thread is posted the same way.
     bool Start(HWND window, UINT message);
     // Every report kept since the last call, in order; a report whose batch
     // is older than Batch() is one from before a Cancel.
@@ -98,14 +101,16 @@ public:
     void Stop();
 
     uint32_t Batch() const { return batch_.load(); }
-    bool IsStarted() const { return thread_ != nullptr; }
-    // Whether the neighbour table can be read for the ARP method.
-    bool HasArp() const { return arpTable_ != nullptr; }
+    // The thread met a failure it could not go on from (memory ran out): it
+    // ended after its requests, and nothing more is asked or reported.
+    bool Failed() const { return failed_.load(); }
+    bool IsStarted() const { return thread_.IsValid(); }
     InitialRtoCounts InitialRto() const { return {rtoAsked_.load(), rtoRefused_.load()}; }
 
 private:
     struct Echo;
     struct Connect;
+    class ProbeRun;
     static DWORD WINAPI ThreadMain(LPVOID self);
     bool StartThread();
     void Run();
@@ -113,13 +118,16 @@ private:
     // Posts the window's message when reports wait and it is not posted yet;
     // true when nothing is left to post.
     bool Notify();
+    void ReportFailure();
 
     ProbeEngineSettings settings_;
     Callback callback_;
+    std::function<void()> failedCallback_;
+    std::atomic<bool> failed_{false};
     HWND window_ = nullptr;
     UINT message_ = 0;
-    HANDLE thread_ = nullptr;
-    HANDLE wake_ = nullptr;  // new work, a cancel, or the stop
+    ScopedThread thread_;
+    ScopedEvent wake_;  // new work, a cancel, or the stop
     bool winsock_ = false;
     void* arpTable_ = nullptr;  // GetIpNetTable2, where the platform has it
     void* arpFree_ = nullptr;   // FreeMibTable

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "common/NoInheritWin32.h"
 #include "net/MagicPacket.h"
 #include "net/NetInfoWin32.h"
@@ -9,24 +11,23 @@
 namespace {
 
 // A UDP socket bound to `address`, port `port`, that may broadcast and that
-// no child process inherits; INVALID_SOCKET with `error` set otherwise.
-SOCKET OpenBound(uint32_t address, uint16_t port, int32_t& error) {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) {
+// no child process inherits; none with `error` set otherwise.
+ScopedSocket OpenBound(uint32_t address, uint16_t port, int32_t& error) {
+    ScopedSocket s(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    if (!s.IsValid()) {
         error = WSAGetLastError();
         return s;
     }
-    KeepSocketOutOfChildren(s);
+    KeepSocketOutOfChildren(s.Get());
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = address;
     local.sin_port = htons(port);
     int on = 1;
-    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
-        setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+    if (bind(s.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
+        setsockopt(s.Get(), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
         error = WSAGetLastError();
-        closesocket(s);
-        return INVALID_SOCKET;
+        s.Close();
     }
     return s;
 }
@@ -78,9 +79,9 @@ void CSocketComm::OpenSocket() {
     // Bound to the subnet's own address rather than to any: the packet leaves
     // from the same address and port as before, and a wake run can bind the
     // other local addresses to port 7 beside it.
-    SOCKET s = OpenBound(localAddress_, kWakePort, lastError_);
-    if (s == INVALID_SOCKET) return;
-    socket_ = s;
+    ScopedSocket s = OpenBound(localAddress_, kWakePort, lastError_);
+    if (!s.IsValid()) return;
+    socket_ = std::move(s);
     boundAddress_ = localAddress_;
     defaultPort_ = kWakePort;
 }
@@ -90,13 +91,11 @@ int CSocketComm::SendPacket(const uint8_t* packet, int port) {
     WSASetLastError(0);
     const uint32_t destination = BroadcastDestination(localAddress_, localMask_);
     const uint16_t to = DestinationPort(static_cast<uint32_t>(port), defaultPort_);
-    if (socket_ == INVALID_SOCKET) return -1;
-    return SendBytes(socket_, destination, to, packet, kMagicPacketSize, lastError_);
+    if (!socket_.IsValid()) return -1;
+    return SendBytes(socket_.Get(), destination, to, packet, kMagicPacketSize, lastError_);
 }
 
 void CSocketComm::BeginRun() {
-    for (auto& s : runSockets_)
-        if (s.second != INVALID_SOCKET && s.second != socket_) closesocket(s.second);
     runSockets_.clear();
     routeSources_.clear();
     runInfoRead_ = false;
@@ -109,18 +108,17 @@ uint32_t CSocketComm::RouteSource(uint32_t destination) {
     // routing table which local address the packet would leave from.
     uint32_t source = 0;
     int32_t error = 0;
-    SOCKET probe = OpenBound(0, 0, error);
-    if (probe != INVALID_SOCKET) {
+    ScopedSocket probe = OpenBound(0, 0, error);
+    if (probe.IsValid()) {
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = destination;
         to.sin_port = htons(kWakePort);
         sockaddr_in local{};
         int length = sizeof local;
-        if (connect(probe, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
-            getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+        if (connect(probe.Get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+            getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&local), &length) == 0)
             source = local.sin_addr.s_addr;
-        closesocket(probe);
     }
     routeSources_[destination] = source;
     return source;
@@ -138,18 +136,15 @@ std::vector<WakeSend> CSocketComm::PlanFor(uint32_t entryAddress, uint32_t entry
 }
 
 SOCKET CSocketComm::SocketFor(uint32_t source) {
-    if (socket_ != INVALID_SOCKET && boundAddress_ == source) return socket_;
+    if (socket_.IsValid() && boundAddress_ == source) return socket_.Get();
     auto known = runSockets_.find(source);
-    if (known != runSockets_.end()) return known->second;
+    if (known != runSockets_.end()) return known->second.Get();
     // A socket bound to any address holds port 7 on every address: it gives
     // way to sockets bound to single addresses.
-    if (socket_ != INVALID_SOCKET && boundAddress_ == 0 && source != 0) {
-        closesocket(socket_);
-        socket_ = INVALID_SOCKET;
-    }
-    SOCKET s = OpenBound(source, kWakePort, lastError_);
-    runSockets_[source] = s;
-    return s;
+    if (socket_.IsValid() && boundAddress_ == 0 && source != 0) socket_.Close();
+    ScopedSocket& s = runSockets_[source];
+    s = OpenBound(source, kWakePort, lastError_);
+    return s.Get();
 }
 
 int CSocketComm::SendFrom(const WakeSend& send, uint16_t port, const uint8_t* payload, size_t size) {
@@ -160,13 +155,8 @@ int CSocketComm::SendFrom(const WakeSend& send, uint16_t port, const uint8_t* pa
 }
 
 void CSocketComm::Close() {
-    for (auto& s : runSockets_)
-        if (s.second != INVALID_SOCKET && s.second != socket_) closesocket(s.second);
     runSockets_.clear();
-    if (socket_ != INVALID_SOCKET) {
-        closesocket(socket_);
-        socket_ = INVALID_SOCKET;
-    }
+    socket_.Close();
     defaultPort_ = 0;
     if (started_) {
         WSACleanup();

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "common/ScopedWin32.h"
 #include "net/NetInfo.h"
 #include "net/WakeRoute.h"
 
@@ -39,7 +40,7 @@ public:
     int SendFrom(const WakeSend& send, uint16_t port, const uint8_t* payload, size_t size);
 
     bool IsStarted() const { return started_ != 0; }
-    bool IsOpen() const { return socket_ != INVALID_SOCKET; }
+    bool IsOpen() const { return socket_.IsValid(); }
     uint32_t LocalAddress() const { return localAddress_; }
     uint32_t LocalMask() const { return localMask_; }
     uint16_t DefaultPort() const { return defaultPort_; }
@@ -50,7 +51,7 @@ private:
     SOCKET SocketFor(uint32_t source);
     uint32_t RouteSource(uint32_t destination);
 
-    SOCKET socket_ = INVALID_SOCKET;
+    ScopedSocket socket_;
     uint16_t defaultPort_ = 0;
     int32_t started_ = 0;
     uint32_t localAddress_ = 0;
@@ -60,6 +61,6 @@ private:
 
     NetInfo runInfo_{};
     bool runInfoRead_ = false;
-    std::map<uint32_t, SOCKET> runSockets_;   // INVALID_SOCKET: the bind failed in this run
+    std::map<uint32_t, ScopedSocket> runSockets_;   // empty: the bind failed in this run
     std::map<uint32_t, uint32_t> routeSources_;
 };

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/FaultHook.h"
 #include "common/IpHelperWin32.h"
 #include "net/NetLookUpWin32.h"
 #include "net/WakeRoute.h"
@@ -78,6 +79,11 @@ struct CNetScan::Core : std::enable_shared_from_this<CNetScan::Core> {
     Core(HWND w, UINT m) : window(w), message(m) {}
 
     void OnReport(const ProbeReport& report);
+    // A thread's entry: a failure it did not expect (memory ran out) ends
+    // the scan instead of the program.
+    template <class Body>
+    void Guarded(Body body);
+    void Fail();
     void MacThread();
     void NameThread();
     void Call(const std::shared_ptr<NameCall>& call, uint32_t address);
@@ -94,6 +100,7 @@ struct CNetScan::Core : std::enable_shared_from_this<CNetScan::Core> {
     // New names to ask, a look-up that ended, or the close.
     std::condition_variable nameWork;
     bool closing = false;
+    bool failed = false;
     bool active = false;
     bool notified = false;
     uint64_t generation = 0;
@@ -122,6 +129,26 @@ void CNetScan::Core::OnReport(const ProbeReport& report) {
     NotifyLocked();
 }
 
+template <class Body>
+void CNetScan::Core::Guarded(Body body) {
+    try {
+        body();
+    } catch (...) {
+        Fail();
+    }
+}
+
+void CNetScan::Core::Fail() {
+    std::lock_guard<std::mutex> lock(mutex);
+    failed = true;
+    active = false;
+    ++generation;
+    macs.clear();
+    names.clear();
+    busy = 0;
+    NotifyLocked();
+}
+
 void CNetScan::Core::MacThread() {
     for (;;) {
         Lookup job;
@@ -134,6 +161,7 @@ void CNetScan::Core::MacThread() {
             macs.pop_front();
             onLinkJob = OnLink(job.address, onLink);
         }
+        FaultPoint(FaultSite::ScanLookUp);
         ScanFound row = {job.address, false, {}, std::string()};
         // Behind a router the neighbour table holds the router, not the computer.
         if (onLinkJob)
@@ -152,7 +180,13 @@ void CNetScan::Core::MacThread() {
 
 void CNetScan::Core::Call(const std::shared_ptr<NameCall>& call, uint32_t address) {
     std::string name;
-    const bool ok = LookUpHostName(address, name);
+    bool ok = false;
+    try {
+        ok = LookUpHostName(address, name);
+    } catch (...) {
+        // The waiting thread still hears that this call ended.
+        Fail();
+    }
     std::lock_guard<std::mutex> lock(mutex);
     call->done = true;
     call->ok = ok;
@@ -225,11 +259,14 @@ CNetScan::~CNetScan() {
 
 bool CNetScan::Open() {
     std::shared_ptr<Core> core = core_;
-    if (!engine_.Start([core](const ProbeReport& report) { core->OnReport(report); })) return false;
+    if (!engine_.Start([core](const ProbeReport& report) { core->OnReport(report); }, [core] { core->Fail(); }))
+        return false;
     size_t macThreads = 0, nameThreads = 0;
     try {
-        for (; macThreads < kMacThreads; ++macThreads) std::thread([core] { core->MacThread(); }).detach();
-        for (; nameThreads < kNameThreads; ++nameThreads) std::thread([core] { core->NameThread(); }).detach();
+        for (; macThreads < kMacThreads; ++macThreads)
+            std::thread([core] { core->Guarded([&core] { core->MacThread(); }); }).detach();
+        for (; nameThreads < kNameThreads; ++nameThreads)
+            std::thread([core] { core->Guarded([&core] { core->NameThread(); }); }).detach();
     } catch (const std::system_error&) {
         // Fewer threads only make the look-ups slower.
     }
@@ -253,6 +290,7 @@ void CNetScan::Start(const std::vector<uint32_t>& targets, const std::vector<Sca
         core_->onLink = onLink;
         core_->found.clear();
         core_->learnt.clear();
+        if (core_->failed) return;
         core_->active = core_->total > 0;
         core_->NotifyLocked();
     }
@@ -280,5 +318,5 @@ ScanProgress CNetScan::Take(std::vector<ScanFound>* found, std::vector<ScanName>
     core_->found.clear();
     names->swap(core_->learnt);
     core_->learnt.clear();
-    return {core_->asked, core_->total, core_->active};
+    return {core_->asked, core_->total, core_->active, core_->failed};
 }

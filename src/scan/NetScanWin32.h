@@ -28,6 +28,8 @@ struct ScanProgress {
     // False once every address is decided and every answering computer's
     // row is made; names may still come after that.
     bool running;
+    // The scan ended early: one of its threads, or the engine's, failed.
+    bool failed;
 };
 
 class CNetScan {

@@ -67,7 +67,7 @@ struct ScanDialog {
 
 ScanDialog* StateOf(HWND dialog) { return reinterpret_cast<ScanDialog*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 void SetText(HWND dialog, int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
 
@@ -100,7 +100,7 @@ int ListRowOf(HWND list, uint32_t address) { return RowWithParam(list, static_ca
 // under Wine, rows inserted in the middle were seen to lose a cell.
 void ShowFound(HWND dialog, ScanDialog& d, const std::vector<ScanFound>& found) {
     if (found.empty()) return;
-    HWND list = Item(dialog, IDC_SCAN_LIST);
+    HWND list = Control(dialog, IDC_SCAN_LIST);
     d.settingRows = true;
     bool added = false;
     for (const ScanFound& f : found) {
@@ -123,7 +123,7 @@ void ShowFound(HWND dialog, ScanDialog& d, const std::vector<ScanFound>& found) 
 
 // Names come after their rows, each as its look-up ends.
 void ShowNames(HWND dialog, ScanDialog& d, const std::vector<ScanName>& names) {
-    HWND list = Item(dialog, IDC_SCAN_LIST);
+    HWND list = Control(dialog, IDC_SCAN_LIST);
     for (const ScanName& name : names) {
         if (!d.rows.SetName(name)) continue;
         const int at = ListRowOf(list, name.address);
@@ -134,7 +134,9 @@ void ShowNames(HWND dialog, ScanDialog& d, const std::vector<ScanName>& names) {
 std::string StatusText(const ScanDialog& d, const ScanProgress& p) {
     char text[160];
     const unsigned found = static_cast<unsigned>(d.rows.Rows().size());
-    if (p.running)
+    if (p.failed)
+        std::snprintf(text, sizeof text, "検索中にエラーが発生したため中止しました: %u台見つかりました", found);
+    else if (p.running)
         std::snprintf(text, sizeof text, "検索中... %u / %uｱﾄﾞﾚｽ (%u台)", static_cast<unsigned>(p.asked),
                       static_cast<unsigned>(p.total), found);
     else if (d.stopped)
@@ -145,25 +147,25 @@ std::string StatusText(const ScanDialog& d, const ScanProgress& p) {
 }
 
 void ShowProgress(HWND dialog, const ScanDialog& d, const ScanProgress& p) {
-    HWND bar = Item(dialog, IDC_SCAN_PROGRESS);
+    HWND bar = Control(dialog, IDC_SCAN_PROGRESS);
     SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(std::max<size_t>(p.total, 1)));
     SendMessageA(bar, PBM_SETPOS, p.total ? p.asked : 1, 0);
     SetText(dialog, IDC_SCAN_STATUS, StatusText(d, p));
-    EnableWindow(Item(dialog, IDC_SCAN_STOP), p.running);
+    EnableWindow(Control(dialog, IDC_SCAN_STOP), p.running);
 }
 
 int CurrentSubnet(HWND dialog) {
-    return static_cast<int>(SendMessageA(Item(dialog, IDC_SCAN_SUBNET), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageA(Control(dialog, IDC_SCAN_SUBNET), CB_GETCURSEL, 0, 0));
 }
 
 void ShowRange(HWND dialog, const ScanRange& range) {
-    SendMessageA(Item(dialog, IDC_SCAN_FROM), IPM_SETADDRESS, 0, static_cast<LPARAM>(range.first));
-    SendMessageA(Item(dialog, IDC_SCAN_TO), IPM_SETADDRESS, 0, static_cast<LPARAM>(range.last));
+    SendMessageA(Control(dialog, IDC_SCAN_FROM), IPM_SETADDRESS, 0, static_cast<LPARAM>(range.first));
+    SendMessageA(Control(dialog, IDC_SCAN_TO), IPM_SETADDRESS, 0, static_cast<LPARAM>(range.last));
 }
 
 RangeEnd ReadRangeEnd(HWND dialog, int id) {
     DWORD value = 0;
-    int filled = static_cast<int>(SendMessageA(Item(dialog, id), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&value)));
+    int filled = static_cast<int>(SendMessageA(Control(dialog, id), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&value)));
     return {value, filled};
 }
 
@@ -180,7 +182,7 @@ void StartScan(HWND dialog, ScanDialog& d) {
     d.stopped = false;
     d.rows.Clear();
     d.settingRows = true;
-    SendMessageA(Item(dialog, IDC_SCAN_LIST), LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(Control(dialog, IDC_SCAN_LIST), LVM_DELETEALLITEMS, 0, 0);
     d.settingRows = false;
     if (!d.scan) {
         SetText(dialog, IDC_SCAN_STATUS, "検索を開始できませんでした");
@@ -223,12 +225,12 @@ void InitList(HWND list, UINT dpi) {
 BOOL OnInitDialog(HWND dialog, ScanDialog& d) {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&d));
     d.dpi = WindowDpi(dialog);
-    InitList(Item(dialog, IDC_SCAN_LIST), d.dpi);
-    HWND combo = Item(dialog, IDC_SCAN_SUBNET);
+    InitList(Control(dialog, IDC_SCAN_LIST), d.dpi);
+    HWND combo = Control(dialog, IDC_SCAN_SUBNET);
     for (const ScanSubnet& s : d.subnets) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SubnetLabel(s).c_str()));
-    EnableWindow(Item(dialog, IDC_SCAN_STOP), FALSE);
+    EnableWindow(Control(dialog, IDC_SCAN_STOP), FALSE);
     if (d.subnets.empty()) {
-        EnableWindow(Item(dialog, IDC_SCAN_START), FALSE);
+        EnableWindow(Control(dialog, IDC_SCAN_START), FALSE);
         SetText(dialog, IDC_SCAN_STATUS, "検索できるﾈｯﾄﾜｰｸがありません");
         return TRUE;
     }
@@ -243,7 +245,7 @@ BOOL OnInitDialog(HWND dialog, ScanDialog& d) {
 
 void OnOk(HWND dialog, ScanDialog& d) {
     if (d.scan) d.scan->Stop();
-    HWND list = Item(dialog, IDC_SCAN_LIST);
+    HWND list = Control(dialog, IDC_SCAN_LIST);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     d.chosen.clear();
     for (int i = 0; i < count; ++i) {
@@ -298,7 +300,7 @@ INT_PTR Dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     // The system scales the box and its controls; the columns are ours.
     case WM_DPICHANGED:
         if (HIWORD(wParam) && HIWORD(wParam) != d->dpi) {
-            RescaleColumns(Item(dialog, IDC_SCAN_LIST), d->dpi, HIWORD(wParam));
+            RescaleColumns(Control(dialog, IDC_SCAN_LIST), d->dpi, HIWORD(wParam));
             d->dpi = HIWORD(wParam);
         }
         return FALSE;

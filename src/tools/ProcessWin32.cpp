@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "common/FaultHook.h"
 #include "tools/OutputLines.h"
 #include "tools/ProgramSearchWin32.h"
 #include "ui/WaitWin32.h"
@@ -31,14 +33,8 @@ void Notify(CProcess* runner, WPARAM code, const char* text) {
         SendMessageA(runner->notifyWindow, runner->notifyMessage, code, reinterpret_cast<LPARAM>(text));
 }
 
-// Closes a handle this code owns and forgets it, so it is closed only once.
-void CloseOwned(HANDLE& handle) {
-    if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    handle = nullptr;
-}
-
-// Sleeps, but returns true at once when a forced stop has begun.
-bool StopDuring(CProcess* runner, DWORD ms) {
+// Waits `ms`, but returns true at once when a forced stop has begun.
+bool StoppedWithin(CProcess* runner, DWORD ms) {
     return WaitForSingleObject(runner->stopEvent, ms) == WAIT_OBJECT_0;
 }
 
@@ -49,15 +45,12 @@ bool ProcessEnded(HANDLE process) {
 
 // Every process of a command's tree goes into one job, so that a stop ends
 // the grandchildren too, and the program's exit (or crash) ends what is left.
-HANDLE CreateKillOnCloseJob() {
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (!job) return nullptr;
+ScopedHandle CreateKillOnCloseJob() {
+    ScopedHandle job(CreateJobObjectA(nullptr, nullptr));
+    if (!job.IsValid()) return job;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-        CloseHandle(job);
-        return nullptr;
-    }
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) job.Close();
     return job;
 }
 
@@ -70,26 +63,18 @@ bool JobIsEmpty(HANDLE job) {
 // A tool that started a program of its own and ended (a viewer, a remote
 // session) keeps that program until the runner goes.
 void KeepOrCloseJob(CProcess* runner) {
-    if (!runner->job) return;
-    if (runner->keptJobs && !JobIsEmpty(runner->job)) runner->keptJobs->push_back(runner->job);
-    else CloseHandle(runner->job);
-    runner->job = nullptr;
-    if (!runner->keptJobs) return;
-    std::vector<HANDLE>& kept = *runner->keptJobs;
-    for (size_t i = 0; i < kept.size();) {
-        if (JobIsEmpty(kept[i])) {
-            CloseHandle(kept[i]);
-            kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
-        } else {
-            ++i;
-        }
-    }
+    if (!runner->job.IsValid()) return;
+    if (!JobIsEmpty(runner->job)) runner->keptJobs.push_back(std::move(runner->job));
+    runner->job.Close();
+    std::vector<ScopedHandle>& kept = runner->keptJobs;
+    kept.erase(std::remove_if(kept.begin(), kept.end(), [](const ScopedHandle& job) { return JobIsEmpty(job); }),
+               kept.end());
 }
 
 // Ends the child's whole tree; the child alone where it has no job.
 void EndTree(CProcess* runner) {
-    if (runner->job) TerminateJobObject(runner->job, 1);
-    if (runner->process) {
+    if (runner->job.IsValid()) TerminateJobObject(runner->job, 1);
+    if (runner->process.IsValid()) {
         TerminateIfActive(runner->process);
         // The exit code is read next: let the end take effect first.
         WaitForSingleObject(runner->process, kTreeEndBoundMs);
@@ -130,8 +115,22 @@ private:
 };
 
 void ClearCommandFields(CProcess* runner) {
-    std::memset(runner->commandLine, 0,
-                sizeof(CProcess) - offsetof(CProcess, commandLine));
+    std::lock_guard<std::mutex> lock(runner->processLock);
+    std::memset(runner->commandLine, 0, sizeof runner->commandLine);
+    std::memset(runner->workFolder, 0, sizeof runner->workFolder);
+    runner->notifyWindow = nullptr;
+    runner->notifyMessage = 0;
+    runner->showCommand = 0;
+    runner->timeout = 0;
+    runner->process.Close();
+    runner->processId = 0;
+    runner->job.Close();
+    runner->readerThread.Close();
+    runner->waiterThread.Close();
+    runner->outputRead.Close();
+    runner->inputWrite.Close();
+    runner->running = 0;
+    runner->stopReading = 0;
 }
 
 }  // namespace
@@ -139,12 +138,11 @@ void ClearCommandFields(CProcess* runner) {
 CProcess* CreateProcessRunner() {
     CProcess* runner = new (std::nothrow) CProcess();
     if (!runner) return nullptr;
-    runner->idleEvent = CreateEventA(nullptr, TRUE, TRUE, "CProcess_EventObject");
-    runner->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    runner->keptJobs = new (std::nothrow) std::vector<HANDLE>();
+    runner->idleEvent.Reset(CreateEventA(nullptr, TRUE, TRUE, "CProcess_EventObject"));
+    runner->stopEvent.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     // Without the stop event the waiter's wait would fail at once and end a
     // command that still runs: no runner at all is the honest answer.
-    if (!runner->idleEvent || !runner->stopEvent || !runner->keptJobs) {
+    if (!runner->idleEvent.IsValid() || !runner->stopEvent.IsValid()) {
         DestroyProcessRunner(runner);
         return nullptr;
     }
@@ -154,10 +152,10 @@ CProcess* CreateProcessRunner() {
 void ClearRunnerFields(CProcess* runner) {
     // The waiter of the previous command may still be returning after it
     // signalled the idle event.
-    if (runner->waiterThread) WaitAnsweringSentMessages(runner->waiterThread);
-    CloseOwned(runner->waiterThread);
-    if (runner->readerThread) WaitAnsweringSentMessages(runner->readerThread);
-    CloseOwned(runner->readerThread);
+    if (runner->waiterThread.IsValid()) WaitAnsweringSentMessages(runner->waiterThread);
+    runner->waiterThread.Close();
+    if (runner->readerThread.IsValid()) WaitAnsweringSentMessages(runner->readerThread);
+    runner->readerThread.Close();
     KeepOrCloseJob(runner);
     ClearCommandFields(runner);
 }
@@ -168,25 +166,14 @@ void DestroyProcessRunner(CProcess* runner) {
     // stopped and joined without further notices.
     runner->notifyMessage = 0;
     runner->stopReading = 1;
-    if (runner->stopEvent) SetEvent(runner->stopEvent);
-    if (runner->waiterThread) WaitAnsweringSentMessages(runner->waiterThread);
-    CloseOwned(runner->waiterThread);
+    if (runner->stopEvent.IsValid()) SetEvent(runner->stopEvent);
+    if (runner->waiterThread.IsValid()) WaitAnsweringSentMessages(runner->waiterThread);
+    runner->waiterThread.Close();
     EndTree(runner);
-    if (runner->readerThread) WaitAnsweringSentMessages(runner->readerThread);
-    CloseOwned(runner->readerThread);
-    CloseOwned(runner->process);
-    CloseOwned(runner->job);
-    if (runner->keptJobs) {
-        for (HANDLE job : *runner->keptJobs) CloseHandle(job);
-        delete runner->keptJobs;
-    }
-    CloseOwned(runner->outputRead);
-    CloseOwned(runner->inputWrite);
-    if (runner->idleEvent) {
-        SetEvent(runner->idleEvent);
-        CloseHandle(runner->idleEvent);
-    }
-    CloseOwned(runner->stopEvent);
+    if (runner->readerThread.IsValid()) WaitAnsweringSentMessages(runner->readerThread);
+    // The rest of the command's handles, the kept jobs (ending their
+    // processes) and the events go with the record.
+    if (runner->idleEvent.IsValid()) SetEvent(runner->idleEvent);
     delete runner;
 }
 
@@ -207,23 +194,26 @@ void TerminateIfActive(HANDLE process) {
 }
 
 int Start(CProcess* runner) {
-    HANDLE inputRead = nullptr, inputWrite = nullptr, inputReadChild = nullptr;
-    HANDLE outputRead = nullptr, outputWrite = nullptr, outputWriteChild = nullptr;
+    // The program's ends of the two pipes, and the child's until it has them.
+    ScopedHandle inputWrite, inputReadChild, outputRead, outputWriteChild;
     HANDLE self = GetCurrentProcess();
     try {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        if (!CreatePipe(&inputRead, &inputWrite, &inherit, 0)) Fail("パイプの生成に失敗しました");
-        if (!DuplicateHandle(self, inputRead, self, &inputReadChild, 0, TRUE, DUPLICATE_SAME_ACCESS))
+        HANDLE read = nullptr, write = nullptr, copy = nullptr;
+        if (!CreatePipe(&read, &write, &inherit, 0)) Fail("パイプの生成に失敗しました");
+        ScopedHandle inputRead(read);
+        inputWrite.Reset(write);
+        if (!DuplicateHandle(self, inputRead, self, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
             Fail("パイプの複製に失敗しました(標準入力書込用)");
-        BOOL closed = CloseHandle(inputRead);
-        inputRead = nullptr;
-        if (!closed) Fail("パイプのクローズに失敗しました(読込用テンポラリ)");
-        if (!CreatePipe(&outputRead, &outputWrite, &inherit, 0)) Fail("パイプの生成に失敗しました");
-        if (!DuplicateHandle(self, outputWrite, self, &outputWriteChild, 0, TRUE, DUPLICATE_SAME_ACCESS))
+        inputReadChild.Reset(copy);
+        if (!CloseHandle(inputRead.Release())) Fail("パイプのクローズに失敗しました(読込用テンポラリ)");
+        if (!CreatePipe(&read, &write, &inherit, 0)) Fail("パイプの生成に失敗しました");
+        outputRead.Reset(read);
+        ScopedHandle outputWrite(write);
+        if (!DuplicateHandle(self, outputWrite, self, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
             Fail("パイプの複製に失敗しました(標準出力読込用)");
-        closed = CloseHandle(outputWrite);
-        outputWrite = nullptr;
-        if (!closed) Fail("パイプのクローズに失敗しました(書込用テンポラリ)");
+        outputWriteChild.Reset(copy);
+        if (!CloseHandle(outputWrite.Release())) Fail("パイプのクローズに失敗しました(書込用テンポラリ)");
         // Our own ends stay out of the child: a child holding the write end
         // of its own input, or a grandchild the read end, would keep pipes
         // alive past their users.
@@ -258,51 +248,44 @@ int Start(CProcess* runner) {
                             &startup.StartupInfo, &info))
             Fail("プロセスの生成に失敗しました");
         // Kept at once, so that a later failure still stops the child.
-        runner->process = info.hProcess;
-        runner->processId = info.dwProcessId;
+        {
+            std::lock_guard<std::mutex> lock(runner->processLock);
+            runner->process.Reset(info.hProcess);
+            runner->processId = info.dwProcessId;
+        }
+        ScopedThread childThread(info.hThread);
         runner->job = CreateKillOnCloseJob();
         // Inside a job that allows no other, the child runs without one.
-        if (runner->job && !AssignProcessToJobObject(runner->job, info.hProcess)) CloseOwned(runner->job);
-        const DWORD resumed = ResumeThread(info.hThread);
-        if (resumed == static_cast<DWORD>(-1)) {
-            const DWORD code = GetLastError();
-            CloseHandle(info.hThread);
-            SetLastError(code);
-            Fail("プロセスの生成に失敗しました");
-        }
-        if (!CloseHandle(info.hThread)) Fail("プロセススレッドのクローズに失敗しました");
-        closed = CloseHandle(inputReadChild);
-        inputReadChild = nullptr;
-        if (!closed) Fail("パイプのクローズに失敗しました(出力用)");
-        closed = CloseHandle(outputWriteChild);
-        outputWriteChild = nullptr;
-        if (!closed) Fail("パイプのクローズに失敗しました(入力用)");
+        if (runner->job.IsValid() && !AssignProcessToJobObject(runner->job, info.hProcess)) runner->job.Close();
+        if (ResumeThread(childThread) == static_cast<DWORD>(-1)) Fail("プロセスの生成に失敗しました");
+        if (!CloseHandle(childThread.Release())) Fail("プロセススレッドのクローズに失敗しました");
+        if (!CloseHandle(inputReadChild.Release())) Fail("パイプのクローズに失敗しました(出力用)");
+        if (!CloseHandle(outputWriteChild.Release())) Fail("パイプのクローズに失敗しました(入力用)");
 
-        runner->outputRead = outputRead;
-        runner->inputWrite = inputWrite;
-        outputRead = inputWrite = nullptr;
+        runner->outputRead = std::move(outputRead);
+        runner->inputWrite = std::move(inputWrite);
         ResetEvent(runner->stopEvent);
         runner->stopReading = 0;
         runner->running = 1;
 
-        runner->readerThread = CreateThread(nullptr, 0, OutputReaderThread, runner, 0, nullptr);
-        if (!runner->readerThread) Fail("標準出力読込み用スレッドの作成に失敗しました");
-        runner->waiterThread = CreateThread(nullptr, 0, ExitWaiterThread, runner, 0, nullptr);
-        if (!runner->waiterThread) Fail("プロセス終了待機スレッドの作成に失敗しました");
+        runner->readerThread.Reset(CreateThread(nullptr, 0, OutputReaderThread, runner, 0, nullptr));
+        if (!runner->readerThread.IsValid()) Fail("標準出力読込み用スレッドの作成に失敗しました");
+        runner->waiterThread.Reset(CreateThread(nullptr, 0, ExitWaiterThread, runner, 0, nullptr));
+        if (!runner->waiterThread.IsValid()) Fail("プロセス終了待機スレッドの作成に失敗しました");
         return 0;
     } catch (const StartFailure& failure) {
         Notify(runner, TOOL_EVENT_ERROR, failure.text);
         ShowErrorWithDetail(runner->notifyWindow, failure.text, failure.code);
         ForceStop(runner);
-        for (HANDLE* handle : {&inputRead, &inputWrite, &inputReadChild, &outputRead, &outputWrite, &outputWriteChild})
-            CloseOwned(*handle);
+        for (ScopedHandle* handle : {&inputWrite, &inputReadChild, &outputRead, &outputWriteChild}) handle->Close();
         SetEvent(runner->idleEvent);
         return -1;
     }
 }
 
-DWORD WINAPI OutputReaderThread(LPVOID parameter) {
-    CProcess* runner = static_cast<CProcess*>(parameter);
+namespace {
+
+void ReadOutput(CProcess* runner) {
     std::vector<std::string> lines;
     OutputLineCutter cutter([&lines](const std::string& line) { lines.push_back(line); });
     // The lines of one read go out together, in the order they came.
@@ -329,7 +312,7 @@ DWORD WINAPI OutputReaderThread(LPVOID parameter) {
         DWORD available = 0;
         if (!PeekNamedPipe(runner->outputRead, nullptr, 0, nullptr, &available, nullptr)) break;
         if (available == 0) {
-            if (StopDuring(runner, idleMs)) break;
+            if (StoppedWithin(runner, idleMs)) break;
             if (idleMs < 20) idleMs *= 2;
             continue;
         }
@@ -337,12 +320,32 @@ DWORD WINAPI OutputReaderThread(LPVOID parameter) {
         DWORD got = 0;
         DWORD want = available < kMaxReadChunk ? available : kMaxReadChunk;
         if (!ReadFile(runner->outputRead, chunk, want, &got, nullptr) && GetLastError() != ERROR_MORE_DATA) break;
-        if (got) cutter.Feed(chunk, got);
+        if (got) {
+            FaultPoint(FaultSite::OutputReader);
+            cutter.Feed(chunk, got);
+        }
         sendLines();
     }
     cutter.Finish();
     sendLines();
     if (ProcessEnded(runner->process)) Notify(runner, TOOL_EVENT_STATUS, "親プロセスの停止を確認");
+}
+
+}  // namespace
+
+DWORD WINAPI OutputReaderThread(LPVOID parameter) {
+    CProcess* runner = static_cast<CProcess*>(parameter);
+    try {
+        ReadOutput(runner);
+    } catch (...) {
+        // Nobody takes the output any more: the command is ended rather
+        // than left blocked on a full pipe, and the waiter ends it the way
+        // it ends any other. The handles stay valid until this thread is
+        // joined.
+        runner->stopReading = 1;
+        Notify(runner, TOOL_EVENT_ERROR, "標準出力の読込みに失敗しました");
+        EndTree(runner);
+    }
     return 0;
 }
 
@@ -357,33 +360,36 @@ DWORD WINAPI ExitWaiterThread(LPVOID parameter) {
     DWORD exitCode = 0;
     GetExitCodeProcess(runner->process, &exitCode);
     if (exitCode == STILL_ACTIVE) {
-        if (runner->job) TerminateJobObject(runner->job, 1);
+        if (runner->job.IsValid()) TerminateJobObject(runner->job, 1);
         TerminateIfActive(runner->process);
         Notify(runner, TOOL_EVENT_ERROR, "プロセスを強制停止しました");
     }
-    if (StopDuring(runner, 1000)) return 0;
+    if (StoppedWithin(runner, 1000)) return 0;
     runner->running = 0;
-    if (runner->readerThread) {
+    if (runner->readerThread.IsValid()) {
         // A grandchild may hold the pipe open: the reader gets a bounded
         // time to drain it, then is told to stop, and is always joined.
         if (WaitForSingleObject(runner->readerThread, kReaderBoundMs) != WAIT_OBJECT_0) {
             runner->stopReading = 1;
             WaitForSingleObject(runner->readerThread, INFINITE);
         }
-        CloseOwned(runner->readerThread);
+        runner->readerThread.Close();
     }
-    if (StopDuring(runner, 500)) return 0;
-    CloseOwned(runner->process);
-    runner->processId = 0;
-    if (StopDuring(runner, 500)) return 0;
-    CloseOwned(runner->outputRead);
-    CloseOwned(runner->inputWrite);
+    if (StoppedWithin(runner, 500)) return 0;
+    {
+        std::lock_guard<std::mutex> lock(runner->processLock);
+        runner->process.Close();
+        runner->processId = 0;
+    }
+    if (StoppedWithin(runner, 500)) return 0;
+    runner->outputRead.Close();
+    runner->inputWrite.Close();
     // The run's end must arrive, or the window would think the tool still
     // runs: a full queue is waited out for as long as the window lives.
     if (runner->notifyMessage) {
         while (!PostMessageA(runner->notifyWindow, runner->notifyMessage, TOOL_EVENT_FINISHED,
                              static_cast<LPARAM>(exitCode)) &&
-               IsWindow(runner->notifyWindow) && !StopDuring(runner, 50)) {
+               IsWindow(runner->notifyWindow) && !StoppedWithin(runner, 50)) {
         }
     }
     runner->commandLine[0] = '\0';
@@ -404,29 +410,33 @@ int ForceStop(CProcess* runner) {
     char text[1024];
     // The waiter is joined before any handle is touched: it closes handles
     // of its own during its teardown.
-    if (runner->waiterThread) {
+    if (runner->waiterThread.IsValid()) {
         HANDLE thread = runner->waiterThread;
         WaitAnsweringSentMessages(thread);
-        CloseOwned(runner->waiterThread);
+        runner->waiterThread.Close();
         std::snprintf(text, sizeof text, "プロセス終了待機スレッド強制停止 handle=%p", thread);
         Notify(runner, TOOL_EVENT_ERROR, text);
     }
     // Ending the child breaks the pipe; the reader sees the stop anyway.
     EndTree(runner);
-    if (runner->readerThread) {
+    if (runner->readerThread.IsValid()) {
         HANDLE thread = runner->readerThread;
         WaitAnsweringSentMessages(thread);
-        CloseOwned(runner->readerThread);
+        runner->readerThread.Close();
         std::snprintf(text, sizeof text, "標準出力読込み用スレッド強制停止 handle=%p", thread);
         Notify(runner, TOOL_EVENT_ERROR, text);
     }
     // The child's own exit code: 1 when it was stopped here.
     DWORD exitCode = 0;
-    if (runner->process) GetExitCodeProcess(runner->process, &exitCode);
-    CloseOwned(runner->process);
-    CloseOwned(runner->job);
-    CloseOwned(runner->outputRead);
-    CloseOwned(runner->inputWrite);
+    if (runner->process.IsValid()) GetExitCodeProcess(runner->process, &exitCode);
+    {
+        std::lock_guard<std::mutex> lock(runner->processLock);
+        runner->process.Close();
+        runner->processId = 0;
+    }
+    runner->job.Close();
+    runner->outputRead.Close();
+    runner->inputWrite.Close();
     std::snprintf(text, sizeof text, "プロセスを強制停止しました 終了コードは %d です", static_cast<int>(exitCode));
     Notify(runner, TOOL_EVENT_ERROR, text);
     Notify(runner, TOOL_EVENT_STOPPED, nullptr);
@@ -434,4 +444,16 @@ int ForceStop(CProcess* runner) {
     ResetEvent(runner->stopEvent);
     SetEvent(runner->idleEvent);
     return 1;
+}
+
+bool CommandActive(CProcess* runner) {
+    std::lock_guard<std::mutex> lock(runner->processLock);
+    return runner->processId != 0;
+}
+
+bool ChildStillRuns(CProcess* runner) {
+    std::lock_guard<std::mutex> lock(runner->processLock);
+    DWORD code = 0;
+    return runner->processId != 0 && runner->process.IsValid() && GetExitCodeProcess(runner->process, &code) &&
+           code == STILL_ACTIVE;
 }

@@ -2,8 +2,12 @@
 // The child-process runner: one command line at a time in a new console,
 // its output cut into lines and reported to a notify window.
 #include <windows.h>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <vector>
+
+#include "common/ScopedWin32.h"
 
 // Notices: wParam of the notify message.
 constexpr WPARAM TOOL_EVENT_STARTED = 1;    // sent, lParam: the command line
@@ -26,11 +30,14 @@ struct ToolOutputLines {
 };
 
 struct CProcess {
-    HANDLE idleEvent;       // "CProcess_EventObject": signalled while idle
-    HANDLE stopEvent;       // set by ForceStop: the threads return at once
+    ScopedEvent idleEvent;  // "CProcess_EventObject": signalled while idle
+    ScopedEvent stopEvent;  // set by ForceStop: the threads return at once
     // Jobs of ended commands whose trees still had processes: kept until the
     // runner goes, which ends those processes (kill on close).
-    std::vector<HANDLE>* keptJobs;
+    std::vector<ScopedHandle> keptJobs;
+    // Held while `process` and `processId` change: the waiter closes the
+    // process at a command's end while the window thread may ask about it.
+    std::mutex processLock;
     // The fields from here on are cleared before each command.
     char commandLine[1024];
     char workFolder[260];
@@ -38,15 +45,15 @@ struct CProcess {
     UINT notifyMessage;
     int16_t showCommand;
     DWORD timeout;
-    HANDLE process;
+    ScopedHandle process;
     DWORD processId;        // non-zero while a command runs
-    HANDLE job;             // the child's tree; null where no job could be made
-    HANDLE readerThread;
-    HANDLE waiterThread;    // kept after the waiter ends, until joined
-    HANDLE outputRead;
-    HANDLE inputWrite;
-    volatile LONG running;
-    volatile LONG stopReading;   // the waiter's bound ran out, or a forced stop
+    ScopedHandle job;       // the child's tree; empty where no job could be made
+    ScopedThread readerThread;
+    ScopedThread waiterThread;  // kept after the waiter ends, until joined
+    ScopedHandle outputRead;
+    ScopedHandle inputWrite;
+    std::atomic<LONG> running;
+    std::atomic<LONG> stopReading;  // the waiter's bound ran out, or a forced stop
 };
 
 // Allocates a zeroed runner with its idle event, signalled. Null on failure.
@@ -63,6 +70,11 @@ int Start(CProcess* runner);
 // Stops the child, joins both threads, closes every handle of the command,
 // clears the fields and signals the idle event. Returns 1.
 int ForceStop(CProcess* runner);
+// Whether a command is on the runner: started and not yet torn down. Any
+// thread may ask, at any time.
+bool CommandActive(CProcess* runner);
+// Whether the child of that command still runs. Any thread may ask.
+bool ChildStillRuns(CProcess* runner);
 void TerminateIfActive(HANDLE process);
 void ShowErrorWithDetail(HWND owner, const char* text, DWORD errorCode);
 

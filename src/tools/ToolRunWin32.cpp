@@ -7,6 +7,7 @@
 
 #include "resource.h"
 #include "common/Cp932.h"
+#include "common/FileDialogKind.h"
 #include "common/FileDialogWin32.h"
 #include "common/FixedText.h"
 #include "entries/EntList.h"
@@ -31,9 +32,8 @@ constexpr int kToolMarkStateImage = 4;
 constexpr DWORD kCommandLineEndPauseMs = 500;
 const UINT kRunButtons[] = {IDM_WAKE_ALL, IDM_ENTRY_NEW, IDM_TOOLS_REGISTER};
 
-// A command-line run asks for the close once, however many errors follow.
-bool g_closeRequested = false;
-ToolRunState g_run;
+// The run's state; null only in a window made without one (tests).
+ToolRunState* RunState(HWND mainWindow) { return FindObject<ToolRunState>(mainWindow, kToolRunProp); }
 
 void Refuse(HWND mainWindow, const char* text) {
     ShowError(mainWindow, text);
@@ -58,7 +58,7 @@ void SetRunButtons(HWND mainWindow, bool enabled) {
     }
 }
 
-void SetStatus(HWND mainWindow, const char* part0, const char* part1) {
+void SetStatusBarTexts(HWND mainWindow, const char* part0, const char* part1) {
     if (CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp)) {
         status->SetPartText(0, part0);
         status->SetPartText(1, part1);
@@ -66,10 +66,12 @@ void SetStatus(HWND mainWindow, const char* part0, const char* part1) {
 }
 
 // Back to idle, so that the next run is not refused.
-void ClearRunState() {
-    g_run.toolNextIndex = 0;
-    std::memset(&g_run.currentTool, 0, sizeof g_run.currentTool);
-    g_run.stopRequested = false;
+void ClearRunState(HWND mainWindow) {
+    if (ToolRunState* run = RunState(mainWindow)) {
+        run->toolNextIndex = 0;
+        std::memset(&run->currentTool, 0, sizeof run->currentTool);
+        run->stopRequested = false;
+    }
     App().toolRunning = 0;
     SetWakeMenuItems(true);
 }
@@ -77,19 +79,27 @@ void ClearRunState() {
 // In command-line mode the program ends with the run.
 void CloseForCommandLine(HWND mainWindow, const char* line) {
     AppContext& app = App();
-    if (!app.commandLineMode || g_closeRequested) return;
-    g_closeRequested = true;
+    ToolRunState* run = RunState(mainWindow);
+    if (!app.commandLineMode || (run && run->closeRequested)) return;
+    if (run) run->closeRequested = true;
     Sleep(kCommandLineEndPauseMs);
     // A tool run has no exit code of its own (see DeferClose for the close).
     EndCommandLineRun(mainWindow, app.exitCode, line);
 }
 
-void EndRun(HWND mainWindow) {
-    SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行が完了しました", "");
+constexpr char kCloseAfterRun[] = "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）";
+constexpr char kCloseAfterError[] = "コマンドラインからの実行依頼の為アプリケーション終了（エラー）";
+
+// Every way a run ends: its status, the buttons back, idle again, and in
+// command-line mode the program's end.
+void FinishRun(HWND mainWindow, const char* statusText, const char* closeLine) {
+    SetStatusBarTexts(mainWindow, statusText, "");
     SetRunButtons(mainWindow, true);
-    ClearRunState();
-    CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）");
+    ClearRunState(mainWindow);
+    CloseForCommandLine(mainWindow, closeLine);
 }
+
+void EndRun(HWND mainWindow) { FinishRun(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行が完了しました", kCloseAfterRun); }
 
 HWND EntryList(HWND mainWindow) {
     HWND tab = TabControl(mainWindow);
@@ -97,18 +107,18 @@ HWND EntryList(HWND mainWindow) {
 }
 
 
-bool AskInput(HWND mainWindow, std::string& text) {
-    std::memset(g_run.toolInputText, 0, sizeof g_run.toolInputText);
-    INT_PTR result = DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_TOOL_INPUT), mainWindow, ToolInputDialogProc, 0);
+bool AskInput(HWND mainWindow, ToolRunState& run, std::string& text) {
+    std::memset(run.toolInputText, 0, sizeof run.toolInputText);
+    INT_PTR result = DialogBoxParamA(App().instance, MAKEINTRESOURCEA(IDD_TOOL_INPUT), mainWindow, ToolInputDialogProc,
+                                     reinterpret_cast<LPARAM>(&run));
     if (result != IDOK) return false;
-    text = FieldText(g_run.toolInputText);
+    text = FieldText(run.toolInputText);
     return true;
 }
 
 // Hands one command line to the runner once it is idle. False when it
 // could not be started.
-bool StartOnRunner(HWND mainWindow, CProcess* runner, const std::string& commandLine) {
-    const ToolSetting& tool = g_run.currentTool;
+bool StartOnRunner(HWND mainWindow, CProcess* runner, const ToolSetting& tool, const std::string& commandLine) {
     if (!runner->idleEvent) return false;
     // Without limit, but still answering what runner threads send here.
     if (!WaitAnsweringSentMessages(runner->idleEvent)) return false;
@@ -126,35 +136,33 @@ bool StartOnRunner(HWND mainWindow, CProcess* runner, const std::string& command
 // Ends the run at a completion the user asked to stop at.
 void EndStoppedRun(HWND mainWindow) {
     AppendCommandLog(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました");
-    SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました", "");
-    SetRunButtons(mainWindow, true);
-    ClearRunState();
-    CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（コマンド）");
+    FinishRun(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行を中止しました", kCloseAfterRun);
 }
 
 // Moves the run on to its next command as the execution style says: the
 // entry list index of that command, or -1 when the run is over.
-int AdvanceToNextCommand(HWND mainWindow) {
+int AdvanceToNextCommand(HWND mainWindow, ToolRunState& run) {
     HWND list = EntryList(mainWindow);
     if (!list) return -1;
     int first = FirstSelectedRow(list);
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    if (g_run.currentTool.ExecStyle == 1) {
+    if (run.currentTool.ExecStyle == 1) {
         if (first >= 0) SetRowState(list, first, 0, LVIS_SELECTED);
-        g_run.toolNextIndex = FirstSelectedRow(list);
-        return g_run.toolNextIndex;
+        run.toolNextIndex = FirstSelectedRow(list);
+        return run.toolNextIndex;
     }
-    if (g_run.currentTool.ExecStyle == 2 && ++g_run.toolNextIndex < count) return g_run.toolNextIndex;
+    if (run.currentTool.ExecStyle == 2 && ++run.toolNextIndex < count) return run.toolNextIndex;
     return -1;
 }
 
 void ChooseNextCommand(HWND mainWindow) {
-    int next = AdvanceToNextCommand(mainWindow);
+    ToolRunState* run = RunState(mainWindow);
+    int next = run ? AdvanceToNextCommand(mainWindow, *run) : -1;
     if (next < 0) {
         EndRun(mainWindow);
         return;
     }
-    if (g_run.stopRequested) {
+    if (run->stopRequested) {
         EndStoppedRun(mainWindow);
         return;
     }
@@ -162,14 +170,9 @@ void ChooseNextCommand(HWND mainWindow) {
 }
 
 // A command that could not be made or started: no completion will come.
-void FailCommand(HWND mainWindow) {
+void FailCommand(HWND mainWindow, const ToolRunState& run) {
     AppendCommandLog(mainWindow, "ツールコマンドの実行に失敗しました");
-    if (g_run.currentTool.IsEnable) {
-        SetStatus(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", "");
-        SetRunButtons(mainWindow, true);
-        ClearRunState();
-        CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）");
-    }
+    if (run.currentTool.IsEnable) FinishRun(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", kCloseAfterError);
 }
 
 void OnCommandFinished(HWND mainWindow, int32_t exitCode) {
@@ -179,15 +182,38 @@ void OnCommandFinished(HWND mainWindow, int32_t exitCode) {
     ChooseNextCommand(mainWindow);
 }
 
-bool ChildStillRuns(const CProcess* runner) {
-    DWORD code = 0;
-    return runner->processId != 0 && runner->process && GetExitCodeProcess(runner->process, &code) &&
-           code == STILL_ACTIVE;
+void OnCommandStarted(HWND mainWindow, const char* commandLine) {
+    App().toolRunning = 1;
+    SetRunButtons(mainWindow, false);
+    SetWakeMenuItems(false);
+    AppendCommandLog(mainWindow, commandLine ? commandLine : "");
+    SetStatusBarTexts(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞを実行中です...", "中止するにはCtrl+Breakを押して下さい");
 }
 
-}  // namespace
+void OnOutputLines(HWND mainWindow, const ToolOutputLines* batch) {
+    if (!batch) return;
+    for (size_t i = 0; i < batch->count; ++i) AppendCommandLog(mainWindow, batch->lines[i]);
+}
 
-ToolRunState& ToolRun() { return g_run; }
+void OnCommandCompletion(HWND mainWindow, int32_t exitCode) {
+    // Handled once the question has its answer.
+    ToolRunState* run = RunState(mainWindow);
+    if (run && run->cancelQuestion.HoldEnd(exitCode)) return;
+    OnCommandFinished(mainWindow, exitCode);
+}
+
+void OnCommandError(HWND mainWindow, const char* text) {
+    AppendCommandLog(mainWindow, text ? text : "");
+    SetStatusBarTexts(mainWindow, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました", "");
+    SetRunButtons(mainWindow, true);
+    CloseForCommandLine(mainWindow, kCloseAfterError);
+}
+
+// A forced stop (cancel, failed start, shutdown): no completion will follow,
+// so the run ends here with the error status left showing.
+void OnCommandStopped(HWND mainWindow) { ClearRunState(mainWindow); }
+
+}  // namespace
 
 int StartToolRun(HWND mainWindow, int commandId) {
     DeferClose deferClose(mainWindow);
@@ -205,6 +231,8 @@ int StartToolRun(HWND mainWindow, int commandId) {
     int number = commandId - IDM_TOOL1 + 1;
     char section[16];
     std::snprintf(section, sizeof section, "Tool%d", number);
+    ToolRunState* run = RunState(mainWindow);
+    if (!run) return -1;
     ToolSetting tool;
     if (!LoadToolSetting(mainWindow, section, &tool)) {
         char text[64];
@@ -224,25 +252,26 @@ int StartToolRun(HWND mainWindow, int commandId) {
         }
         first = 0;
     }
-    g_run.currentTool = tool;
-    g_run.toolNextIndex = first < 0 ? 0 : first;
-    g_run.stopRequested = false;
-    g_closeRequested = false;
+    run->currentTool = tool;
+    run->toolNextIndex = first < 0 ? 0 : first;
+    run->stopRequested = false;
+    run->closeRequested = false;
     AppendCommandLog(mainWindow, "ツールコマンドの実行開始...");
     return RunToolCommand(mainWindow, first);
 }
 
 int RunToolCommand(HWND mainWindow, int index) {
     DeferClose deferClose(mainWindow);
-    const ToolSetting& tool = g_run.currentTool;
+    ToolRunState* run = RunState(mainWindow);
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
     HWND tab = TabControl(mainWindow);
     HWND list = tab ? PageWindow(tab, 0) : nullptr;
-    if (!runner || !list) {
-        ClearRunState();
+    if (!run || !runner || !list) {
+        ClearRunState(mainWindow);
         return -1;
     }
-    AskToolInput ask = [mainWindow](std::string& text) { return AskInput(mainWindow, text); };
+    const ToolSetting& tool = run->currentTool;
+    AskToolInput ask = [mainWindow, run](std::string& text) { return AskInput(mainWindow, *run, text); };
     std::string arguments;
     if (index < 0) {
         arguments = ExpandToolArguments(tool.Argv, sizeof tool.Argv, nullptr, ask);
@@ -267,15 +296,15 @@ int RunToolCommand(HWND mainWindow, int index) {
             SwitchPage(mainWindow, tab, 1);
             AppendCommandLog(mainWindow, PlaceholderRefusalText(*entry, check).c_str());
             if (App().commandLineMode) {
-                FailCommand(mainWindow);
+                FailCommand(mainWindow, *run);
                 return 0;
             }
-            index = AdvanceToNextCommand(mainWindow);
+            index = AdvanceToNextCommand(mainWindow, *run);
             if (index < 0) {
                 EndRun(mainWindow);
                 return 0;
             }
-            if (g_run.stopRequested) {
+            if (run->stopRequested) {
                 EndStoppedRun(mainWindow);
                 return 0;
             }
@@ -286,8 +315,8 @@ int RunToolCommand(HWND mainWindow, int index) {
     SwitchPage(mainWindow, tab, 1);
     AppendCommandLog(mainWindow, "ｺﾏﾝﾄﾞの実行を開始します...");
     std::string commandLine = BuildToolCommandLine(FieldText(tool.Command), arguments);
-    if (!StartOnRunner(mainWindow, runner, commandLine)) {
-        FailCommand(mainWindow);
+    if (!StartOnRunner(mainWindow, runner, tool, commandLine)) {
+        FailCommand(mainWindow, *run);
         return 0;
     }
     OpenCommandLineDialog(mainWindow);
@@ -302,47 +331,15 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
         AppendCommandLog(mainWindow, "致命的なエラー");
         return -1;
     }
-    AppContext& app = App();
     const char* text = reinterpret_cast<const char*>(value);
     switch (code) {
-    case TOOL_EVENT_STARTED:
-        app.toolRunning = 1;
-        SetRunButtons(mainWindow, false);
-        SetWakeMenuItems(false);
-        AppendCommandLog(mainWindow, text ? text : "");
-        status->SetPartText(0, "ﾂｰﾙｺﾏﾝﾄﾞを実行中です...");
-        status->SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
-        break;
-    case TOOL_EVENT_OUTPUT:
-        AppendCommandLog(mainWindow, text ? text : "");
-        break;
-    case TOOL_EVENT_OUTPUT_LINES:
-        if (const ToolOutputLines* batch = reinterpret_cast<const ToolOutputLines*>(value))
-            for (size_t i = 0; i < batch->count; ++i) AppendCommandLog(mainWindow, batch->lines[i]);
-        break;
-    case TOOL_EVENT_FINISHED:
-        if (g_run.askingCancel) {
-            // Handled once the question has its answer.
-            g_run.finishedWhileAsking = true;
-            g_run.heldExitCode = static_cast<int32_t>(value);
-            break;
-        }
-        OnCommandFinished(mainWindow, static_cast<int32_t>(value));
-        break;
-    case TOOL_EVENT_ERROR:
-        AppendCommandLog(mainWindow, text ? text : "");
-        status->SetPartText(0, "ﾂｰﾙｺﾏﾝﾄﾞの実行中にｴﾗｰが発生しました");
-        status->SetPartText(1, "");
-        SetRunButtons(mainWindow, true);
-        CloseForCommandLine(mainWindow, "コマンドラインからの実行依頼の為アプリケーション終了（エラー）");
-        break;
-    case TOOL_EVENT_STOPPED:
-        // A forced stop (cancel, failed start, shutdown): no completion will
-        // follow, so the run ends here with the error status left showing.
-        ClearRunState();
-        break;
-    default:
-        break;
+    case TOOL_EVENT_STARTED: OnCommandStarted(mainWindow, text); break;
+    case TOOL_EVENT_OUTPUT: AppendCommandLog(mainWindow, text ? text : ""); break;
+    case TOOL_EVENT_OUTPUT_LINES: OnOutputLines(mainWindow, reinterpret_cast<const ToolOutputLines*>(value)); break;
+    case TOOL_EVENT_FINISHED: OnCommandCompletion(mainWindow, static_cast<int32_t>(value)); break;
+    case TOOL_EVENT_ERROR: OnCommandError(mainWindow, text); break;
+    case TOOL_EVENT_STOPPED: OnCommandStopped(mainWindow); break;
+    default: break;
     }
     return 0;
 }
@@ -350,37 +347,36 @@ LRESULT OnToolEvent(HWND mainWindow, WPARAM code, LPARAM value) {
 void OnToolCancel(HWND mainWindow) {
     DeferClose deferClose(mainWindow);
     CProcess* runner = FindObject<CProcess>(mainWindow, kProcessProp);
-    if (!runner || runner->processId == 0 || g_run.askingCancel) return;
-    g_run.askingCancel = true;
-    g_run.finishedWhileAsking = false;
-    const bool yes = AskYesNo(mainWindow, "ツール実行を中止します");
-    g_run.askingCancel = false;
+    ToolRunState* run = RunState(mainWindow);
+    if (!runner || !run || !CommandActive(runner) || run->cancelQuestion.IsOpen()) return;
+    const bool yes = run->cancelQuestion.Ask([mainWindow] { return AskYesNo(mainWindow, "ツール実行を中止します"); });
     // The command the question was about may have ended while it was open,
     // and the next one must not be the one stopped: look again.
     runner = FindObject<CProcess>(mainWindow, kProcessProp);
     if (yes) {
-        if (!g_run.finishedWhileAsking && runner && ChildStillRuns(runner)) {
+        if (!run->cancelQuestion.EndHeld() && runner && ChildStillRuns(runner)) {
             ForceStop(runner);
             return;
         }
-        if (App().toolRunning) g_run.stopRequested = true;
+        if (App().toolRunning) run->stopRequested = true;
     }
-    if (g_run.finishedWhileAsking) {
-        g_run.finishedWhileAsking = false;
-        OnCommandFinished(mainWindow, g_run.heldExitCode);
-    }
+    int32_t exitCode = 0;
+    if (run->cancelQuestion.TakeHeldEnd(&exitCode)) OnCommandFinished(mainWindow, exitCode);
 }
 
-INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ToolInputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        // The run's state, where the answer goes.
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK: {
             char text[1024] = {};
             int n = GetDlgItemTextA(dialog, IDC_INPUT_TEXT, text, sizeof text);
-            SetField(g_run.toolInputText, CutAtCharBoundary(std::string(text, n > 0 ? n : 0), kMaxPlaceholderText));
+            if (auto* run = reinterpret_cast<ToolRunState*>(GetWindowLongPtrA(dialog, DWLP_USER)))
+                SetField(run->toolInputText, CutAtCharBoundary(std::string(text, n > 0 ? n : 0), kMaxPlaceholderText));
             EndDialog(dialog, IDOK);
             return TRUE;
         }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileDialogKind.h"
 #include "common/FileDialogWin32.h"
 #include "common/FixedText.h"
 #include "resource.h"

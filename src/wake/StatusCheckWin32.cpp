@@ -106,7 +106,7 @@ void CStatusCheck::SetEnabled(bool enabled) {
 }
 
 void CStatusCheck::Sweep() {
-    if (!started_ || !enabled_) return;
+    if (!started_ || !enabled_ || sweepEngine_.Failed()) return;
     HWND list = WakeList(mainWindow_);
     CEntList* store = FindObject<CEntList>(mainWindow_, kEntListProp);
     if (!list || !store) return;
@@ -191,6 +191,14 @@ void CStatusCheck::ShowVerdict(int32_t id, uint32_t address, ProbeVerdict verdic
 void CStatusCheck::OnSweepResults() {
     const std::vector<ProbeReport> reports = sweepEngine_.TakeReports();
     if (!started_) return;
+    if (EngineFailed(sweepEngine_)) {
+        // What the column shows would no longer be kept true.
+        sweepPending_ = 0;
+        sweepDue_ = false;
+        verdicts_.clear();
+        ClearColumn();
+        return;
+    }
     bool ended = false;
     for (const ProbeReport& r : reports) {
         if (r.batch != sweepEngine_.Batch()) continue;
@@ -215,6 +223,15 @@ bool CStatusCheck::OnTimer(UINT_PTR id) {
 }
 
 void CStatusCheck::Log(const std::string& line) { AppendCommandLog(mainWindow_, line.c_str()); }
+
+bool CStatusCheck::EngineFailed(const CProbeEngine& engine) {
+    if (!engine.Failed()) return false;
+    if (!failureLogged_) {
+        failureLogged_ = true;
+        Log("応答の確認を中止しました(内部エラー)");
+    }
+    return true;
+}
 
 void CStatusCheck::OnWakeSent(int32_t id) {
     const WakeEntry* entry = FindEntry(mainWindow_, id);
@@ -258,6 +275,8 @@ void CStatusCheck::WatchTick() {
 void CStatusCheck::OnWatchResults() {
     const std::vector<ProbeReport> reports = watchEngine_.TakeReports();
     if (!started_) return;
+    // The watch's own deadlines still end every watched entry and the wait.
+    if (EngineFailed(watchEngine_)) return;
     for (const ProbeReport& r : reports) {
         if (r.batch != watchEngine_.Batch()) continue;
         if (watchPending_ > 0) --watchPending_;

@@ -67,6 +67,9 @@ private:
     void WatchTick();
     void FinishWait(WaitEnd end);
     void Log(const std::string& line);
+    // True, after saying so once in the log, when the engine's thread failed:
+    // it asks nothing more, so nothing is waited for from it.
+    bool EngineFailed(const CProbeEngine& engine);
     uint64_t Now() const { return GetTickCount64(); }
 
     HWND mainWindow_;
@@ -86,4 +89,5 @@ private:
     WakeWatch watch_;
     uint32_t waitSeconds_ = 0;
     bool waitFinished_ = false;
+    bool failureLogged_ = false;
 };

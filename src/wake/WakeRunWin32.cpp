@@ -19,6 +19,7 @@
 #include "net/WakeRoute.h"
 #include "resource.h"
 #include "ui/AppContextWin32.h"
+#include "ui/CancelQuestion.h"
 #include "ui/CommandLineDialogWin32.h"
 #include "ui/ListViewWin32.h"
 #include "ui/ProgStbarWin32.h"
@@ -177,11 +178,8 @@ DWORD WINAPI WakeWorkerThread(LPVOID parameter) {
     return 0;
 }
 
-// The cancel question is a modal loop: a run that ends while it is open is
-// finished once the question has closed.
-bool g_askingCancel = false;
-bool g_doneWhileAsking = false;
-WPARAM g_doneResult = 0;
+// Only one wake run, and so one question about it, exists at a time.
+CancelQuestion<WPARAM> g_cancelQuestion;
 
 }  // namespace
 
@@ -270,11 +268,7 @@ int StartWakeRun(HWND mainWindow) {
 }
 
 void OnWakeDone(HWND mainWindow, WPARAM result) {
-    if (g_askingCancel) {
-        g_doneWhileAsking = true;
-        g_doneResult = result;
-        return;
-    }
+    if (g_cancelQuestion.HoldEnd(result)) return;
     AppContext& app = App();
     if (app.wakeThread) {
         CloseHandle(app.wakeThread);
@@ -301,12 +295,10 @@ void OnWakeDone(HWND mainWindow, WPARAM result) {
 void OnWakeCancel(HWND mainWindow) {
     AppContext& app = App();
     if (!app.wakeThread) return;
-    g_askingCancel = true;
-    bool yes = AskYesNo(mainWindow, "送信処理を中止します");
-    g_askingCancel = false;
-    if (g_doneWhileAsking) {
-        g_doneWhileAsking = false;
-        OnWakeDone(mainWindow, g_doneResult);
+    const bool yes = g_cancelQuestion.Ask([mainWindow] { return AskYesNo(mainWindow, "送信処理を中止します"); });
+    WPARAM result = 0;
+    if (g_cancelQuestion.TakeHeldEnd(&result)) {
+        OnWakeDone(mainWindow, result);
         return;
     }
     if (yes) app.wakeCancel = 1;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "FaultInjection.h"
 #include "tools/ProcessWin32.h"
 
 namespace {
@@ -169,6 +170,55 @@ TEST_F(ProcessRunnerTest, ChildThatWritesManyLinesAndExitsAtOnceLosesNone) {
     EXPECT_EQ(lines.front(), "line 1 ");
     EXPECT_EQ(lines.back(), "line 20000 ");
     EXPECT_EQ(events_.back().value, 0);
+}
+
+TEST_F(ProcessRunnerTest, ChildStillRunsAsksSafelyWhileTheWaiterEndsTheCommand) {
+    ASSERT_EQ(Run("-w started\\n -s 300 -x 4"), 0);
+    // Asked on this thread all along, as the cancel command does, while the
+    // waiter closes the command's process.
+    bool sawRunning = false, sawEnded = false;
+    const DWORD start = GetTickCount();
+    auto finished = [&] {
+        return std::any_of(events_.begin(), events_.end(), [](const Event& e) { return e.code == TOOL_EVENT_FINISHED; });
+    };
+    while (!finished() && GetTickCount() - start < 30000) {
+        if (ChildStillRuns(runner_)) {
+            EXPECT_FALSE(sawEnded) << "the child ran again";
+            sawRunning = true;
+        } else if (sawRunning) {
+            sawEnded = true;
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    ASSERT_TRUE(finished());
+    EXPECT_TRUE(sawRunning);
+    EXPECT_TRUE(sawEnded);
+    EXPECT_FALSE(ChildStillRuns(runner_));
+    EXPECT_EQ(WaitForSingleObject(runner_->idleEvent, 5000), WAIT_OBJECT_0);
+    EXPECT_FALSE(CommandActive(runner_));
+    EXPECT_EQ(events_.back().value, 4);
+}
+
+TEST_F(ProcessRunnerTest, ReaderThatFailsEndsTheCommandWithAnError) {
+    // The first read fails as if memory ran out; the child would otherwise
+    // run for 20 s.
+    InjectedFault fault(FaultSite::OutputReader, 1);
+    ASSERT_EQ(Run("-w started\\n -s 20000"), 0);
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_LT(GetTickCount() - start, 15000u);
+    EXPECT_EQ(Texts(TOOL_EVENT_ERROR), (std::vector<std::string>{"標準出力の読込みに失敗しました"}));
+    EXPECT_EQ(events_.back().code, TOOL_EVENT_FINISHED);
+    EXPECT_EQ(events_.back().value, 1);
+    EXPECT_EQ(WaitForSingleObject(runner_->idleEvent, 5000), WAIT_OBJECT_0);
+    // The runner takes the next command as usual.
+    events_.clear();
+    ASSERT_EQ(Run("-w again\\n -x 2"), 0);
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(Texts(TOOL_EVENT_OUTPUT), (std::vector<std::string>{"again"}));
+    EXPECT_EQ(events_.back().value, 2);
 }
 
 TEST_F(ProcessRunnerTest, TimeOutStopsTheChildAndReportsStillActive) {
