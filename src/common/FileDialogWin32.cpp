@@ -1,13 +1,17 @@
 #include "common/FileDialogWin32.h"
 
-#include <vector>
+#include <string>
 
 namespace {
 
-std::vector<char> CurrentFolder() {
+// Empty when it cannot be had.
+std::string CurrentFolder() {
     const DWORD size = GetCurrentDirectoryA(0, nullptr);
-    std::vector<char> folder(size ? size + 1 : 1, '\0');
-    if (size == 0 || GetCurrentDirectoryA(size + 1, folder.data()) > size) folder.assign(1, '\0');
+    if (size == 0) return std::string();
+    std::string folder(size, '\0');
+    const DWORD length = GetCurrentDirectoryA(size, &folder[0]);
+    if (length == 0 || length >= size) return std::string();
+    folder.resize(length);
     return folder;
 }
 
@@ -27,9 +31,9 @@ bool AskForFile(HWND owner, const FileDialogKind& kind, char* file, DWORD size) 
 }
 
 BOOL RunFileDialog(OPENFILENAMEA* ofn, bool save) {
-    const std::vector<char> before = CurrentFolder();
+    const std::string before = CurrentFolder();
     ofn->Flags |= OFN_NOCHANGEDIR;
     const BOOL chosen = save ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);
-    if (before[0]) SetCurrentDirectoryA(before.data());
+    if (!before.empty()) SetCurrentDirectoryA(before.c_str());
     return chosen;
 }

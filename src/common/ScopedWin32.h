@@ -1,37 +1,62 @@
 #pragma once
 // One small owner per kind of handle, so every handle is released exactly
-// once. Each is move-only: a handle changes owners, it is never shared.
+// once. Each is move-only: a handle changes owners, it is never shared. The
+// kinds differ only in what "empty" is and how a handle is released.
 #include <winsock2.h>
 #include <windows.h>
 
 #include "common/IpHelperWin32.h"
 
-// Kernel handle: both NULL and INVALID_HANDLE_VALUE mean empty.
-class ScopedHandle {
+template <class Kind>
+class ScopedResource {
 public:
-    ScopedHandle() = default;
-    explicit ScopedHandle(HANDLE h) : h_(h) {}
-    ~ScopedHandle() { Close(); }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    ScopedHandle(ScopedHandle&& o) noexcept : h_(o.Release()) {}
-    ScopedHandle& operator=(ScopedHandle&& o) noexcept {
-        if (this != &o) { Close(); h_ = o.Release(); }
+    using Type = typename Kind::Type;
+
+    ScopedResource() = default;
+    explicit ScopedResource(Type h) : h_(h) {}
+    ~ScopedResource() { Close(); }
+    ScopedResource(const ScopedResource&) = delete;
+    ScopedResource& operator=(const ScopedResource&) = delete;
+    ScopedResource(ScopedResource&& o) noexcept : h_(o.Release()) {}
+    ScopedResource& operator=(ScopedResource&& o) noexcept {
+        if (this != &o) Reset(o.Release());
         return *this;
     }
-    bool IsValid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return h_; }
+
+    bool IsValid() const { return Kind::IsValid(h_); }
+    Type Get() const { return h_; }
+    Type Release() {
+        Type h = h_;
+        h_ = Kind::Empty();
+        return h;
+    }
+    void Reset(Type h = Kind::Empty()) {
+        Close();
+        h_ = h;
+    }
+    void Close() {
+        if (IsValid()) Kind::Free(h_);
+        h_ = Kind::Empty();
+    }
+
+private:
+    Type h_ = Kind::Empty();
+};
+
+// Kernel handle: both NULL and INVALID_HANDLE_VALUE mean empty.
+struct KernelHandleKind {
+    using Type = HANDLE;
+    static HANDLE Empty() { return nullptr; }
+    static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Free(HANDLE h) { CloseHandle(h); }
+};
+
+class ScopedHandle : public ScopedResource<KernelHandleKind> {
+public:
+    using ScopedResource::ScopedResource;
     // Lent to calls that take a HANDLE, as 7-Zip's CHandle is; ownership
     // stays here.
-    operator HANDLE() const { return h_; }
-    HANDLE Release() { HANDLE h = h_; h_ = nullptr; return h; }
-    void Reset(HANDLE h = nullptr) { Close(); h_ = h; }
-    void Close() {
-        if (IsValid()) CloseHandle(h_);
-        h_ = nullptr;
-    }
-private:
-    HANDLE h_ = nullptr;
+    operator HANDLE() const { return Get(); }
 };
 
 // Events and threads are kernel handles; the names say what a field holds.
@@ -39,83 +64,55 @@ private:
 using ScopedEvent = ScopedHandle;
 using ScopedThread = ScopedHandle;
 
-// A Windows Sockets socket.
-class ScopedSocket {
+struct SocketKind {
+    using Type = SOCKET;
+    static SOCKET Empty() { return INVALID_SOCKET; }
+    static bool IsValid(SOCKET s) { return s != INVALID_SOCKET; }
+    static void Free(SOCKET s) { closesocket(s); }
+};
+
+class ScopedSocket : public ScopedResource<SocketKind> {
 public:
-    ScopedSocket() = default;
-    explicit ScopedSocket(SOCKET s) : s_(s) {}
-    ~ScopedSocket() { Close(); }
-    ScopedSocket(const ScopedSocket&) = delete;
-    ScopedSocket& operator=(const ScopedSocket&) = delete;
-    ScopedSocket(ScopedSocket&& o) noexcept : s_(o.Release()) {}
-    ScopedSocket& operator=(ScopedSocket&& o) noexcept {
-        if (this != &o) { Close(); s_ = o.Release(); }
-        return *this;
-    }
-    bool IsValid() const { return s_ != INVALID_SOCKET; }
-    SOCKET Get() const { return s_; }
-    SOCKET Release() { SOCKET s = s_; s_ = INVALID_SOCKET; return s; }
-    void Reset(SOCKET s = INVALID_SOCKET) { Close(); s_ = s; }
-    void Close() {
-        if (IsValid()) closesocket(s_);
-        s_ = INVALID_SOCKET;
-    }
+    using ScopedResource::ScopedResource;
     // A reset instead of the closing handshake: nothing stays in TIME_WAIT
     // after thousands of connects.
     void CloseAbortive() {
         if (IsValid()) {
             LINGER linger = {1, 0};
-            setsockopt(s_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&linger), sizeof linger);
+            setsockopt(Get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&linger), sizeof linger);
         }
         Close();
     }
-private:
-    SOCKET s_ = INVALID_SOCKET;
 };
 
-// An ICMP handle of IP Helper; INVALID_HANDLE_VALUE is empty.
-class ScopedIcmp {
-public:
-    ScopedIcmp() = default;
-    explicit ScopedIcmp(HANDLE h) : h_(h) {}
-    ~ScopedIcmp() { Close(); }
-    ScopedIcmp(const ScopedIcmp&) = delete;
-    ScopedIcmp& operator=(const ScopedIcmp&) = delete;
-    ScopedIcmp(ScopedIcmp&& o) noexcept : h_(o.h_) { o.h_ = INVALID_HANDLE_VALUE; }
-    ScopedIcmp& operator=(ScopedIcmp&& o) noexcept {
-        if (this != &o) { Close(); h_ = o.h_; o.h_ = INVALID_HANDLE_VALUE; }
-        return *this;
-    }
-    bool IsValid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE Get() const { return h_; }
-    void Close() {
-        if (IsValid()) iphlp::IcmpCloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-    }
-private:
-    HANDLE h_ = INVALID_HANDLE_VALUE;
+// An ICMP handle of IP Helper; IcmpCreateFile fails with INVALID_HANDLE_VALUE.
+struct IcmpKind {
+    using Type = HANDLE;
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Free(HANDLE h) { iphlp::IcmpCloseHandle(h); }
 };
+using ScopedIcmp = ScopedResource<IcmpKind>;
 
 // GDI object (font, bitmap, brush, pen).
 template <class T>
-class ScopedGdi {
-public:
-    ScopedGdi() = default;
-    explicit ScopedGdi(T h) : h_(h) {}
-    ~ScopedGdi() { Close(); }
-    ScopedGdi(const ScopedGdi&) = delete;
-    ScopedGdi& operator=(const ScopedGdi&) = delete;
-    bool IsValid() const { return h_ != nullptr; }
-    T Get() const { return h_; }
-    T Release() { T h = h_; h_ = nullptr; return h; }
-    void Reset(T h = nullptr) { Close(); h_ = h; }
-    void Close() {
-        if (h_) DeleteObject(h_);
-        h_ = nullptr;
-    }
-private:
-    T h_ = nullptr;
+struct GdiKind {
+    using Type = T;
+    static T Empty() { return nullptr; }
+    static bool IsValid(T h) { return h != nullptr; }
+    static void Free(T h) { DeleteObject(h); }
 };
+template <class T>
+using ScopedGdi = ScopedResource<GdiKind<T>>;
+
+// A menu that no window owns (a loaded popup menu).
+struct MenuKind {
+    using Type = HMENU;
+    static HMENU Empty() { return nullptr; }
+    static bool IsValid(HMENU h) { return h != nullptr; }
+    static void Free(HMENU h) { DestroyMenu(h); }
+};
+using ScopedMenu = ScopedResource<MenuKind>;
 
 // Selects a GDI object into a device context for the lifetime of the scope.
 class ScopedSelect {
@@ -127,28 +124,4 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
-};
-
-// A menu that no window owns (a loaded popup menu).
-class ScopedMenu {
-public:
-    ScopedMenu() = default;
-    explicit ScopedMenu(HMENU h) : h_(h) {}
-    ~ScopedMenu() { Close(); }
-    ScopedMenu(const ScopedMenu&) = delete;
-    ScopedMenu& operator=(const ScopedMenu&) = delete;
-    ScopedMenu(ScopedMenu&& o) noexcept : h_(o.Release()) {}
-    ScopedMenu& operator=(ScopedMenu&& o) noexcept {
-        if (this != &o) { Close(); h_ = o.Release(); }
-        return *this;
-    }
-    bool IsValid() const { return h_ != nullptr; }
-    HMENU Get() const { return h_; }
-    HMENU Release() { HMENU h = h_; h_ = nullptr; return h; }
-    void Close() {
-        if (h_) DestroyMenu(h_);
-        h_ = nullptr;
-    }
-private:
-    HMENU h_ = nullptr;
 };

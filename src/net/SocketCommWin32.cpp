@@ -56,12 +56,12 @@ void CSocketComm::Open() {
     if (started_) return;
     WSADATA data{};
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-        MessageBoxA(nullptr, "このｺﾝﾋﾟｭｰﾀはﾈｯﾄﾜｰｸを使用できません", "Error", 0x1010);
+        MessageBoxA(nullptr, "このｺﾝﾋﾟｭｰﾀはﾈｯﾄﾜｰｸを使用できません", "Error", MB_SYSTEMMODAL | MB_ICONHAND);
         return;
     }
     if (data.wVersion != MAKEWORD(2, 2)) {
         WSACleanup();  // it did start; Close will not know to end it
-        MessageBoxA(nullptr, "WinSockのﾊﾞｰｼﾞｮﾝが古いです", "Error", 0x1010);
+        MessageBoxA(nullptr, "WinSockのﾊﾞｰｼﾞｮﾝが古いです", "Error", MB_SYSTEMMODAL | MB_ICONHAND);
         return;
     }
     started_ = 1;

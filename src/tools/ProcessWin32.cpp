@@ -181,7 +181,7 @@ void ShowErrorWithDetail(HWND owner, const char* text, DWORD errorCode) {
     MessageBoxA(owner, text, "エラー", MB_SYSTEMMODAL | MB_ICONHAND | MB_OK);
     char* detail = nullptr;
     DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, errorCode,
-                             0x400, reinterpret_cast<char*>(&detail), 0, nullptr);
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&detail), 0, nullptr);
     if (n && detail) MessageBoxA(owner, detail, "エラー詳細", MB_SYSTEMMODAL | MB_ICONHAND | MB_OK);
     if (detail) LocalFree(detail);
 }

@@ -79,10 +79,16 @@ bool SendTo(CSocketComm& socket, const WakeEntry& entry, std::vector<WakeSend>& 
 }
 
 // The checks and the loop of a run; raises the text the run ends with.
-void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
-    AppContext& app = App();
-    HWND tab = TabControl(mainWindow);
-    if (!tab) throw AppError("タブウィンドウハンドルの取得に失敗しました");
+// What a run needs, each found, or its absence raised as the run's error.
+struct WakeRunParts {
+    HWND list;
+    int count;
+    CEntList* store;
+    CSocketComm* socket;
+};
+
+WakeRunParts FindRunParts(HWND mainWindow) {
+    if (!TabControl(mainWindow)) throw AppError("タブウィンドウハンドルの取得に失敗しました");
     HWND list = g_wakeList;
     if (!list || !IsWindow(list)) throw AppError("リストビューウィンドウハンドルの取得に失敗しました");
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
@@ -91,20 +97,46 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
     if (!store) throw AppError("エントリ管理クラスが喪失しました(内部エラー)");
     CSocketComm* socket = FindObject<CSocketComm>(mainWindow, kSocketProp);
     if (!socket) throw AppError("ソケット通信クラスが喪失しました(内部エラー)");
+    return {list, count, store, socket};
+}
 
-    status.BeginProgress(count);
+// The entry's packets left: the window stamps it, its row shows when, and
+// the log says where each packet went whenever that is not simply the local
+// subnet's broadcast of old.
+void ReportSent(HWND mainWindow, HWND list, int row, const WakeEntry& entry, const std::vector<WakeSend>& sent,
+                bool legacy) {
+    WakeStamp stamp = {entry.id, LocalNow()};
+    SendMessageA(mainWindow, WM_APP_WAKE_STAMP, 0, reinterpret_cast<LPARAM>(&stamp));
+    SetCellText(list, row, kLastSentColumn, FormatDateTime(stamp.when));
+    AppendCommandLog(mainWindow, WakeSuccessText(entry).c_str());
+    if (!legacy) {
+        uint32_t address;
+        std::memcpy(&address, entry.ipAddress, 4);
+        const uint16_t port = DestinationPort(static_cast<uint32_t>(entry.port), kWakePort);
+        for (const WakeSend& send : sent)
+            AppendCommandLog(mainWindow, WakeSendText(EntryName(entry), address, send, port).c_str());
+    }
+    SetStateImage(list, row, kSentImage);
+    SendMessageA(mainWindow, WM_APP_WAKE_SENT, static_cast<WPARAM>(entry.id), 0);
+}
+
+void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
+    AppContext& app = App();
+    const WakeRunParts parts = FindRunParts(mainWindow);
+
+    status.BeginProgress(parts.count);
     status.SetPartText(0, "Wake on Lan...");
     status.SetPartText(1, "中止するにはCtrl+Breakを押して下さい");
 
     // Every row in one message to the UI thread: asked one message per row,
     // a long list cost a window-server round trip for each, skipped or not.
-    WakeRows snapshot = {list, store, {}};
+    WakeRows snapshot = {parts.list, parts.store, {}};
     SendMessageA(mainWindow, WM_APP_WAKE_ROWS, 0, reinterpret_cast<LPARAM>(&snapshot));
-    socket->BeginRun();
+    parts.socket->BeginRun();
     std::vector<WakeSend> sent;
     bool legacy = true;
 
-    for (int row = 0; row < count; ++row) {
+    for (int row = 0; row < parts.count; ++row) {
         if (app.wakeCancel) throw AppError("WakeUpパケットの送信を中止しました");
         if (row >= static_cast<int>(snapshot.rows.size())) break;
         const WakeRow& item = snapshot.rows[row];
@@ -117,25 +149,8 @@ void SendToListedEntries(HWND mainWindow, CProgStbar& status) {
             status.SetPartText(0, ExcludedStatusText(*entry).c_str());
         } else {
             status.SetPartText(0, BroadcastStatusText(*entry).c_str());
-            if (SendTo(*socket, *entry, sent, legacy)) {
-                WakeStamp stamp = {entry->id, LocalNow()};
-                SendMessageA(mainWindow, WM_APP_WAKE_STAMP, 0, reinterpret_cast<LPARAM>(&stamp));
-                SetCellText(list, row, kLastSentColumn, FormatDateTime(stamp.when));
-                AppendCommandLog(mainWindow, WakeSuccessText(*entry).c_str());
-                // Where each packet went, whenever that is not simply the
-                // local subnet's broadcast of old.
-                if (!legacy) {
-                    uint32_t address;
-                    std::memcpy(&address, entry->ipAddress, 4);
-                    const uint16_t port = DestinationPort(static_cast<uint32_t>(entry->port), kWakePort);
-                    for (const WakeSend& send : sent)
-                        AppendCommandLog(mainWindow, WakeSendText(EntryName(*entry), address, send, port).c_str());
-                }
-                SetStateImage(list, row, kSentImage);
-                SendMessageA(mainWindow, WM_APP_WAKE_SENT, static_cast<WPARAM>(entry->id), 0);
-            } else {
-                SetStateImage(list, row, kFailedImage);
-            }
+            if (SendTo(*parts.socket, *entry, sent, legacy)) ReportSent(mainWindow, parts.list, row, *entry, sent, legacy);
+            else SetStateImage(parts.list, row, kFailedImage);
         }
         status.StepProgress();
         Sleep(kPauseMs);
