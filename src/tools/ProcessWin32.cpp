@@ -193,91 +193,118 @@ void TerminateIfActive(HANDLE process) {
     if (!TerminateProcess(process, 1)) ShowErrorWithDetail(nullptr, "プロセスの強制停止に失敗しました", GetLastError());
 }
 
+namespace {
+
+// The program's ends of the two pipes, and the child's until it has them.
+struct ChildPipes {
+    ScopedHandle inputWrite;
+    ScopedHandle inputReadChild;
+    ScopedHandle outputRead;
+    ScopedHandle outputWriteChild;
+};
+
+struct PipeFailureTexts {
+    const char* duplicate;
+    const char* close;
+};
+
+// One pipe: the child's end an inheritable copy (the original closed at
+// once), ours kept out of the child: a child holding the write end of its
+// own input, or a grandchild the read end, would keep pipes alive past
+// their users. `childReads`: the pipe is the child's input.
+void MakePipe(bool childReads, ScopedHandle& ours, ScopedHandle& childs, const PipeFailureTexts& texts) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0)) Fail("パイプの生成に失敗しました");
+    ScopedHandle readEnd(read), writeEnd(write);
+    ScopedHandle& childEnd = childReads ? readEnd : writeEnd;
+    const HANDLE self = GetCurrentProcess();
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(self, childEnd, self, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) Fail(texts.duplicate);
+    childs.Reset(copy);
+    if (!CloseHandle(childEnd.Release())) Fail(texts.close);
+    ours = std::move(childReads ? writeEnd : readEnd);
+    SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
+}
+
+void MakePipes(ChildPipes& pipes) {
+    MakePipe(true, pipes.inputWrite, pipes.inputReadChild,
+             {"パイプの複製に失敗しました(標準入力書込用)", "パイプのクローズに失敗しました(読込用テンポラリ)"});
+    MakePipe(false, pipes.outputRead, pipes.outputWriteChild,
+             {"パイプの複製に失敗しました(標準出力読込用)", "パイプのクローズに失敗しました(書込用テンポラリ)"});
+}
+
+// Creates the child with the pipes' ends as its only handles, puts it into
+// its job and lets it run; the child's ends are closed here afterwards.
+void LaunchChild(CProcess* runner, ChildPipes& pipes) {
+    ChildHandleList handleList(pipes.inputReadChild, pipes.outputWriteChild);
+    STARTUPINFOEXA startup = {};
+    startup.StartupInfo.cb = handleList.Get() ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = static_cast<WORD>(runner->showCommand);
+    startup.StartupInfo.hStdInput = pipes.inputReadChild;
+    startup.StartupInfo.hStdOutput = pipes.outputWriteChild;
+    startup.StartupInfo.hStdError = pipes.outputWriteChild;
+    startup.lpAttributeList = handleList.Get();
+    // Suspended until it is in its job, so that nothing it starts can
+    // escape the job.
+    DWORD flags = kCreationFlags | CREATE_SUSPENDED;
+    if (handleList.Get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
+    PROCESS_INFORMATION info = {};
+    ToolStart tool;
+    if (!ResolveToolStart(runner->commandLine, &tool)) Fail("プロセスの生成に失敗しました");
+    std::vector<char> commandLine(tool.commandLine.begin(), tool.commandLine.end());
+    commandLine.push_back('\0');
+    // Never the program's current folder, which whoever started the
+    // program chose.
+    const std::string folder = runner->workFolder[0] ? std::string(runner->workFolder) : DefaultToolFolder();
+    if (!CreateProcessA(tool.application.empty() ? nullptr : tool.application.c_str(), commandLine.data(), nullptr,
+                        nullptr, TRUE, flags, nullptr, folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo,
+                        &info))
+        Fail("プロセスの生成に失敗しました");
+    // Kept at once, so that a later failure still stops the child.
+    {
+        std::lock_guard<std::mutex> lock(runner->processLock);
+        runner->process.Reset(info.hProcess);
+        runner->processId = info.dwProcessId;
+    }
+    ScopedThread childThread(info.hThread);
+    runner->job = CreateKillOnCloseJob();
+    // Inside a job that allows no other, the child runs without one.
+    if (runner->job.IsValid() && !AssignProcessToJobObject(runner->job, info.hProcess)) runner->job.Close();
+    if (ResumeThread(childThread) == static_cast<DWORD>(-1)) Fail("プロセスの生成に失敗しました");
+    if (!CloseHandle(childThread.Release())) Fail("プロセススレッドのクローズに失敗しました");
+    if (!CloseHandle(pipes.inputReadChild.Release())) Fail("パイプのクローズに失敗しました(出力用)");
+    if (!CloseHandle(pipes.outputWriteChild.Release())) Fail("パイプのクローズに失敗しました(入力用)");
+}
+
+void StartThreads(CProcess* runner) {
+    runner->readerThread.Reset(CreateThread(nullptr, 0, OutputReaderThread, runner, 0, nullptr));
+    if (!runner->readerThread.IsValid()) Fail("標準出力読込み用スレッドの作成に失敗しました");
+    runner->waiterThread.Reset(CreateThread(nullptr, 0, ExitWaiterThread, runner, 0, nullptr));
+    if (!runner->waiterThread.IsValid()) Fail("プロセス終了待機スレッドの作成に失敗しました");
+}
+
+}  // namespace
+
 int Start(CProcess* runner) {
-    // The program's ends of the two pipes, and the child's until it has them.
-    ScopedHandle inputWrite, inputReadChild, outputRead, outputWriteChild;
-    HANDLE self = GetCurrentProcess();
+    ChildPipes pipes;
     try {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE read = nullptr, write = nullptr, copy = nullptr;
-        if (!CreatePipe(&read, &write, &inherit, 0)) Fail("パイプの生成に失敗しました");
-        ScopedHandle inputRead(read);
-        inputWrite.Reset(write);
-        if (!DuplicateHandle(self, inputRead, self, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
-            Fail("パイプの複製に失敗しました(標準入力書込用)");
-        inputReadChild.Reset(copy);
-        if (!CloseHandle(inputRead.Release())) Fail("パイプのクローズに失敗しました(読込用テンポラリ)");
-        if (!CreatePipe(&read, &write, &inherit, 0)) Fail("パイプの生成に失敗しました");
-        outputRead.Reset(read);
-        ScopedHandle outputWrite(write);
-        if (!DuplicateHandle(self, outputWrite, self, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
-            Fail("パイプの複製に失敗しました(標準出力読込用)");
-        outputWriteChild.Reset(copy);
-        if (!CloseHandle(outputWrite.Release())) Fail("パイプのクローズに失敗しました(書込用テンポラリ)");
-        // Our own ends stay out of the child: a child holding the write end
-        // of its own input, or a grandchild the read end, would keep pipes
-        // alive past their users.
-        SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
-
+        MakePipes(pipes);
         Notify(runner, TOOL_EVENT_STARTED, runner->commandLine);
-
-        ChildHandleList handleList(inputReadChild, outputWriteChild);
-        STARTUPINFOEXA startup = {};
-        startup.StartupInfo.cb = handleList.Get() ? sizeof startup : sizeof startup.StartupInfo;
-        startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-        startup.StartupInfo.wShowWindow = static_cast<WORD>(runner->showCommand);
-        startup.StartupInfo.hStdInput = inputReadChild;
-        startup.StartupInfo.hStdOutput = outputWriteChild;
-        startup.StartupInfo.hStdError = outputWriteChild;
-        startup.lpAttributeList = handleList.Get();
-        // Suspended until it is in its job, so that nothing it starts can
-        // escape the job.
-        DWORD flags = kCreationFlags | CREATE_SUSPENDED;
-        if (handleList.Get()) flags |= EXTENDED_STARTUPINFO_PRESENT;
-        PROCESS_INFORMATION info = {};
-        ToolStart tool;
-        if (!ResolveToolStart(runner->commandLine, &tool)) Fail("プロセスの生成に失敗しました");
-        std::vector<char> commandLine(tool.commandLine.begin(), tool.commandLine.end());
-        commandLine.push_back('\0');
-        // Never the program's current folder, which whoever started the
-        // program chose.
-        const std::string folder = runner->workFolder[0] ? std::string(runner->workFolder) : DefaultToolFolder();
-        if (!CreateProcessA(tool.application.empty() ? nullptr : tool.application.c_str(), commandLine.data(),
-                            nullptr, nullptr, TRUE, flags, nullptr, folder.empty() ? nullptr : folder.c_str(),
-                            &startup.StartupInfo, &info))
-            Fail("プロセスの生成に失敗しました");
-        // Kept at once, so that a later failure still stops the child.
-        {
-            std::lock_guard<std::mutex> lock(runner->processLock);
-            runner->process.Reset(info.hProcess);
-            runner->processId = info.dwProcessId;
-        }
-        ScopedThread childThread(info.hThread);
-        runner->job = CreateKillOnCloseJob();
-        // Inside a job that allows no other, the child runs without one.
-        if (runner->job.IsValid() && !AssignProcessToJobObject(runner->job, info.hProcess)) runner->job.Close();
-        if (ResumeThread(childThread) == static_cast<DWORD>(-1)) Fail("プロセスの生成に失敗しました");
-        if (!CloseHandle(childThread.Release())) Fail("プロセススレッドのクローズに失敗しました");
-        if (!CloseHandle(inputReadChild.Release())) Fail("パイプのクローズに失敗しました(出力用)");
-        if (!CloseHandle(outputWriteChild.Release())) Fail("パイプのクローズに失敗しました(入力用)");
-
-        runner->outputRead = std::move(outputRead);
-        runner->inputWrite = std::move(inputWrite);
+        LaunchChild(runner, pipes);
+        runner->outputRead = std::move(pipes.outputRead);
+        runner->inputWrite = std::move(pipes.inputWrite);
         ResetEvent(runner->stopEvent);
         runner->stopReading = 0;
         runner->running = 1;
-
-        runner->readerThread.Reset(CreateThread(nullptr, 0, OutputReaderThread, runner, 0, nullptr));
-        if (!runner->readerThread.IsValid()) Fail("標準出力読込み用スレッドの作成に失敗しました");
-        runner->waiterThread.Reset(CreateThread(nullptr, 0, ExitWaiterThread, runner, 0, nullptr));
-        if (!runner->waiterThread.IsValid()) Fail("プロセス終了待機スレッドの作成に失敗しました");
+        StartThreads(runner);
         return 0;
     } catch (const StartFailure& failure) {
         Notify(runner, TOOL_EVENT_ERROR, failure.text);
         ShowErrorWithDetail(runner->notifyWindow, failure.text, failure.code);
         ForceStop(runner);
-        for (ScopedHandle* handle : {&inputWrite, &inputReadChild, &outputRead, &outputWriteChild}) handle->Close();
+        pipes = ChildPipes();
         SetEvent(runner->idleEvent);
         return -1;
     }
