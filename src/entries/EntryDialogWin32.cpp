@@ -174,24 +174,26 @@ HPROPSHEETPAGE MakePage(int templateId, DLGPROC procedure, WakeEntry& entry) {
 
 }  // namespace
 
-INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+// What both pages do alike: their record at the start, their part of the
+// sheet's Apply, their end; `other` takes what one of them does besides.
+template <class Init, class Apply, class Other>
+INT_PTR PageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, Init init, Apply apply, Other other) {
     try {
         switch (message) {
         case WM_INITDIALOG: {
             WakeEntry* entry = InitRecord(lParam);
-            return entry ? InitDestination(page, *entry) : TRUE;
+            return entry ? init(page, *entry) : TRUE;
         }
         case WM_NOTIFY:
-            if (IsApply(lParam)) return SetPageResult(page, ApplyDestinationPage(page));
-            break;
-        case WM_COMMAND:
-            if (HIWORD(wParam) != BN_CLICKED) break;
-            if (LOWORD(wParam) == IDC_ENTRY_MAC_LOOKUP) { LookUpMacAddress(page); return TRUE; }
-            if (LOWORD(wParam) == IDC_ENTRY_HOST_LOOKUP) { LookUpComputerName(page); return TRUE; }
+            if (IsApply(lParam)) return SetPageResult(page, apply(page));
             break;
         case WM_DESTROY:
             RemovePropA(page, kEntryDataProp);
             break;
+        default:
+            return other(page, message, wParam);
         }
     } catch (...) {
         // A box text that could not be had; the sheet stays as it is.
@@ -200,24 +202,27 @@ INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
-INT_PTR CALLBACK DetailsPage(HWND page, UINT message, WPARAM, LPARAM lParam) {
-    try {
-        switch (message) {
-        case WM_INITDIALOG: {
-            WakeEntry* entry = InitRecord(lParam);
-            return entry ? InitDetails(page, *entry) : TRUE;
-        }
-        case WM_NOTIFY:
-            if (IsApply(lParam)) return SetPageResult(page, ApplyDetailsPage(page));
-            break;
-        case WM_DESTROY:
-            RemovePropA(page, kEntryDataProp);
-            break;
-        }
-    } catch (...) {
-        if (message == WM_NOTIFY) return SetPageResult(page, PSNRET_INVALID_NOCHANGEPAGE);
-    }
-    return FALSE;
+}  // namespace
+
+INT_PTR CALLBACK DestinationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return PageMessage(page, message, wParam, lParam, InitDestination, ApplyDestinationPage,
+                       [](HWND page, UINT message, WPARAM wParam) -> INT_PTR {
+                           if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
+                           if (LOWORD(wParam) == IDC_ENTRY_MAC_LOOKUP) {
+                               LookUpMacAddress(page);
+                               return TRUE;
+                           }
+                           if (LOWORD(wParam) == IDC_ENTRY_HOST_LOOKUP) {
+                               LookUpComputerName(page);
+                               return TRUE;
+                           }
+                           return FALSE;
+                       });
+}
+
+INT_PTR CALLBACK DetailsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return PageMessage(page, message, wParam, lParam, InitDetails, ApplyDetailsPage,
+                       [](HWND, UINT, WPARAM) -> INT_PTR { return FALSE; });
 }
 
 void LookUpMacAddress(HWND page) {
