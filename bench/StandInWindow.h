@@ -70,6 +70,7 @@ public:
     }
     ~StandInWindow() {
         delete DetachObject<CProgStbar>(main_, kProgStbarProp);
+        FreeCommandLogQueue(log_);
         DestroyWindow(main_);
     }
     StandInWindow(const StandInWindow&) = delete;

@@ -129,7 +129,9 @@ HWND CreateCommandLogPage(HWND tab) {
     static const WORD alignments[] = {LVCFMT_LEFT, LVCFMT_LEFT};
     const int widths[] = {ScaleToDpi(100, static_cast<int>(App().dpi)), ScaleToDpi(700, static_cast<int>(App().dpi))};
     static const char* const texts[] = {"時間", "出力"};
-    return CreateListPage(tab, IDC_COMMAND_LOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
+    HWND list = CreateListPage(tab, IDC_COMMAND_LOG, "Command Log", 2, alignments, widths, texts, LVS_NOSORTHEADER, false);
+    AttachCommandLogQueue(list);
+    return list;
 }
 
 namespace {

@@ -107,7 +107,9 @@ int OnDestroy(HWND mainWindow) {
         socket->Close();
         delete socket;
     }
-    // The log goes last so that it still receives the closing line.
+    // The log goes last so that it still receives the closing line; no
+    // thread is left that could add to the page's queue.
+    FreeCommandLogQueue(PageWindow(TabControl(mainWindow), 1));
     delete DetachObject<CAppLog>(mainWindow, kAppLogPropName);
 
     AppContext& app = App();

@@ -52,14 +52,19 @@ void ScrollToNewest(HWND list) {
 // one go shortly after a burst began, drawing switched off only inside that
 // one step.
 struct PendingLine {
-    HWND mainWindow;
     std::string clock;
     std::string text;
 };
-std::mutex g_pendingLock;
-std::deque<PendingLine> g_pending;
-// The main window that a flush message is on its way to, if any.
-HWND g_flushPostedTo = nullptr;
+// Hung on the page it feeds; any thread may add to it.
+struct CommandLogQueue {
+    std::mutex lock;
+    std::deque<PendingLine> pending;
+    // A flush message is on its way to the main window.
+    bool flushPosted = false;
+};
+constexpr char kCommandLogQueueProp[] = "CommandLogQueue_Class";
+
+CommandLogQueue* QueueOf(HWND list) { return list ? FindObject<CommandLogQueue>(list, kCommandLogQueueProp) : nullptr; }
 
 }  // namespace
 
@@ -68,32 +73,35 @@ HWND g_flushPostedTo = nullptr;
 void AppendCommandLog(HWND mainWindow, const char* text) {
     HWND list = CommandLogPage(mainWindow);
     if (!list || !text) return;
-    bool post = false;
-    {
-        std::lock_guard<std::mutex> hold(g_pendingLock);
-        g_pending.push_back({mainWindow, FormatClock(LocalNow()), VisibleLogText(text)});
-        // Older lines would only be pushed out of the page again.
-        if (g_pending.size() > static_cast<size_t>(kCommandLogMaxLines)) g_pending.pop_front();
-        // A window gone before its flush came must not hold up the next one.
-        post = g_flushPostedTo != mainWindow;
-        g_flushPostedTo = mainWindow;
+    if (CommandLogQueue* queue = QueueOf(list)) {
+        bool post = false;
+        {
+            std::lock_guard<std::mutex> hold(queue->lock);
+            queue->pending.push_back({FormatClock(LocalNow()), VisibleLogText(text)});
+            // Older lines would only be pushed out of the page again.
+            if (queue->pending.size() > static_cast<size_t>(kCommandLogMaxLines)) queue->pending.pop_front();
+            post = !queue->flushPosted;
+            queue->flushPosted = true;
+        }
+        // Without the flush message the lines would never reach the page.
+        if (post && !PostMessageA(mainWindow, WM_APP_LOG_FLUSH, 0, 0)) FlushCommandLog(mainWindow);
     }
-    // Without the flush message the lines would never reach the page.
-    if (post && !PostMessageA(mainWindow, WM_APP_LOG_FLUSH, 0, 0)) FlushCommandLog(mainWindow);
 
     CAppLog* log = FindObject<CAppLog>(mainWindow, kAppLogPropName);
     if (log && log->IsOpen()) log->WriteLine(text);
 }
 
 void FlushCommandLog(HWND mainWindow) {
+    HWND list = CommandLogPage(mainWindow);
+    CommandLogQueue* queue = QueueOf(list);
+    if (!queue) return;
     std::deque<PendingLine> lines;
     {
-        std::lock_guard<std::mutex> hold(g_pendingLock);
-        lines.swap(g_pending);
-        g_flushPostedTo = nullptr;
+        std::lock_guard<std::mutex> hold(queue->lock);
+        lines.swap(queue->pending);
+        queue->flushPosted = false;
     }
-    HWND list = CommandLogPage(mainWindow);
-    if (!list || lines.empty()) return;
+    if (lines.empty()) return;
 
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
@@ -105,7 +113,6 @@ void FlushCommandLog(HWND mainWindow) {
     }
     count -= drop;
     for (const PendingLine& line : lines) {
-        if (line.mainWindow != mainWindow) continue;
         const int index = InsertRow(list, count, line.clock.c_str(), kPaperImage, 0);
         if (index < 0) continue;
         SetCellText(list, index, 1, line.text);
@@ -115,6 +122,15 @@ void FlushCommandLog(HWND mainWindow) {
     // The newest line is visible even when the user had scrolled up.
     ScrollToNewest(list);
     RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void AttachCommandLogQueue(HWND commandLogPage) {
+    if (commandLogPage && !QueueOf(commandLogPage))
+        AttachObject(commandLogPage, kCommandLogQueueProp, new CommandLogQueue);
+}
+
+void FreeCommandLogQueue(HWND commandLogPage) {
+    if (commandLogPage) delete DetachObject<CommandLogQueue>(commandLogPage, kCommandLogQueueProp);
 }
 
 bool OnCommandLogMessage(HWND mainWindow, UINT message, WPARAM wParam) {

@@ -11,6 +11,11 @@ constexpr UINT kLogFlushDelayMs = 50;
 // the log file at once and the page within kLogFlushDelayMs, with the lines
 // around it in one step.
 void AppendCommandLog(HWND mainWindow, const char* text);
+// The queue of lines on their way to a Command Log page: made with the page,
+// before anything logs, and freed when no thread can log any more (at the
+// end of the program's shutdown). Without it lines reach the log file only.
+void AttachCommandLogQueue(HWND commandLogPage);
+void FreeCommandLogQueue(HWND commandLogPage);
 // Moves the waiting lines into the page and scrolls to its newest line; on
 // the main thread (or, should the flush message be refused, the caller's).
 void FlushCommandLog(HWND mainWindow);

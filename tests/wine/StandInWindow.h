@@ -73,6 +73,7 @@ protected:
         static const char* const logTexts[] = {"時間", "出力"};
         wakeList_ = CreateListPage(tab_, IDC_WAKE_LIST, "Wake List", 3, left, widths, wakeTexts, 0, true);
         log_ = CreateListPage(tab_, IDC_COMMAND_LOG, "Command Log", 2, left, widths, logTexts, LVS_NOSORTHEADER, false);
+        AttachCommandLogQueue(log_);
         ResetWakeListSort(wakeList_);
         AddTab(0, wakeList_);
         AddTab(1, log_);
@@ -92,6 +93,7 @@ protected:
         delete DetachObject<CDataSaver>(main_, kDataSaverProp);
         delete DetachObject<CProgStbar>(main_, kProgStbarProp);
         delete DetachObject<CEntList>(main_, kEntListProp);
+        FreeCommandLogQueue(log_);
         DestroyWindow(main_);
         App().mainWindow = nullptr;
         current_ = nullptr;
