@@ -38,7 +38,6 @@ int OnDpiChanged(HWND mainWindow, WPARAM dpis, LPARAM suggestedRect) {
     if (dpi && dpi != was) {
         HFONT listFont = CreateListFont(dpi);
         HFONT guiFont = CreateGuiFontForDpi(dpi);
-        HFONT barFont = CreateGuiFontForDpi(dpi);
         HFONT statusFont = CreateStatusFontForDpi(dpi);
         HIMAGELIST small = LoadImageStrip(mainWindow, BitmapForDpi(IDB_SMALL_IMAGES, dpi), 4);
         HIMAGELIST state = LoadImageStrip(mainWindow, BitmapForDpi(IDB_STATE_IMAGES, dpi), 4);
@@ -61,7 +60,7 @@ int OnDpiChanged(HWND mainWindow, WPARAM dpis, LPARAM suggestedRect) {
             if (listFont) SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(listFont), TRUE);
             RescaleColumns(list, was, dpi);
         }
-        if (CDlgbar* bar = FindObject<CDlgbar>(mainWindow, kDlgbarProp)) RescaleToolStrip(app.instance, *bar, dpi, barFont);
+        if (CDlgbar* bar = FindObject<CDlgbar>(mainWindow, kDlgbarProp)) RescaleToolStrip(app.instance, *bar, dpi, guiFont);
         if (CProgStbar* status = FindObject<CProgStbar>(mainWindow, kProgStbarProp)) status->SetFont(statusFont);
 
         // What the controls held before is freed only once they hold the new.
@@ -70,7 +69,6 @@ int OnDpiChanged(HWND mainWindow, WPARAM dpis, LPARAM suggestedRect) {
         Replace(&app.headerImages, header);
         Replace(&app.listFont, listFont);
         Replace(&app.guiFont, guiFont);
-        Replace(&app.barFont, barFont);
         Replace(&app.statusFont, statusFont);
         app.dpi = dpi;
     }

@@ -55,7 +55,6 @@ int BitmapForDpi(int bitmapId, UINT dpi) {
 
 namespace {
 
-
 void AddTabItem(HWND tab, int index, const char* text, int image, HWND page) {
     TCITEMA item = {};
     item.mask = TCIF_TEXT | TCIF_IMAGE | TCIF_PARAM;

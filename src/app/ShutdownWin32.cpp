@@ -123,9 +123,7 @@ int OnDestroy(HWND mainWindow) {
         if (*menu) DestroyMenu(*menu);
         *menu = nullptr;
     }
-    if (app.listFont) DeleteObject(app.listFont);
-    app.listFont = nullptr;
-    for (HFONT* font : {&app.guiFont, &app.barFont, &app.statusFont}) {
+    for (HFONT* font : {&app.listFont, &app.guiFont, &app.statusFont}) {
         if (*font) DeleteObject(*font);
         *font = nullptr;
     }

@@ -46,8 +46,6 @@ Targets FindTargets(HWND mainWindow, const char* noStoreText) {
 
 int RowId(HWND list, int row) { return static_cast<int>(RowParam(list, row, 0)); }
 
-int RowOfId(HWND list, int id) { return RowWithParam(list, id); }
-
 // Same first column, image and parameter as InsertListItem gives a row.
 void UpdateRow(HWND list, int row, const WakeEntry& entry) {
     std::string name = WakeListCellText(entry, 0);
@@ -94,7 +92,7 @@ int OnEditEntry(HWND mainWindow) {
             // The row is found again by its id: rows may have moved while
             // the dialog was open. An entry moved out of the filtered network
             // loses its row, as a refresh would take it away.
-            int shown = RowOfId(t.list, copy.id);
+            int shown = RowWithParam(t.list, copy.id);
             if (shown >= 0) {
                 if (EntryPassesFilter(copy)) UpdateRow(t.list, shown, copy);
                 else SendMessageA(t.list, LVM_DELETEITEM, shown, 0);

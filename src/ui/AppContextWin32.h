@@ -16,9 +16,8 @@ struct AppContext {
     // another scale: the DPI it is shown at, and what is made for that DPI.
     UINT dpi;
     HFONT listFont;
-    HFONT guiFont;
-    HFONT barFont;     // the tool strip's and the status bar's, made only
-    HFONT statusFont;  // once the DPI changed: the system's own until then
+    HFONT guiFont;     // the tabs' and, once the DPI changed, the tool strip's
+    HFONT statusFont;  // made only once the DPI changed: the system's own until then
     HIMAGELIST smallImages;
     HIMAGELIST stateImages;
     HIMAGELIST headerImages;
